@@ -1,0 +1,56 @@
+#pragma once
+// Reading and checking the two operation-table files into a Product.
+//
+// A file for a lattice of `size` elements is read for exactly size*size lines
+// of the form x&y=r1,r2; only the first 50 characters of a line count.  Any
+// fault ends the run through FatalStop, or through the conversion error for a
+// field that is not an integer.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "lattice/product.hpp"
+#include "runframe/input_file.hpp"
+#include "runframe/run_context.hpp"
+
+namespace lattice {
+
+// Characters of a line that are read; the rest of the line is skipped.
+inline constexpr std::size_t MaxLineLength = 50;
+
+// The fatal messages of one of the two files.
+struct TableFileMessages {
+  const char* tooShort;
+  const char* xRange;
+  const char* yRange;
+  const char* resultRange;
+  const char* missingCell;     // some ordered pair was never given
+  const char* notCommutative;  // an operation differs on (x, y) and (y, x)
+};
+
+extern const TableFileMessages FirstFileMessages;
+extern const TableFileMessages SecondFileMessages;
+
+// One parsed line: x, y and the two results, all still unchecked against size.
+struct TableLine {
+  std::int32_t x, y, r1, r2;
+};
+
+// Reads one table file into two flat size*size tables (row x-1, column y-1),
+// checking every line, then that every cell was given and that both
+// operations are commutative.  Faults end the run.
+void ReadTableFile(runframe::InputFile& file, std::int32_t size, const TableFileMessages& messages,
+                   std::vector<std::int32_t>& firstOp, std::vector<std::int32_t>& secondOp);
+
+// Parses the (already cut) text of one line; x is range-checked before y is
+// parsed, and y before the results, so faults come in the order of the line.
+TableLine ParseTableLine(const std::string& line, std::int32_t size, const TableFileMessages& messages);
+
+// Sets the sizes from n and m, reads and checks both files, first the first
+// one completely, and builds ProductPairs.
+template <std::int32_t MaxSizeA>
+void ReadOperationTables(runframe::RunContext& run, Product<MaxSizeA>& p);
+
+}  // namespace lattice
+
+#include "lattice/table_reader_impl.hpp"

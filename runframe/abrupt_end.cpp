@@ -1,0 +1,46 @@
+#include "runframe/abrupt_end.hpp"
+
+#include <cstdio>
+#include <cstring>
+
+namespace runframe {
+namespace {
+
+// Control characters from a file or a command line are shown as \xNN so that a
+// hostile text cannot drive the terminal; everything else is shown as given.
+std::string Printable(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    if ((c < 0x20 && c != '\t') || c == 0x7f) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+std::string InvalidIntegerReport(const std::string& text) {
+  // Built by appending: GCC 12 warns falsely on "literal" + std::string here.
+  std::string report;
+  report += '"';
+  report += Printable(text);
+  report += "\" is an invalid integer";
+  return report;
+}
+
+}  // namespace
+
+InvalidInteger::InvalidInteger(const std::string& text)
+    : AbruptEnd(ExitInvalidInteger, InvalidIntegerReport(text)) {}
+
+IoError::IoError(const std::string& what, int errnoValue, bool onConsole)
+    : AbruptEnd(ExitIoError, "Input/output error: " + what +
+                                 (errnoValue != 0 ? std::string(" failed (") + std::strerror(errnoValue) + ")"
+                                                  : std::string(" failed"))),
+      onConsole_(onConsole) {}
+
+}  // namespace runframe

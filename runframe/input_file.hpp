@@ -1,0 +1,39 @@
+#pragma once
+// A table file opened for reading, read line by line in bounded memory.
+#include <cstdio>
+#include <string>
+
+namespace runframe {
+
+class InputFile {
+ public:
+  explicit InputFile(std::string what) : what_(std::move(what)) {}
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  ~InputFile();
+
+  // Opens an existing regular file; false when it cannot be opened or read,
+  // which includes a name that is a directory.
+  bool Open(const std::string& name);
+  bool IsOpen() const { return stream_ != nullptr; }
+
+  // True at the end of the file, and also when the next character is a
+  // Ctrl-Z, the old end-of-file mark of DOS text files.
+  bool AtEnd();
+
+  // Reads the next line (ended by LF, CR LF, a lone CR, the end of the file or
+  // a Ctrl-Z), keeps at most its first maxKept characters in line and skips the
+  // rest.  A read error throws IoError.
+  void ReadLine(std::string& line, std::size_t maxKept);
+
+  void Close();
+
+ private:
+  int Next();
+  int Peek();
+
+  std::FILE* stream_ = nullptr;
+  std::string what_;
+};
+
+}  // namespace runframe

@@ -1,0 +1,54 @@
+#pragma once
+// The state of one run of either program: its command line, its three files,
+// its start and end times.  RunSequence owns the one instance of a run; tests
+// make their own.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "runframe/input_file.hpp"
+#include "runframe/text_output.hpp"
+#include "runframe/time_recording.hpp"
+
+namespace runframe {
+
+// Longest stored file name; a longer text is cut to this many characters.
+inline constexpr std::size_t MaxFileNameLength = 60;
+
+// What tells the two programs apart in the run frame.
+struct ProgramDescription {
+  std::vector<std::string> banner;  // console lines shown first
+  std::int32_t maxN = 0;            // largest accepted first parameter
+  std::int32_t maxM = 0;            // largest accepted second parameter
+  std::string runKindTag;           // piece of the result file name
+};
+
+struct RunContext {
+  RunContext(const ProgramDescription& description, std::vector<std::string> commandParameters);
+
+  const ProgramDescription& program;
+  std::vector<std::string> parameters;  // command-line parameters 1.., as typed
+
+  std::int32_t n = 0;  // the n of Equ(n), after its range test
+  std::int32_t m = 0;  // the m of Equ(m), after its range test
+
+  std::string firstInputName;
+  std::string secondInputName;
+  std::string resultFileName;
+
+  InputFile firstInput{"the 1st input file"};
+  InputFile secondInput{"the 2nd input file"};
+  TextOutput console{stdout, "the console", true};
+  TextOutput result{nullptr, "the result file", false};
+
+  // Slot 1: start of the run; slot 2: end of the computation.  Index 0 unused.
+  std::array<ClockReading, 3> runTimes{};
+  // Source of the local time; tests replace it to get fixed readings.
+  std::function<ClockReading()> clock = ReadLocalClock;
+  // Reads and discards one line of standard input; tests may replace it.
+  std::function<void()> waitForEnter;
+};
+
+}  // namespace runframe

@@ -1,0 +1,72 @@
+#include "runframe/text_output.hpp"
+
+#include <cerrno>
+
+#include "runframe/abrupt_end.hpp"
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace runframe {
+
+TextOutput::TextOutput(std::FILE* stream, std::string what, bool showAtOnce)
+    : stream_(stream), what_(std::move(what)), showAtOnce_(showAtOnce) {}
+
+TextOutput::~TextOutput() {
+  // Only reached without Close() when the run is already ending abnormally;
+  // the stream is released without a further report.
+  if (owned_ && stream_ != nullptr) std::fclose(stream_);
+}
+
+bool TextOutput::Create(const std::string& name) {
+  std::FILE* f = std::fopen(name.c_str(), "wb");
+  if (f == nullptr) return false;
+  stream_ = f;
+  owned_ = true;
+  return true;
+}
+
+void TextOutput::Put(std::string_view text) {
+  if (text.empty()) return;
+  errno = 0;
+  if (std::fwrite(text.data(), 1, text.size(), stream_) != text.size()) {
+    throw IoError("write to " + what_, errno, stream_ == stdout);
+  }
+}
+
+void TextOutput::FlushIfShown() {
+  if (!showAtOnce_) return;
+  errno = 0;
+  if (std::fflush(stream_) != 0) throw IoError("write to " + what_, errno, stream_ == stdout);
+}
+
+void TextOutput::Write(std::string_view text) {
+  Put(text);
+  FlushIfShown();
+}
+
+void TextOutput::Line(std::string_view text) {
+  Put(text);
+  Put(LineEnd);
+  FlushIfShown();
+}
+
+void TextOutput::Close() {
+  if (stream_ == nullptr) return;
+  std::FILE* f = stream_;
+  stream_ = nullptr;
+  errno = 0;
+  const bool ok = owned_ ? std::fclose(f) == 0 : std::fflush(f) == 0;
+  owned_ = false;
+  if (!ok) throw IoError("close of " + what_, errno);
+}
+
+void UseBinaryConsole() {
+#if defined(_WIN32)
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
+
+}  // namespace runframe

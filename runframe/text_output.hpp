@@ -1,0 +1,46 @@
+#pragma once
+// The one writer of all output: the console and the result file.  Every line
+// ends with CR LF; every write, flush and close is checked and a failure ends
+// the run with the I/O error stop.
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace runframe {
+
+inline constexpr std::string_view LineEnd = "\r\n";
+
+class TextOutput {
+ public:
+  // what names the destination in an error report, e.g. "the console".
+  // showAtOnce: flush after every call, so progress without a line end is
+  // visible immediately (the console).
+  TextOutput(std::FILE* stream, std::string what, bool showAtOnce);
+  TextOutput(const TextOutput&) = delete;
+  TextOutput& operator=(const TextOutput&) = delete;
+  ~TextOutput();
+
+  // Creates (or empties) a file for writing; false when that fails.
+  bool Create(const std::string& name);
+  bool IsOpen() const { return stream_ != nullptr; }
+
+  void Write(std::string_view text);
+  void Line(std::string_view text = {});
+  // Closes the stream and reports a failed close; a no-op when not open.
+  void Close();
+
+ private:
+  void Put(std::string_view text);
+  void FlushIfShown();
+
+  std::FILE* stream_;
+  std::string what_;
+  bool showAtOnce_;
+  bool owned_ = false;
+};
+
+// Puts standard output into binary mode where the platform translates line
+// ends, so that CR LF is written as given.
+void UseBinaryConsole();
+
+}  // namespace runframe
