@@ -26,7 +26,9 @@ struct ProgramDescription {
 };
 
 struct RunContext {
-  RunContext(const ProgramDescription& description, std::vector<std::string> commandParameters);
+  // consoleStream: standard output in the programs; tests may pass a file.
+  RunContext(const ProgramDescription& description, std::vector<std::string> commandParameters,
+             std::FILE* consoleStream = stdout);
 
   const ProgramDescription& program;
   std::vector<std::string> parameters;  // command-line parameters 1.., as typed
@@ -40,7 +42,7 @@ struct RunContext {
 
   InputFile firstInput{"the 1st input file"};
   InputFile secondInput{"the 2nd input file"};
-  TextOutput console{stdout, "the console", true};
+  TextOutput console;
   TextOutput result{nullptr, "the result file", false};
 
   // Slot 1: start of the run; slot 2: end of the computation.  Index 0 unused.

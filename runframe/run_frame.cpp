@@ -16,8 +16,12 @@ std::string CutName(std::string name) {
 
 }  // namespace
 
-RunContext::RunContext(const ProgramDescription& description, std::vector<std::string> commandParameters)
-    : program(description), parameters(std::move(commandParameters)), waitForEnter(WaitForEnterOnStdin) {}
+RunContext::RunContext(const ProgramDescription& description, std::vector<std::string> commandParameters,
+                       std::FILE* consoleStream)
+    : program(description),
+      parameters(std::move(commandParameters)),
+      console(consoleStream, "the console", true),
+      waitForEnter(WaitForEnterOnStdin) {}
 
 void FatalStop(std::string_view message) {
   throw FatalStopRequest{std::string(message.substr(0, MaxFatalMessageLength))};

@@ -12,7 +12,7 @@
 namespace runframe {
 
 TextOutput::TextOutput(std::FILE* stream, std::string what, bool showAtOnce)
-    : stream_(stream), what_(std::move(what)), showAtOnce_(showAtOnce) {}
+    : stream_(stream), what_(std::move(what)), showAtOnce_(showAtOnce), isConsole_(showAtOnce) {}
 
 TextOutput::~TextOutput() {
   // Only reached without Close() when the run is already ending abnormally;
@@ -32,14 +32,14 @@ void TextOutput::Put(std::string_view text) {
   if (text.empty()) return;
   errno = 0;
   if (std::fwrite(text.data(), 1, text.size(), stream_) != text.size()) {
-    throw IoError("write to " + what_, errno, stream_ == stdout);
+    throw IoError("write to " + what_, errno, isConsole_);
   }
 }
 
 void TextOutput::FlushIfShown() {
   if (!showAtOnce_) return;
   errno = 0;
-  if (std::fflush(stream_) != 0) throw IoError("write to " + what_, errno, stream_ == stdout);
+  if (std::fflush(stream_) != 0) throw IoError("write to " + what_, errno, isConsole_);
 }
 
 void TextOutput::Write(std::string_view text) {

@@ -36,6 +36,7 @@ class TextOutput {
   std::FILE* stream_;
   std::string what_;
   bool showAtOnce_;
+  bool isConsole_;  // a failure here cannot be reported on the same stream
   bool owned_ = false;
 };
 

@@ -1,0 +1,97 @@
+#include "gensample/random_sampling.hpp"
+
+#include <cstdio>
+
+#include "lattice/closure.hpp"
+#include "runframe/checked.hpp"
+#include "runframe/int_conversion.hpp"
+#include "runframe/run_frame.hpp"
+
+namespace gensample {
+
+SamplerParameters ReadSamplerParameters(const runframe::RunContext& run) {
+  SamplerParameters s;
+  if (run.parameters.size() >= 3) s.testCount = runframe::ConvertInteger(run.parameters[2]);
+  if (run.parameters.size() >= 4) s.dotInterval = runframe::ConvertInteger(run.parameters[3]);
+  return s;
+}
+
+void DrawSubset(RandomSource& random, std::int32_t productSize, std::int32_t (&index)[SubsetSize]) {
+  const auto bound = static_cast<std::uint32_t>(productSize);
+  for (std::int32_t t = 0; t < SubsetSize; ++t) {
+    bool repeated;
+    do {
+      index[t] = static_cast<std::int32_t>(random.Below(bound)) + 1;
+      repeated = false;
+      for (std::int32_t u = 0; u < t; ++u) repeated |= index[u] == index[t];
+    } while (repeated);
+  }
+}
+
+std::string CountLine(std::int32_t n, std::int32_t m, std::int32_t testsDone) {
+  return "For Part(" + std::to_string(n) + ")*Part(" + std::to_string(m) + "), out of " +
+         std::to_string(testsDone) + " " + std::to_string(SubsetSize) + "-element random subsets,";
+}
+
+std::string ShareLine(std::uint64_t generatingCount, std::int32_t testsDone) {
+  // The product is formed in 64 bits, so a long run cannot overflow here.
+  const std::uint64_t hundredfold = runframe::CheckedMul<std::uint64_t>(generatingCount, 100, "the percentage");
+  const double percentage = static_cast<double>(hundredfold) / static_cast<double>(testsDone);
+  char field[64];
+  std::snprintf(field, sizeof field, "%8.4f", percentage);
+  return std::to_string(generatingCount) + " are generating, i.e., " + field + "%.";
+}
+
+void PollStopRequest(ConsoleKeys& keys, runframe::TextOutput& console, bool& stopRequested) {
+  if (!TakeStopKey(keys)) return;
+  console.Line(" Entering into stop mode ..., please wait");
+  stopRequested = true;
+}
+
+void CheckSampleable(const SampleProduct& product) {
+  if (product.productSize < SubsetSize) {
+    runframe::FatalStop("The product has fewer than 4 elements, so no 4-element subset can be drawn");
+  }
+}
+
+void RandomSampling(runframe::RunContext& run, SampleProduct& product, RandomSource& random,
+                    ConsoleKeys& keys) {
+  std::int32_t testsDone = 0;
+  std::int32_t sinceLineBreak = 0;
+  // 64 bits: the count times 100 must not overflow in a long run.
+  std::uint64_t generatingCount = 0;
+  const SamplerParameters params = ReadSamplerParameters(run);
+  // 64 bits, so a huge dot interval cannot overflow; 0 means no dots.
+  const std::int64_t dotInterval = params.dotInterval;
+  const std::int64_t rowLength = dotInterval * DotsPerLine;
+  bool stopRequested = false;
+  std::int32_t index[SubsetSize];
+  do {
+    testsDone = runframe::CheckedAdd(testsDone, 1, "the test count");
+    sinceLineBreak = runframe::CheckedAdd(sinceLineBreak, 1, "the dot row");
+    if (dotInterval != 0) {
+      if (sinceLineBreak % dotInterval == 0) run.console.Write(".");
+      if (sinceLineBreak % rowLength == 0) {
+        run.console.Line();
+        sinceLineBreak = 0;
+      }
+    }
+    lattice::ClearMembers(product);
+    PollStopRequest(keys, run.console, stopRequested);
+    DrawSubset(random, product.productSize, index);
+    if (lattice::SeedAndClose(product, index)) ++generatingCount;
+  } while (testsDone < params.testCount && !stopRequested);
+
+  const std::string countLine = CountLine(run.n, run.m, testsDone);
+  const std::string shareLine = ShareLine(generatingCount, testsDone);
+  run.console.Line();
+  run.result.Line();
+  run.console.Line(countLine);
+  run.console.Line(shareLine);
+  run.console.Line();
+  run.console.Line("Hit <enter> to quit!");
+  run.result.Line(countLine);
+  run.result.Line(shareLine);
+}
+
+}  // namespace gensample
