@@ -1,0 +1,84 @@
+// Join/meet tables of the partition lattices Equ(k), k = 1..6, and their text form.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace optables {
+
+inline constexpr int kMaxEquPoints = 6;
+
+// A partition of {1..k} as a restricted growth string: entry i is the 0-based block of point
+// i+1, and blocks are numbered in order of their first point, so each partition has one form.
+using Partition = std::vector<int>;
+
+// All partitions of {1..k} in lexicographic order of their restricted growth strings; element
+// number x of Equ(k) is entry x-1. Throws std::invalid_argument unless 1 <= k <= 6.
+std::vector<Partition> EquPartitions(int k);
+
+// Common refinement and transitive closure of the union, both in canonical form.
+Partition MeetPartitions(const Partition& a, const Partition& b);
+Partition JoinPartitions(const Partition& a, const Partition& b);
+
+// Operation tables of a finite lattice whose elements are numbered 1..size. The tables are
+// row-major with 0-based storage: join[(x-1)*size + (y-1)] holds the number of x v y.
+struct LatticeTables {
+  int size = 0;
+  std::vector<int> join;
+  std::vector<int> meet;
+
+  int Join(int x, int y) const { return join[Index(x, y)]; }
+  int Meet(int x, int y) const { return meet[Index(x, y)]; }
+
+ private:
+  std::size_t Index(int x, int y) const {
+    return static_cast<std::size_t>(x - 1) * static_cast<std::size_t>(size) +
+           static_cast<std::size_t>(y - 1);
+  }
+};
+
+// Tables of Equ(k) in the numbering of EquPartitions(k). Throws std::invalid_argument unless
+// 1 <= k <= 6.
+LatticeTables BuildEquTables(int k);
+
+// The same lattice with element x renamed to perm[x-1]. perm must hold each of 1..size once;
+// otherwise std::invalid_argument is thrown.
+LatticeTables Renumber(const LatticeTables& tables, const std::vector<int>& perm);
+
+// SplitMix64 (Steele, Lea, Flood 2014). Written out here rather than taken from <random>
+// distributions, whose results differ between standard libraries: a seed must name the same
+// files everywhere.
+class SplitMix64 {
+ public:
+  explicit SplitMix64(std::uint64_t seed) : state_(seed) {}
+  std::uint64_t Next();
+  // Uniform in [0, bound) by rejection, so no value is favoured; bound must be positive.
+  std::uint64_t Below(std::uint64_t bound);
+
+ private:
+  std::uint64_t state_;
+};
+
+// Fisher-Yates shuffle of 0..count-1 driven by SplitMix64(seed).
+std::vector<int> ShuffledOrder(int count, std::uint64_t seed);
+// A permutation of 1..size for Renumber, from the same shuffle.
+std::vector<int> ShuffledNumbering(int size, std::uint64_t seed);
+
+enum class LineEnd { kCrLf, kLf, kCr };
+std::string_view LineEndText(LineEnd end);
+
+struct RenderOptions {
+  bool meet_first = false;                  // lines read x&y=meet,join instead of x&y=join,meet
+  std::optional<std::uint64_t> line_seed;   // shuffle the line order; canonical when absent
+  LineEnd line_end = LineEnd::kCrLf;
+};
+
+// One line "x&y=r1,r2" per ordered pair (x, y), each line ended by the chosen line end.
+// Canonical order runs x over 1..size and, for each x, y over 1..size.
+std::string RenderTableFile(const LatticeTables& tables, const RenderOptions& options);
+
+}  // namespace optables

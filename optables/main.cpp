@@ -1,0 +1,192 @@
+// optables: writes the join/meet tables of Equ(k) as k-optablea.txt and k-optableb.txt.
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "optables/equ_tables.hpp"
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage: optables [--seed S] [--shuffle-lines] [--meet-first] [--line-end crlf|lf|cr] "
+    "[--only a|b] [--dir DIR] k";
+
+constexpr std::string_view kHelp =
+    "Writes the join and meet tables of Equ(k), k = 1..6, to k-optablea.txt and k-optableb.txt.\n"
+    "Each line reads x&y=join,meet for one ordered pair of element numbers.\n"
+    "  --seed S           number the elements in an order shuffled from S (0..2^64-1)\n"
+    "  --shuffle-lines    shuffle the line order too (seed 1 unless --seed is given)\n"
+    "  --meet-first       write x&y=meet,join instead\n"
+    "  --line-end E       crlf (default), lf or cr\n"
+    "  --only F           write only file a or only file b\n"
+    "  --dir DIR          write into DIR instead of the current folder\n"
+    "  --help             show this text\n";
+
+constexpr int kUsageError = 2;
+constexpr int kWriteError = 1;
+
+struct Options {
+  int k = 0;
+  std::optional<std::uint64_t> seed;
+  bool shuffle_lines = false;
+  optables::RenderOptions render;
+  bool write_a = true;
+  bool write_b = true;
+  std::string dir;
+};
+
+struct UsageError {
+  std::string message;
+};
+
+struct HelpRequested {};
+
+// Digits only: from_chars alone would accept a leading '-' for some types and stop early on
+// trailing junk, and a seed that silently means something else is worse than an error.
+std::optional<std::uint64_t> ParseUnsigned(std::string_view text) {
+  if (text.empty() || text.size() > 20) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    const auto digit = static_cast<std::uint64_t>(c - '0');
+    if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
+Options ParseArgs(int argc, char** argv) {
+  Options opt;
+  std::optional<std::string> k_text;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    auto value = [&]() -> std::string_view {
+      if (i + 1 >= argc) throw UsageError{std::string(arg) + " needs a value"};
+      return argv[++i];
+    };
+    if (arg == "--help") {
+      throw HelpRequested{};
+    } else if (arg == "--seed") {
+      const std::string_view text = value();
+      opt.seed = ParseUnsigned(text);
+      if (!opt.seed) {
+        throw UsageError{"bad seed '" + std::string(text) +
+                         "' (want a decimal number from 0 to 18446744073709551615)"};
+      }
+    } else if (arg == "--shuffle-lines") {
+      opt.shuffle_lines = true;
+    } else if (arg == "--meet-first") {
+      opt.render.meet_first = true;
+    } else if (arg == "--line-end") {
+      const std::string_view text = value();
+      if (text == "crlf") {
+        opt.render.line_end = optables::LineEnd::kCrLf;
+      } else if (text == "lf") {
+        opt.render.line_end = optables::LineEnd::kLf;
+      } else if (text == "cr") {
+        opt.render.line_end = optables::LineEnd::kCr;
+      } else {
+        throw UsageError{"bad line end '" + std::string(text) + "' (want crlf, lf or cr)"};
+      }
+    } else if (arg == "--only") {
+      const std::string_view text = value();
+      if (text != "a" && text != "b") {
+        throw UsageError{"bad --only '" + std::string(text) + "' (want a or b)"};
+      }
+      opt.write_a = text == "a";
+      opt.write_b = text == "b";
+    } else if (arg == "--dir") {
+      opt.dir = value();
+      if (opt.dir.empty()) throw UsageError{"--dir needs a non-empty folder name"};
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      throw UsageError{"unknown option '" + std::string(arg) + "'"};
+    } else if (k_text) {
+      throw UsageError{"only one k may be given, got '" + *k_text + "' and '" +
+                       std::string(arg) + "'"};
+    } else {
+      k_text = std::string(arg);
+    }
+  }
+
+  if (!k_text) throw UsageError{"missing k"};
+  const std::optional<std::uint64_t> k = ParseUnsigned(*k_text);
+  if (!k || *k < 1 || *k > static_cast<std::uint64_t>(optables::kMaxEquPoints)) {
+    throw UsageError{"k must be an integer from 1 to " +
+                     std::to_string(optables::kMaxEquPoints) + ", not '" + *k_text + "'"};
+  }
+  opt.k = static_cast<int>(*k);
+  if (opt.shuffle_lines) opt.render.line_seed = opt.seed.value_or(1);
+  return opt;
+}
+
+// Returns an empty string on success, else why the file could not be written. Streams do not
+// report a cause themselves; errno is what both the C and C++ runtimes leave behind.
+std::string WriteFile(const std::filesystem::path& path, const std::string& text) {
+  auto reason = [] {
+    return errno != 0 ? std::generic_category().message(errno) : std::string("I/O error");
+  };
+  errno = 0;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out.is_open()) return reason();
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.flush();
+  std::string failure;
+  if (!out) failure = reason();
+  errno = 0;
+  out.close();
+  if (failure.empty() && out.fail()) failure = reason();
+  if (!failure.empty()) {
+    // A truncated table would later read as a broken lattice; better to leave no file.
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+  }
+  return failure;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options opt;
+  try {
+    opt = ParseArgs(argc, argv);
+  } catch (const HelpRequested&) {
+    std::cout << kUsage << '\n' << kHelp;
+    return std::cout.flush() ? 0 : kWriteError;
+  } catch (const UsageError& e) {
+    std::cerr << "optables: " << e.message << '\n' << kUsage << '\n';
+    return kUsageError;
+  }
+
+  try {
+    optables::LatticeTables tables = optables::BuildEquTables(opt.k);
+    if (opt.seed) {
+      tables = optables::Renumber(tables, optables::ShuffledNumbering(tables.size, *opt.seed));
+    }
+    const std::string text = optables::RenderTableFile(tables, opt.render);
+
+    const std::filesystem::path dir(opt.dir);  // empty: the current folder
+    for (const char which : {'a', 'b'}) {
+      if ((which == 'a' && !opt.write_a) || (which == 'b' && !opt.write_b)) continue;
+      const std::filesystem::path path =
+          dir / (std::to_string(opt.k) + "-optable" + which + ".txt");
+      const std::string reason = WriteFile(path, text);
+      if (!reason.empty()) {
+        std::cerr << "optables: cannot write " << path.string() << ": " << reason << '\n';
+        return kWriteError;
+      }
+    }
+  } catch (const std::exception& e) {
+    std::cerr << "optables: " << e.what() << '\n';
+    return kWriteError;
+  }
+  return 0;
+}
