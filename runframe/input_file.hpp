@@ -16,6 +16,8 @@ class InputFile {
   // which includes a name that is a directory.
   bool Open(const std::string& name);
   bool IsOpen() const { return stream_ != nullptr; }
+  // Takes over an already open stream (tests and fuzzers read from memory).
+  void Attach(std::FILE* stream) { stream_ = stream; }
 
   // True at the end of the file, and also when the next character is a
   // Ctrl-Z, the old end-of-file mark of DOS text files.
