@@ -59,7 +59,7 @@ void ReadTableFile(runframe::InputFile& file, std::int32_t size, const TableFile
     if (file.AtEnd()) runframe::FatalStop(messages.tooShort);
     file.ReadLine(line, MaxLineLength);
     const TableLine t = ParseTableLine(line, size, messages);
-    const auto cell = static_cast<std::size_t>((t.x - 1) * size + (t.y - 1));
+    const std::size_t cell = CellIndex(t.x, t.y, size);
     firstOp[cell] = t.r1;
     secondOp[cell] = t.r2;
   }
@@ -68,10 +68,10 @@ void ReadTableFile(runframe::InputFile& file, std::int32_t size, const TableFile
   for (std::size_t cell = 0; cell < cells; ++cell) {
     if (firstOp[cell] == 0 || secondOp[cell] == 0) runframe::FatalStop(messages.missingCell);
   }
-  for (std::int32_t x = 0; x < size; ++x) {
-    for (std::int32_t y = x + 1; y < size; ++y) {
-      const auto xy = static_cast<std::size_t>(x * size + y);
-      const auto yx = static_cast<std::size_t>(y * size + x);
+  for (std::int32_t x = 1; x <= size; ++x) {
+    for (std::int32_t y = x + 1; y <= size; ++y) {
+      const std::size_t xy = CellIndex(x, y, size);
+      const std::size_t yx = CellIndex(y, x, size);
       if (firstOp[xy] != firstOp[yx] || secondOp[xy] != secondOp[yx]) {
         runframe::FatalStop(messages.notCommutative);
       }

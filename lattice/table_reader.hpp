@@ -36,6 +36,11 @@ struct TableLine {
   std::int32_t x, y, r1, r2;
 };
 
+// Index of cell (x, y), both 1-based, in a flat size*size table.
+inline std::size_t CellIndex(std::int32_t x, std::int32_t y, std::int32_t size) {
+  return static_cast<std::size_t>(x - 1) * static_cast<std::size_t>(size) + static_cast<std::size_t>(y - 1);
+}
+
 // Reads one table file into two flat size*size tables (row x-1, column y-1),
 // checking every line, then that every cell was given and that both
 // operations are commutative.  Faults end the run.

@@ -8,7 +8,7 @@ void StoreFactor(FactorTables<Capacity>& tables, std::int32_t size, const std::v
                  const std::vector<std::int32_t>& secondOp) {
   for (std::int32_t x = 1; x <= size; ++x) {
     for (std::int32_t y = 1; y <= size; ++y) {
-      const auto cell = static_cast<std::size_t>((x - 1) * size + (y - 1));
+      const std::size_t cell = CellIndex(x, y, size);
       tables.firstOp[x][y] = static_cast<FactorElement>(firstOp[cell]);
       tables.secondOp[x][y] = static_cast<FactorElement>(secondOp[cell]);
     }

@@ -1,7 +1,7 @@
 #include "runframe/abrupt_end.hpp"
 
 #include <cstdio>
-#include <cstring>
+#include <system_error>
 
 namespace runframe {
 namespace {
@@ -14,7 +14,7 @@ std::string Printable(const std::string& text) {
   for (unsigned char c : text) {
     if ((c < 0x20 && c != '\t') || c == 0x7f) {
       char buf[8];
-      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      (void)std::snprintf(buf, sizeof buf, "\\x%02X", c);
       out += buf;
     } else {
       out += static_cast<char>(c);
@@ -39,7 +39,7 @@ InvalidInteger::InvalidInteger(const std::string& text)
 
 IoError::IoError(const std::string& what, int errnoValue, bool onConsole)
     : AbruptEnd(ExitIoError, "Input/output error: " + what +
-                                 (errnoValue != 0 ? std::string(" failed (") + std::strerror(errnoValue) + ")"
+                                 (errnoValue != 0 ? std::string(" failed (") + std::generic_category().message(errnoValue) + ")"
                                                   : std::string(" failed"))),
       onConsole_(onConsole) {}
 

@@ -11,7 +11,8 @@ constexpr int CtrlZ = 26;
 }
 
 InputFile::~InputFile() {
-  if (stream_ != nullptr) std::fclose(stream_);
+  // Nothing was written, so a failed close loses nothing.
+  if (stream_ != nullptr) (void)std::fclose(stream_);
 }
 
 bool InputFile::Open(const std::string& name) {
@@ -21,7 +22,7 @@ bool InputFile::Open(const std::string& name) {
   // input that is not there.
   struct stat info {};
   if (fstat(fileno(f), &info) != 0 || (info.st_mode & S_IFMT) == S_IFDIR) {
-    std::fclose(f);
+    (void)std::fclose(f);
     return false;
   }
   stream_ = f;
@@ -36,7 +37,7 @@ int InputFile::Next() {
 
 int InputFile::Peek() {
   const int c = Next();
-  if (c != EOF) std::ungetc(c, stream_);
+  if (c != EOF) (void)std::ungetc(c, stream_);
   return c;
 }
 
@@ -52,7 +53,7 @@ void InputFile::ReadLine(std::string& line, std::size_t maxKept) {
     if (c == EOF || c == '\n') return;
     if (c == CtrlZ) {
       // Leave the mark in place so that the file stays at its end.
-      std::ungetc(c, stream_);
+      (void)std::ungetc(c, stream_);
       return;
     }
     if (c == '\r') {

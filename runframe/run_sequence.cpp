@@ -21,8 +21,10 @@ void ReportAbruptEnd(RunContext& run, const std::string& report, bool consoleFai
     } catch (const IoError&) {
     }
   }
-  std::fprintf(stderr, "%s\n", report.c_str());
-  std::fflush(stderr);
+  // Standard error is the last place left to report to; its failure has
+  // nowhere to go.
+  (void)std::fprintf(stderr, "%s\n", report.c_str());
+  (void)std::fflush(stderr);
 }
 
 bool IsConsoleFailure(const AbruptEnd& e) {
@@ -83,7 +85,7 @@ int RunProgram(const ProgramDescription& program, int argc, char** argv,
                const RunStep& readTables, const RunStep& compute) {
 #if !defined(_WIN32)
   // A console whose reader has gone must give a write error, not kill the run.
-  std::signal(SIGPIPE, SIG_IGN);
+  (void)std::signal(SIGPIPE, SIG_IGN);
 #endif
   UseBinaryConsole();
   std::vector<std::string> parameters;

@@ -17,7 +17,7 @@ TextOutput::TextOutput(std::FILE* stream, std::string what, bool showAtOnce)
 TextOutput::~TextOutput() {
   // Only reached without Close() when the run is already ending abnormally;
   // the stream is released without a further report.
-  if (owned_ && stream_ != nullptr) std::fclose(stream_);
+  if (owned_ && stream_ != nullptr) (void)std::fclose(stream_);
 }
 
 bool TextOutput::Create(const std::string& name) {

@@ -55,7 +55,7 @@ std::string ElapsedTimeLine(const ClockReading& start, const ClockReading& end) 
   // days rather than reading outside the table.
   if (days < 0 && start.month >= 1 && start.month <= 12) days += DaysInMonth[start.month];
   char ms[16];
-  std::snprintf(ms, sizeof ms, "%03d", static_cast<int>(millis));
+  (void)std::snprintf(ms, sizeof ms, "%03d", static_cast<int>(millis));
   return "  " + std::to_string(days) + " day(s) + " + std::to_string(hours) + " hour(s) + " +
          std::to_string(minutes) + " minute(s) + " + std::to_string(seconds) + "." + ms +
          " second(s).";
