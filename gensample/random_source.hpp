@@ -17,7 +17,7 @@ class RandomSource {
   std::uint32_t Below(std::uint32_t bound);
 
  private:
-  std::uint64_t s_[4];
+  std::uint64_t s_[4]{};
 };
 
 // A seed from the millisecond tick count, taken once per run.

@@ -10,6 +10,9 @@
 #endif
 
 namespace runframe {
+namespace {
+bool FlushOnly(std::FILE* f) { return std::fflush(f) == 0; }
+}  // namespace
 
 TextOutput::TextOutput(std::FILE* stream, std::string what, bool showAtOnce)
     : stream_(stream), what_(std::move(what)), showAtOnce_(showAtOnce), isConsole_(showAtOnce) {}
@@ -58,7 +61,8 @@ void TextOutput::Close() {
   std::FILE* f = stream_;
   stream_ = nullptr;
   errno = 0;
-  const bool ok = owned_ ? std::fclose(f) == 0 : std::fflush(f) == 0;
+  // A stream we did not open (the console) is only flushed, never closed.
+  const bool ok = owned_ ? std::fclose(f) == 0 : FlushOnly(f);
   owned_ = false;
   if (!ok) throw IoError("close of " + what_, errno);
 }
