@@ -1,0 +1,286 @@
+// Console keys on a POSIX terminal: single-key, no-echo mode for the object's
+// lifetime, restored on every way out that can be caught.
+#include "gensample/console_keys.hpp"
+#include "gensample/key_decoder.hpp"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <iterator>
+#include <stdexcept>
+
+#include <poll.h>
+#include <pthread.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace gensample {
+
+namespace {
+
+// Only one object may own the console at a time.
+bool g_open = false;
+
+// Shared with the signal handlers, so plain globals written before they are armed.
+int g_fd = -1;
+termios g_savedModes{};
+termios g_rawModes{};
+volatile std::sig_atomic_t g_active = 0;
+volatile std::sig_atomic_t g_rawApplied = 0;
+
+std::int64_t NowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Async-signal-safe helpers: usable from handlers and ordinary code alike.
+
+bool InForeground() { return tcgetpgrp(g_fd) == getpgrp(); }
+
+// Sets terminal modes even from the background: there SIGTTOU would stop us
+// (and a dying process must not stop), so it is held off for the call.
+void SetModes(const termios& modes, int when)
+{
+    const int savedErrno = errno;
+    sigset_t ttou;
+    sigset_t old;
+    sigemptyset(&ttou);
+    sigaddset(&ttou, SIGTTOU);
+    pthread_sigmask(SIG_BLOCK, &ttou, &old);
+    tcsetattr(g_fd, when, &modes);
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    errno = savedErrno;
+}
+
+// Raw mode only while we own the terminal: a background job must not change the
+// shell's modes, and the next SIGCONT (or poll) in the foreground applies them.
+void ApplyRawIfForeground()
+{
+    if (g_active && InForeground()) {
+        SetModes(g_rawModes, TCSANOW);
+        g_rawApplied = 1;
+    }
+}
+
+// Puts the saved modes back unless the shell already has the terminal in its own.
+void RestoreSaved(int when)
+{
+    if (g_active && (g_rawApplied || InForeground())) {
+        SetModes(g_savedModes, when);
+        g_rawApplied = 0;
+    }
+}
+
+void SetHandler(int sig, void (*handler)(int))
+{
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(sig, &action, nullptr);
+}
+
+extern "C" void OnFatalSignal(int sig)
+{
+    RestoreSaved(TCSANOW);
+    // Die of the same signal so the parent sees the true cause; it is delivered as
+    // soon as this handler returns and unblocks it.
+    SetHandler(sig, SIG_DFL);
+    (void)raise(sig);
+}
+
+extern "C" void OnContinue(int)
+{
+    const int savedErrno = errno;
+    ApplyRawIfForeground();
+    errno = savedErrno;
+}
+
+extern "C" void OnTerminalStop(int)
+{
+    const int savedErrno = errno;
+    RestoreSaved(TCSANOW);
+    SetHandler(SIGTSTP, SIG_DFL);
+    sigset_t tstp;
+    sigemptyset(&tstp);
+    sigaddset(&tstp, SIGTSTP);
+    pthread_sigmask(SIG_UNBLOCK, &tstp, nullptr);
+    (void)raise(SIGTSTP); // stops here until SIGCONT
+    pthread_sigmask(SIG_BLOCK, &tstp, nullptr);
+    SetHandler(SIGTSTP, OnTerminalStop);
+    // Also covers an orphaned process group, where the kernel ignores the stop
+    // and no SIGCONT follows.
+    ApplyRawIfForeground();
+    errno = savedErrno;
+}
+
+// Standard input is not a terminal: report no keys and leave the input alone.
+class NoConsoleKeys final : public ConsoleKeys {
+public:
+    NoConsoleKeys() { g_open = true; }
+    ~NoConsoleKeys() override { g_open = false; }
+    NoConsoleKeys(const NoConsoleKeys&) = delete;
+    NoConsoleKeys& operator=(const NoConsoleKeys&) = delete;
+
+    bool KeyAvailable() override { return false; }
+    // Never called by TakeStopKey here; there is no key to give.
+    std::uint8_t ReadKeyCode() override { return 0; }
+};
+
+class TerminalKeys final : public ConsoleKeys {
+public:
+    explicit TerminalKeys(const termios& saved);
+    ~TerminalKeys() override;
+    TerminalKeys(const TerminalKeys&) = delete;
+    TerminalKeys& operator=(const TerminalKeys&) = delete;
+
+    bool KeyAvailable() override;
+    std::uint8_t ReadKeyCode() override;
+
+private:
+    static constexpr int HandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT};
+
+    void ReadWaitingBytes();
+
+    struct sigaction previous_[std::size(HandledSignals)] {};
+    bool installed_[std::size(HandledSignals)] {};
+    KeyDecoder decoder_;
+    std::uint8_t secondCode_ = 0;
+    bool secondCodeDue_ = false;
+    bool inputEnded_ = false;
+};
+
+TerminalKeys::TerminalKeys(const termios& saved)
+{
+    g_open = true;
+    g_savedModes = saved;
+    g_rawModes = saved;
+    // ISIG stays: Ctrl+C must still interrupt a run.
+    g_rawModes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
+    g_rawModes.c_cc[VMIN] = 0;
+    g_rawModes.c_cc[VTIME] = 0;
+    g_active = 1;
+
+    // Only signals that would otherwise kill or stop us with the default action:
+    // an ignored one stays ignored, and a program's own handler unwinds normally
+    // and so runs our destructor.
+    for (std::size_t i = 0; i < std::size(HandledSignals); ++i) {
+        const int sig = HandledSignals[i];
+        if (sigaction(sig, nullptr, &previous_[i]) != 0 || (previous_[i].sa_flags & SA_SIGINFO) != 0 ||
+            previous_[i].sa_handler != SIG_DFL) {
+            continue;
+        }
+        SetHandler(sig, sig == SIGTSTP ? OnTerminalStop : sig == SIGCONT ? OnContinue : OnFatalSignal);
+        installed_[i] = true;
+    }
+    ApplyRawIfForeground();
+}
+
+TerminalKeys::~TerminalKeys()
+{
+    // Signals wait until the terminal and the handlers are back as they were.
+    sigset_t handled;
+    sigset_t old;
+    sigemptyset(&handled);
+    for (const int sig : HandledSignals) {
+        sigaddset(&handled, sig);
+    }
+    pthread_sigmask(SIG_BLOCK, &handled, &old);
+
+    // TCSAFLUSH drops unread keys, so a later "press Enter" really waits.
+    RestoreSaved(TCSAFLUSH);
+    g_active = 0;
+    for (std::size_t i = 0; i < std::size(HandledSignals); ++i) {
+        if (installed_[i]) {
+            sigaction(HandledSignals[i], &previous_[i], nullptr);
+        }
+    }
+    g_fd = -1;
+    g_open = false;
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+}
+
+void TerminalKeys::ReadWaitingBytes()
+{
+    // Reading from the background would stop us with SIGTTIN.
+    if (!InForeground()) {
+        return;
+    }
+    if (!g_rawApplied) {
+        ApplyRawIfForeground(); // brought to the foreground without a SIGCONT
+    }
+    pollfd in{g_fd, POLLIN, 0};
+    if (poll(&in, 1, 0) != 1) {
+        return;
+    }
+    ssize_t got = 0;
+    if ((in.revents & POLLIN) != 0) {
+        std::uint8_t buffer[64];
+        got = read(g_fd, buffer, sizeof buffer);
+        if (got > 0) {
+            decoder_.Feed(std::span<const std::uint8_t>(buffer, static_cast<std::size_t>(got)), NowMs());
+        }
+    }
+    if (got <= 0 && (in.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+        inputEnded_ = true; // the terminal hung up: no key will ever come
+    }
+}
+
+bool TerminalKeys::KeyAvailable()
+{
+    if (secondCodeDue_ || decoder_.HasKey()) {
+        return true;
+    }
+    if (!inputEnded_) {
+        ReadWaitingBytes();
+    }
+    decoder_.Expire(NowMs());
+    return decoder_.HasKey();
+}
+
+std::uint8_t TerminalKeys::ReadKeyCode()
+{
+    if (secondCodeDue_) {
+        secondCodeDue_ = false;
+        return secondCode_;
+    }
+    while (!KeyAvailable()) {
+        if (inputEnded_) {
+            return 13; // end a wait for Enter rather than wait forever
+        }
+        // Wake for new bytes, or in time to settle a held ESC.
+        pollfd in{g_fd, POLLIN, 0};
+        const int timeout = decoder_.Holding() ? 5 : 100;
+        if (InForeground()) {
+            poll(&in, 1, timeout);
+        } else {
+            poll(nullptr, 0, timeout);
+        }
+    }
+    const DecodedKey key = *decoder_.Next();
+    if (!key.extended) {
+        return key.code;
+    }
+    secondCode_ = key.code;
+    secondCodeDue_ = true;
+    return 0;
+}
+
+} // namespace
+
+std::unique_ptr<ConsoleKeys> OpenConsoleKeys()
+{
+    if (g_open) {
+        throw std::logic_error("OpenConsoleKeys: the console keys are already open");
+    }
+    termios saved{};
+    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved) != 0) {
+        return std::make_unique<NoConsoleKeys>();
+    }
+    g_fd = STDIN_FILENO;
+    return std::make_unique<TerminalKeys>(saved);
+}
+
+} // namespace gensample
