@@ -14,8 +14,8 @@ namespace {
 bool FlushOnly(std::FILE* f) { return std::fflush(f) == 0; }
 }  // namespace
 
-TextOutput::TextOutput(std::FILE* stream, std::string what, bool showAtOnce)
-    : stream_(stream), what_(std::move(what)), showAtOnce_(showAtOnce), isConsole_(showAtOnce) {}
+TextOutput::TextOutput(std::FILE* stream, std::string what, bool isConsole)
+    : stream_(stream), what_(std::move(what)), isConsole_(isConsole) {}
 
 TextOutput::~TextOutput() {
   // Only reached without Close() when the run is already ending abnormally;
@@ -39,21 +39,20 @@ void TextOutput::Put(std::string_view text) {
   }
 }
 
-void TextOutput::FlushIfShown() {
-  if (!showAtOnce_) return;
+void TextOutput::Flush() {
   errno = 0;
   if (std::fflush(stream_) != 0) throw IoError("write to " + what_, errno, isConsole_);
 }
 
 void TextOutput::Write(std::string_view text) {
   Put(text);
-  FlushIfShown();
+  Flush();
 }
 
 void TextOutput::Line(std::string_view text) {
   Put(text);
   Put(LineEnd);
-  FlushIfShown();
+  Flush();
 }
 
 void TextOutput::Close() {

@@ -13,9 +13,11 @@ inline constexpr std::string_view LineEnd = "\r\n";
 class TextOutput {
  public:
   // what names the destination in an error report, e.g. "the console".
-  // showAtOnce: flush after every call, so progress without a line end is
-  // visible immediately (the console).
-  TextOutput(std::FILE* stream, std::string what, bool showAtOnce);
+  // Every call is flushed at once: progress without a line end must be
+  // visible immediately, and a failed write must stop the run before anything
+  // else is written.  Both destinations receive only a few lines per run.
+  // isConsole: a failure here cannot be reported on the same stream.
+  TextOutput(std::FILE* stream, std::string what, bool isConsole);
   TextOutput(const TextOutput&) = delete;
   TextOutput& operator=(const TextOutput&) = delete;
   ~TextOutput();
@@ -31,12 +33,11 @@ class TextOutput {
 
  private:
   void Put(std::string_view text);
-  void FlushIfShown();
+  void Flush();
 
   std::FILE* stream_;
   std::string what_;
-  bool showAtOnce_;
-  bool isConsole_;  // a failure here cannot be reported on the same stream
+  bool isConsole_;
   bool owned_ = false;
 };
 

@@ -1,0 +1,84 @@
+// Known counts of generating sets, replayed through the built program on
+// tables in many numberings, line orders, operation orders and line ends.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "tests/support/run_program.hpp"
+
+namespace {
+
+using optables::LineEnd;
+using testsupport::TableStyle;
+
+struct KnownCount {
+  int n, m, count;
+};
+
+struct Variant {
+  const char* label;
+  TableStyle a, b;           // join first unless meetFirst; both files alike there
+  const char* optablesArgs;  // non-null: the files come from the optables program instead
+};
+
+const KnownCount Known[] = {{2, 2, 1}, {1, 3, 2}, {3, 1, 2}, {2, 3, 14}, {3, 2, 14}, {1, 4, 50}, {3, 3, 72}};
+
+const Variant Variants[] = {
+    {"canonical", {}, {}, nullptr},
+    {"renumbered, shuffled, LF", {7, 11, false, LineEnd::kLf}, {8, 12, false, LineEnd::kLf}, nullptr},
+    {"meet first, CR", {3, {}, true, LineEnd::kCr}, {4, 5, true, LineEnd::kCr}, nullptr},
+    {"meet first, mixed ends", {5, 6, true, LineEnd::kCrLf}, {{}, 9, true, LineEnd::kLf}, nullptr},
+    {"large seed", {18446744073709551615ULL, 2, false, LineEnd::kCrLf}, {123456789, {}, false, LineEnd::kCr}, nullptr},
+    {"optables program", {}, {}, "--seed 42 --shuffle-lines --meet-first --line-end cr"},
+};
+
+void PrintTo(const KnownCount& k, std::ostream* os) { *os << k.n << " " << k.m << " -> " << k.count; }
+void PrintTo(const Variant& v, std::ostream* os) { *os << v.label; }
+
+class Counts : public ::testing::TestWithParam<std::tuple<KnownCount, Variant>> {};
+
+TEST_P(Counts, ProgramFindsTheKnownCount) {
+  const auto& [known, variant] = GetParam();
+  testsupport::TempDir dir;
+  if (variant.optablesArgs == nullptr) {
+    testsupport::WriteTables(dir, known.n, known.m, variant.a, variant.b);
+  } else {
+    for (const auto& [file, k] : {std::pair{"a", known.n}, std::pair{"b", known.m}}) {
+      std::vector<std::string> args;
+      std::istringstream words(variant.optablesArgs);
+      for (std::string word; words >> word;) args.push_back(word);
+      args.insert(args.end(), {"--only", file, "--dir", dir.Path(), std::to_string(k)});
+      const auto made = testsupport::RunProgram(testsupport::BinaryPath("optables/optables"), args);
+      ASSERT_EQ(made.exitCode, 0) << made.err;
+    }
+  }
+  testsupport::RunOptions options;
+  options.workDir = dir.Path();
+  const auto run = testsupport::RunProgram(testsupport::BinaryPath("gencount/gencount"),
+                                           {std::to_string(known.n), std::to_string(known.m)}, options);
+  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+  const std::string line = "\r\nPart(" + std::to_string(known.n) + ")*Part(" + std::to_string(known.m) +
+                           ") has exactly " + std::to_string(known.count) + "   4-element generating sets\r\n";
+  EXPECT_NE(run.out.find(line), std::string::npos) << run.out;
+  const std::vector<std::string> results = dir.Names("r-");
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_NE(dir.Read(results[0]).find(line), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(KnownCounts, Counts,
+                         ::testing::Combine(::testing::ValuesIn(Known), ::testing::ValuesIn(Variants)),
+                         [](const auto& param) {
+                           const KnownCount& k = std::get<0>(param.param);
+                           std::string name;  // appended: GCC 12 warns falsely on "literal" + string
+                           for (int v : {k.n, k.m, static_cast<int>(param.index % std::size(Variants))}) {
+                             name += '_';
+                             name += std::to_string(v);
+                           }
+                           return name.substr(1);
+                         });
+
+}  // namespace

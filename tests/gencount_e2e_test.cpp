@@ -1,0 +1,514 @@
+// gencount run as a program in a scratch folder: console and result file are
+// compared byte for byte; only the clock readings are taken from the output.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/support/run_program.hpp"
+
+namespace {
+
+using testsupport::JoinLines;
+using testsupport::TableLines;
+using testsupport::TableText;
+const std::string CRLF = "\r\n";
+
+const std::string Banner = JoinLines({
+    "This is gencount , version November 5, 2020, a program to compute the number of",
+    "4-element generating sets of Equ(n)*Equ(m).",
+    "",
+    "The input files n-optablea.txt and  m-optableb.txt (where n<=5 is the ",
+    "first while m<=6 is the second paramter of the program) should be in the",
+    "same folder where this program is.",
+});
+
+const std::string Header = "Error in data; possibly/appeared at: ";
+
+std::string FatalConsole(const std::string& message) {
+  return "\a" + CRLF + Header + CRLF + message + CRLF + "  Press <enter> to quit" + CRLF;
+}
+
+std::string RightAligned(const std::string& text, std::size_t width) {
+  return std::string(width > text.size() ? width - text.size() : 0, ' ') + text;
+}
+
+std::string ProgressItems(long total) {
+  std::string items;
+  for (long done = 1024; done <= total; done += 1024) {
+    items += "  " + RightAligned(std::to_string(done), 10) + "/" + RightAligned(std::to_string(total), 10) + "  ";
+  }
+  return items;
+}
+
+struct Stamp {
+  std::string text;  // "d/m/yyyy, at h:m:s:ms"
+  int field[7];      // day, month, year, hour, minute, second, millisecond
+};
+
+// The stamp line with the given label; numbers carry no leading zeros.
+std::optional<Stamp> FindStamp(const std::string& console, const std::string& label) {
+  const std::string num = "(0|[1-9][0-9]*)";
+  const std::regex re(" " + label + " \\(DD/MM/YY:\\) (" + num + "/" + num + "/([0-9]{4}), at " + num + ":" + num +
+                      ":" + num + ":" + num + ")\r\n");
+  std::smatch m;
+  if (!std::regex_search(console, m, re)) return std::nullopt;
+  Stamp s{m[1].str(), {}};
+  for (int k = 0; k < 7; ++k) s.field[k] = std::stoi(m[k + 2].str());
+  return s;
+}
+
+struct Outcome {
+  testsupport::ProgramResult run;
+  std::vector<std::string> resultNames;
+  std::string resultText;
+};
+
+class GencountRun : public ::testing::Test {
+ protected:
+  testsupport::TempDir dir;
+
+  static Outcome RunIn(const testsupport::TempDir& where, const std::vector<std::string>& args,
+                       testsupport::RunOptions options = {}) {
+    options.workDir = where.Path();
+    Outcome o{testsupport::RunProgram(testsupport::BinaryPath("gencount/gencount"), args, options), {}, {}};
+    o.resultNames = where.Names("r-");
+    if (o.resultNames.size() == 1) o.resultText = where.Read(o.resultNames[0]);
+    return o;
+  }
+
+  Outcome Run(const std::vector<std::string>& args, const testsupport::RunOptions& options = {}) {
+    return RunIn(dir, args, options);
+  }
+
+  // The name on the console's "Output file opened: " line.
+  static std::string ReportedResultName(const Outcome& o) {
+    const std::size_t at = o.run.out.find("Output file opened: ");
+    if (at == std::string::npos) return "?";
+    const std::string rest = o.run.out.substr(at + 20);
+    return rest.substr(0, rest.find('\r'));
+  }
+
+  static void ExpectExit(const Outcome& o, int code) {
+    EXPECT_FALSE(o.run.timedOut);
+    EXPECT_EQ(o.run.signal, 0);
+    EXPECT_EQ(o.run.exitCode, code) << o.run.out << o.run.err;
+  }
+
+  // The stamp and the two file lines, as console and result file show them;
+  // the result file name must agree with the start stamp.
+  static std::string StartLines(const Outcome& o, int n, int m, const std::string& a, const std::string& b) {
+    const std::optional<Stamp> s = FindStamp(o.run.out, "     Started");
+    if (!s) {
+      ADD_FAILURE() << "no start stamp in\n" << o.run.out;
+      return "?";
+    }
+    const int* f = s->field;
+    const std::string name = "r-" + std::to_string(n) + "&" + std::to_string(m) + "---" + std::to_string(f[0]) + "-" +
+                             std::to_string(f[3]) + "-" + std::to_string(f[4]) + "-" + std::to_string(f[5]) + "-" +
+                             std::to_string(f[6]) + "--" + std::to_string(f[1]) + "-" + std::to_string(f[2]) + ".txt";
+    EXPECT_EQ(o.resultNames, std::vector<std::string>{name});
+    return JoinLines({"      Started (DD/MM/YY:) " + s->text, "Input files opened: " + a + ",  " + b,
+                      "Output file opened: " + name});
+  }
+
+  // End stamp and elapsed time; a run of milliseconds within one day.
+  static std::string EndLines(const Outcome& o) {
+    const std::optional<Stamp> s = FindStamp(o.run.out, "     Started");
+    const std::optional<Stamp> e = FindStamp(o.run.out, "     Terminated");
+    if (!s || !e) {
+      ADD_FAILURE() << "no end stamp in\n" << o.run.out;
+      return "?";
+    }
+    auto ms = [](const Stamp& t) { return ((t.field[3] * 60 + t.field[4]) * 60 + t.field[5]) * 1000 + t.field[6]; };
+    const int elapsed = ms(*e) - ms(*s);
+    if (elapsed < 0 || elapsed >= 60000 || e->field[0] != s->field[0]) ADD_FAILURE() << "clock jumped";
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%d.%03d", elapsed / 1000, elapsed % 1000);
+    return JoinLines({"      Terminated (DD/MM/YY:) " + e->text,
+                      "Assuming that it is shorter than four weeks, the time elapsed is: ",
+                      std::string("  0 day(s) + 0 hour(s) + 0 minute(s) + ") + seconds + " second(s)."});
+  }
+
+  // A whole run, exact to the byte.
+  static void ExpectFullRun(const Outcome& o, int n, int m, const std::string& a, const std::string& b,
+                            const std::string& progress, int count) {
+    const std::string start = StartLines(o, n, m, a, b);
+    const std::string end = EndLines(o);
+    const std::string result = "Part(" + std::to_string(n) + ")*Part(" + std::to_string(m) + ") has exactly " +
+                               std::to_string(count) + "   4-element generating sets" + CRLF;
+    EXPECT_EQ(o.run.out, Banner + start + progress + CRLF + result + CRLF + "Hit <enter> to quit!" + CRLF + end);
+    EXPECT_EQ(o.resultText, start + CRLF + result + CRLF + end);
+  }
+};
+
+// Whole runs, exact to the byte.
+TEST_F(GencountRun, FullRuns) {
+  const std::string typed = "+" + std::string(70, '0') + "3", cut = typed.substr(0, 60);
+  const struct {
+    std::vector<std::string> args;
+    int n, m, count;
+    std::string a, b, progress, stdinText;
+  } cases[] = {
+      {{"1", "1"}, 1, 1, 0, "1-optablea.txt", "1-optableb.txt", "", ""},
+      {{"1", "2"}, 1, 2, 0, "1-optablea.txt", "2-optableb.txt", "", ""},
+      {{"2", "1"}, 2, 1, 0, "2-optablea.txt", "1-optableb.txt", "", ""},
+      {{"2", "2"}, 2, 2, 1, "2-optablea.txt", "2-optableb.txt", "", "typed text\nmore\n"},
+      {{"2", "3"}, 2, 3, 14, "2-optablea.txt", "3-optableb.txt", "", ""},
+      {{"1", "4"}, 1, 4, 50, "1-optablea.txt", "4-optableb.txt", "        1024/      1365  ", ""},
+      {{"3", "3"}, 3, 3, 72, "3-optablea.txt", "3-optableb.txt", ProgressItems(12650), ""},
+      // The typed text names the input files; the converted value names the result.
+      {{"02", "+3", "ignored"}, 2, 3, 14, "02-optablea.txt", "+3-optableb.txt", "", ""},
+      {{typed, "1"}, 3, 1, 2, cut, "1-optableb.txt", "", ""},
+  };
+  ASSERT_EQ(ProgressItems(12650).size(), 12u * 25u);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+    testsupport::TempDir own;
+    own.Write(c.a, TableText(c.n));
+    own.Write(c.b, TableText(c.m));
+    testsupport::RunOptions options;
+    if (!c.stdinText.empty()) options.stdinBytes = c.stdinText;
+    const Outcome o = RunIn(own, c.args, options);
+    ExpectExit(o, 0);
+    ExpectFullRun(o, c.n, c.m, c.a, c.b, c.progress, c.count);
+  }
+}
+
+// Takes every name that a "2 2" run started in the next 6 seconds can give
+// its result file, each a link to target, so that the run meets one of them.
+// Returns how many names were taken.
+std::size_t TakeResultNames(const testsupport::TempDir& dir, const std::string& target, bool hard) {
+  using namespace std::chrono;
+  const auto start = system_clock::now();
+  std::size_t taken = 0;
+  for (auto at = start; at < system_clock::now() + milliseconds(6000) && taken < 20000; at += milliseconds(1)) {
+    const std::time_t seconds = system_clock::to_time_t(at);
+    std::tm t{};
+    localtime_r(&seconds, &t);
+    const auto milli = duration_cast<milliseconds>(at.time_since_epoch()).count() % 1000;
+    char name[64];
+    std::snprintf(name, sizeof name, "/r-2&2---%d-%d-%d-%d-%d--%d-%d.txt", t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec,
+                  static_cast<int>(milli), t.tm_mon + 1, t.tm_year + 1900);
+    if (hard) {
+      std::filesystem::create_hard_link(target, dir.Path() + name);
+    } else {
+      std::filesystem::create_symlink(target, dir.Path() + name);
+    }
+    ++taken;
+  }
+  return taken;
+}
+
+// A file that already has the result file's name is emptied first.
+TEST_F(GencountRun, ExistingResultFileIsEmptied) {
+  testsupport::WriteTables(dir, 2, 2);
+  dir.Write("junk", std::string(1000, 'j'));
+  const std::size_t taken = TakeResultNames(dir, dir.Path() + "/junk", true);
+  Outcome o = RunIn(dir, {"2", "2"});
+  ExpectExit(o, 0);
+  ASSERT_EQ(o.resultNames.size(), taken) << "the run started after the prepared names";
+  o.resultNames = {ReportedResultName(o)};
+  o.resultText = dir.Read(o.resultNames[0]);
+  ExpectFullRun(o, 2, 2, "2-optablea.txt", "2-optableb.txt", "", 1);
+}
+
+// A result name that is a folder cannot be created; one on a full device
+// cannot be written, which ends the run at once without a wait for Enter.
+TEST_F(GencountRun, ResultNameTakenByFolderOrFullDevice) {
+  testsupport::WriteTables(dir, 2, 2);
+  std::filesystem::create_directory(dir.Path() + "/folder");
+  TakeResultNames(dir, dir.Path() + "/folder", false);
+  Outcome o = RunIn(dir, {"2", "2"});
+  ExpectExit(o, 0);
+  EXPECT_EQ(o.run.out, Banner + FatalConsole("Fatal error. Is there enough room on your drive?"));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.Path() + "/folder"));
+
+  testsupport::TempDir full;
+  testsupport::WriteTables(full, 2, 2);
+  TakeResultNames(full, "/dev/full", false);
+  testsupport::RunOptions options;
+  options.stdinBytes = "";
+  options.keepStdinOpen = true;
+  options.timeout = std::chrono::milliseconds(5000);
+  o = RunIn(full, {"2", "2"}, options);
+  // The start stamp goes to the result file first, so its failed write ends
+  // the run before the stamp reaches the console.
+  ExpectExit(o, 4);
+  EXPECT_EQ(o.run.out, Banner + "Input/output error: write to the result file failed (No space left on device)\r\n");
+}
+
+// Both waits for Enter: the end of a run (with every file already closed, so
+// nothing is lost when the process is killed there) and a fatal stop.
+TEST_F(GencountRun, WaitsForEnter) {
+  testsupport::WriteTables(dir, 2, 2);
+  testsupport::RunOptions options;
+  options.stdinBytes = "";
+  options.keepStdinOpen = true;
+  options.timeout = std::chrono::milliseconds(800);
+  Outcome o = Run({"2", "2"}, options);
+  EXPECT_TRUE(o.run.timedOut);
+  ExpectFullRun(o, 2, 2, "2-optablea.txt", "2-optableb.txt", "", 1);
+  o = Run({"3"}, options);
+  EXPECT_TRUE(o.run.timedOut);
+  EXPECT_EQ(o.run.out, Banner + FatalConsole("At least two parameters are required!"));
+}
+
+// Faults found before the result file exists: the console only, no file.
+TEST_F(GencountRun, FatalStopsBeforeTheResultFile) {
+  const std::string longParameter = "+" + std::string(70, '0') + "3";
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::string> present;  // table files (named n-..., k from the name) or folders (ending in /)
+    std::string message;
+  } cases[] = {
+      {{}, {}, "At least two parameters are required!"},
+      {{"x"}, {}, "At least two parameters are required!"},
+      {{"9"}, {}, "At least two parameters are required!"},
+      {{"6", "3"}, {}, "1st parameter is illegal or too large!"},
+      {{"0", "3"}, {}, "1st parameter is illegal or too large!"},
+      {{"-1", "3"}, {}, "1st parameter is illegal or too large!"},
+      {{"9", "x"}, {}, "1st parameter is illegal or too large!"},
+      {{"3", "7"}, {}, "2nd parameter is illegal or too large!"},
+      {{"3", "0"}, {}, "2nd parameter is illegal or too large!"},
+      {{"3", "3"}, {}, "3-optablea.txt (1) is missing from this folder"},
+      {{"3", "3"}, {"3-optableb.txt"}, "3-optablea.txt (1) is missing from this folder"},
+      {{"3", "3"}, {"3-optablea.txt"}, "3-optableb.txt (2) is missing from this folder"},
+      {{"3", "3"}, {"3-optablea.txt/", "3-optableb.txt"}, "3-optablea.txt (1) is missing from this folder"},
+      {{"3", "3"}, {"3-optablea.txt", "3-optableb.txt/"}, "3-optableb.txt (2) is missing from this folder"},
+      {{"05", "1"}, {"5-optablea.txt", "1-optableb.txt"}, "05-optablea.txt (1) is missing from this folder"},
+      {{longParameter, "1"}, {}, longParameter.substr(0, 60) + " (1) is missing from this folder"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    testsupport::TempDir own;
+    for (const std::string& name : c.present) {
+      if (name.back() == '/') {
+        std::filesystem::create_directory(own.Path() + "/" + name);
+      } else {
+        own.Write(name, TableText(name[0] - '0'));
+      }
+    }
+    const Outcome o = RunIn(own, c.args);
+    ExpectExit(o, 0);
+    EXPECT_EQ(o.run.out, Banner + FatalConsole(c.message));
+    EXPECT_EQ(o.resultNames, std::vector<std::string>{});
+  }
+}
+
+// The runner's child starts with only 0, 1 and 2 open (ls adds one for the folder),
+// which the next test relies on.
+TEST_F(GencountRun, ChildStartsWithOnlyStandardStreams) {
+  testsupport::RunOptions options;
+  options.openFileLimit = 5;
+  const auto run = testsupport::RunProgram("/bin/ls", {"/proc/self/fd"}, options);
+  EXPECT_EQ(run.out, "0\n1\n2\n3\n");
+}
+
+// With room for exactly the two input files, the result file cannot be created.
+TEST_F(GencountRun, ResultFileThatCannotBeCreated) {
+  testsupport::WriteTables(dir, 2, 2);
+  testsupport::RunOptions options;
+  options.openFileLimit = 5;
+  const Outcome o = Run({"2", "2"}, options);
+  ExpectExit(o, 0);
+  EXPECT_EQ(o.run.out, Banner + FatalConsole("Fatal error. Is there enough room on your drive?"));
+  EXPECT_EQ(o.resultNames, std::vector<std::string>{});
+}
+
+// Table faults: reported after the start lines, on the console and in the file.
+TEST_F(GencountRun, FatalStopsWhileReadingTables) {
+  using Lines = std::vector<std::string>;
+  using Edit = std::function<void(Lines&, Lines&)>;
+  auto setLine = [](int file, std::size_t index, std::string text) -> Edit {
+    return [=](Lines& a, Lines& b) { (file == 1 ? a : b)[index] = text; };
+  };
+  const std::string tooShort1 = "First input file is too short", tooShort2 = "Second input file is too short";
+  const std::string c1 = "Corrupt 1st input file (code xZt4", c2 = "Corrupt 2nd input file (code Zt4";
+  const struct {
+    std::string label;
+    Edit edit;
+    std::string message;
+  } cases[] = {
+      {"3 lines", [](Lines& a, Lines&) { a.pop_back(); }, tooShort1},
+      {"empty", [](Lines& a, Lines&) { a.clear(); }, tooShort1},
+      {"3 lines b", [](Lines&, Lines& b) { b.pop_back(); }, tooShort2},
+      {"ctrl-z", [](Lines& a, Lines&) { a[1] += "\x1a" + a[2]; }, tooShort1},
+      {"0&", setLine(1, 0, "0&1=1,1"), c1 + "aq)"},
+      {"-0&", setLine(1, 0, "-0&1=1,1"), c1 + "aq)"},
+      {"3&", setLine(1, 3, "3&1=1,1"), c1 + "aq)"},
+      {"-2147483648&", setLine(1, 3, "-2147483648&1=1,1"), c1 + "aq)"},
+      {"&0", setLine(1, 0, "1&0=1,1"), c1 + "bq)"},
+      {"&3", setLine(1, 2, "2&3=1,1"), c1 + "bq)"},
+      {"=1,0", setLine(1, 0, "1&1=1,0"), c1 + "cq)"},
+      {"=3,1", setLine(1, 0, "1&1=3,1"), c1 + "cq)"},
+      {"repeat", [](Lines& a, Lines&) { a[1] = a[0]; }, c1 + "dq)"},
+      {"not commutative", setLine(1, 1, "1&2=1,1"), c1 + "eq)"},
+      {"0& b", setLine(2, 0, "0&1=1,1"), c2 + "aq)"},
+      {"&0 b", setLine(2, 0, "1&0=1,1"), c2 + "bq)"},
+      {"=1,0 b", setLine(2, 0, "1&1=1,0"), c2 + "cq)"},
+      {"repeat b", [](Lines&, Lines& b) { b[3] = b[2]; }, c2 + "dq)"},
+      {"not commutative b", setLine(2, 2, "2&1=1,1"), c2 + "eq)"},
+      {"both faulty",
+       [](Lines& a, Lines& b) {
+         a.pop_back();
+         b[0] = "0&1=1,1";
+       },
+       tooShort1},
+      {"both corrupt",
+       [](Lines& a, Lines& b) {
+         a[0] = "1&1=1,9";
+         b.pop_back();
+       },
+       c1 + "cq)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    testsupport::TempDir own;
+    Lines a = TableLines(2), b = TableLines(2);
+    c.edit(a, b);
+    own.Write("2-optablea.txt", JoinLines(a));
+    own.Write("2-optableb.txt", JoinLines(b));
+    const Outcome o = RunIn(own, {"2", "2"});
+    ExpectExit(o, 0);
+    const std::string start = StartLines(o, 2, 2, "2-optablea.txt", "2-optableb.txt");
+    EXPECT_EQ(o.run.out, Banner + start + FatalConsole(c.message));
+    EXPECT_EQ(o.resultText, start + Header + CRLF + c.message + CRLF);
+  }
+}
+
+// Tables written for another lattice: too few lines, or numbers beyond the size.
+TEST_F(GencountRun, TableOfTheWrongLattice) {
+  dir.Write("4-optablea.txt", TableText(3));
+  dir.Write("1-optableb.txt", TableText(1));
+  Outcome o = Run({"4", "1"});
+  ExpectExit(o, 0);
+  EXPECT_EQ(o.run.out, Banner + StartLines(o, 4, 1, "4-optablea.txt", "1-optableb.txt") +
+                           FatalConsole("First input file is too short"));
+  testsupport::TempDir other;
+  other.Write("1-optablea.txt", TableText(1));
+  other.Write("3-optableb.txt", TableText(4));  // canonical order: line 6 is 1&6
+  o = RunIn(other, {"1", "3"});
+  ExpectExit(o, 0);
+  EXPECT_EQ(o.run.out, Banner + StartLines(o, 1, 3, "1-optablea.txt", "3-optableb.txt") +
+                           FatalConsole("Corrupt 2nd input file (code Zt4bq)"));
+}
+
+// Field forms that convert, line ends, and text beyond the table or the 50th character.
+TEST_F(GencountRun, AcceptedLineForms) {
+  const std::vector<std::string> good = TableLines(2);  // lines 1&1, 1&2, 2&1, 2&2
+  auto spaced = [](const std::string& line, const std::string& pad) {
+    std::string out = pad;
+    for (char ch : line) out += std::string(1, ch) + (ch == '&' || ch == '=' || ch == ',' ? pad : "");
+    return out;
+  };
+  auto withLine2 = [&](const std::string& text) {
+    std::vector<std::string> lines = good;
+    lines[2] = text;
+    return JoinLines(lines);
+  };
+  const std::string r = good[2].substr(4);  // "r1,r2" of 2&1
+  const struct {
+    std::string label, file;
+  } cases[] = {
+      {"blanks", withLine2(spaced(good[2], " "))},
+      {"tabs", withLine2(spaced(good[2], "\t \t"))},
+      {"signs and zeros", withLine2("+2&0001=+" + r.substr(0, 1) + ",+00" + r.substr(2))},
+      {"exactly 50", withLine2(std::string(43, ' ') + good[2])},
+      {"cut after 50", withLine2(std::string(43, ' ') + good[2] + "9 junk, & =")},
+      {"lf", JoinLines(good, "\n")},
+      {"cr", JoinLines(good, "\r")},
+      {"mixed", good[0] + "\r" + good[1] + "\n" + good[2] + "\r\n" + good[3] + "\r"},
+      {"no final line end", good[0] + "\n" + good[1] + "\n" + good[2] + "\n" + good[3]},
+      {"lines after the table", JoinLines(good) + "garbage\r\n0&0=x\r\n"},
+      {"ctrl-z after the table", JoinLines(good) + "\x1a" + "garbage"},
+      {"reversed order", JoinLines({good[3], good[2], good[1], good[0]})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    testsupport::TempDir own;
+    own.Write("2-optablea.txt", c.file);
+    own.Write("2-optableb.txt", c.file);
+    const Outcome o = RunIn(own, {"2", "2"});
+    ExpectExit(o, 0);
+    ExpectFullRun(o, 2, 2, "2-optablea.txt", "2-optableb.txt", "", 1);
+  }
+}
+
+// A field that is not an integer ends the run at once: no bell, no wait, no
+// fatal lines in the result file.
+TEST_F(GencountRun, FieldsThatDoNotConvert) {
+  const struct {
+    int file;
+    std::string line, field;
+  } cases[] = {
+      {1, "1 &1=1,1", "1 "},
+      {1, "1&1 =1,1", "1 "},
+      {1, "1&1=1 ,1", "1 "},
+      {1, "1&1=1,1 ", "1 "},
+      {1, "", ""},
+      {1, "1&1=0,x", "x"},
+      {1, "1&1=1,1,1", "1,1"},
+      {1, "1&1=1;1", ""},
+      {1, "2147483648&1=1,1", "2147483648"},
+      {1, "-2147483649&1=1,1", "-2147483649"},
+      {1, std::string(44, ' ') + "1&1=1,1", ""},
+      {2, "1&1=1,x", "x"},
+      {2, "1&1=1,0x1", "0x1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    testsupport::TempDir own;
+    own.Write("1-optablea.txt", (c.file == 1 ? c.line : "1&1=1,1") + CRLF);
+    own.Write("1-optableb.txt", (c.file == 2 ? c.line : "1&1=1,1") + CRLF);
+    const Outcome o = RunIn(own, {"1", "1"});
+    ExpectExit(o, 2);
+    const std::string start = StartLines(o, 1, 1, "1-optablea.txt", "1-optableb.txt");
+    ASSERT_EQ(o.run.out.substr(0, Banner.size() + start.size()), Banner + start);
+    const std::string rest = o.run.out.substr(Banner.size() + start.size());
+    EXPECT_NE(rest.find("\"" + c.field + "\" is an invalid integer"), std::string::npos) << rest;
+    EXPECT_EQ(rest.find('\a'), std::string::npos);
+    EXPECT_EQ(rest.find("Press <enter>"), std::string::npos);
+    EXPECT_EQ(start.rfind(o.resultText, 0), 0u) << o.resultText;
+  }
+}
+
+TEST_F(GencountRun, ParametersThatDoNotConvert) {
+  const struct {
+    std::vector<std::string> args;
+    std::string text;
+  } cases[] = {
+      {{"3", "x"}, "x"},   {{"x", "3"}, "x"},   {{"3", ""}, ""},
+      {{"3 ", "3"}, "3 "}, {{"3", "3x"}, "3x"}, {{"2147483648", "3"}, "2147483648"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    testsupport::WriteTables(dir, 3, 3);
+    const Outcome o = Run(c.args);
+    ExpectExit(o, 2);
+    ASSERT_EQ(o.run.out.substr(0, Banner.size()), Banner);
+    const std::string rest = o.run.out.substr(Banner.size());
+    EXPECT_NE(rest.find("\"" + c.text + "\" is an invalid integer"), std::string::npos) << rest;
+    EXPECT_EQ(rest.find('\a'), std::string::npos);
+    EXPECT_EQ(o.resultNames, std::vector<std::string>{});
+  }
+}
+
+TEST_F(GencountRun, ConsoleThatCannotBeWritten) {
+  testsupport::WriteTables(dir, 2, 2);
+  testsupport::RunOptions options;
+  options.stdoutPath = "/dev/full";
+  const Outcome o = Run({"2", "2"}, options);
+  ExpectExit(o, 4);
+  EXPECT_FALSE(o.run.err.empty());
+  EXPECT_EQ(o.resultNames, std::vector<std::string>{});
+}
+
+}  // namespace

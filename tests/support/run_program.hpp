@@ -1,0 +1,81 @@
+#pragma once
+// Helpers for end-to-end tests: run a built program in a folder with chosen
+// standard input, capture its output, and prepare table files.
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "optables/equ_tables.hpp"
+
+namespace testsupport {
+
+struct RunOptions {
+  std::string workDir;                    // empty: the test's own folder
+  std::optional<std::string> stdinBytes;  // written to a pipe; nullopt: /dev/null
+  bool keepStdinOpen = false;             // leave the pipe open, so a wait for Enter blocks
+  std::string stdoutPath;                 // non-empty: standard output goes to this file
+  int openFileLimit = 0;                  // > 0: RLIMIT_NOFILE of the child
+  std::chrono::milliseconds timeout{60000};
+  // Set: standard output is a pipe of one page whose reader takes this many
+  // bytes and then goes away (0: before the child writes anything).  The child
+  // gets SIGPIPE at its default action, as a shell would leave it.
+  std::optional<std::size_t> stdoutReadLimit;
+  std::uint64_t addressSpaceLimit = 0;  // > 0: RLIMIT_AS of the child, in bytes
+};
+
+struct ProgramResult {
+  int exitCode = -1;  // valid when signal == 0
+  int signal = 0;     // the signal that ended the child, 0 if it exited
+  bool timedOut = false;
+  std::string out;
+  std::string err;
+  long maxRssKb = 0;  // peak resident memory of the child
+};
+
+// Runs exe with args (argv[0] is exe).  The child starts with only the standard
+// streams open; it is killed when the timeout passes.
+ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>& args,
+                         const RunOptions& options = {});
+
+// $GENCOUNT_BIN_DIR/relative; fails the test when the variable is missing.
+std::string BinaryPath(const std::string& relative);
+
+// A fresh folder under /tmp, removed with everything in it at the end.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& Path() const { return path_; }
+  void Write(const std::string& name, const std::string& bytes) const;
+  std::string Read(const std::string& name) const;
+  // Names of the entries whose name starts with prefix, sorted.
+  std::vector<std::string> Names(const std::string& prefix = "") const;
+
+ private:
+  std::string path_;
+};
+
+// How a table file is written: numbering seed (nullopt: canonical numbering),
+// line order seed (nullopt: canonical order), operation order, line end.
+struct TableStyle {
+  std::optional<std::uint64_t> numberingSeed;
+  std::optional<std::uint64_t> lineSeed;
+  bool meetFirst = false;
+  optables::LineEnd lineEnd = optables::LineEnd::kCrLf;
+};
+
+// The text of the join/meet table file of Equ(k).
+std::string TableText(int k, const TableStyle& style = {});
+// The same lines without their line ends, for tests that edit single lines.
+std::vector<std::string> TableLines(int k, const TableStyle& style = {});
+// Each line followed by eol.
+std::string JoinLines(const std::vector<std::string>& lines, const std::string& eol = "\r\n");
+// Writes n-optablea.txt and m-optableb.txt into dir.
+void WriteTables(const TempDir& dir, int n, int m, const TableStyle& a = {}, const TableStyle& b = {});
+
+}  // namespace testsupport
