@@ -1,0 +1,406 @@
+// gensample itself on a pseudo-terminal: keys are typed into a long sampling
+// run, and the terminal's modes are compared from outside before and after.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tests/support/run_program.hpp"
+
+namespace {
+
+using testsupport::JoinLines;
+using Clock = std::chrono::steady_clock;
+const std::string CRLF = "\r\n";
+constexpr int WaitMs = 10000;
+
+// Equ(4)*Equ(4) runs for hours with this test count; a dot every 1000 tests
+// keeps the terminal busy but never floods it.
+const std::vector<std::string> LongRun{"4", "4", "100000000", "1000"};
+constexpr int TestsPerDot = 1000;
+
+const std::string Banner = JoinLines({
+    "",
+    "This is gensample, v. November 3, 2020, a program to estimate the number",
+    "of 4-element generating sets of Equ(n)*Equ(m) by random tests.",
+    "(It would not be hard to modify \"4\".)",
+    "",
+    "The input files n-optablea.txt and  m-optableb.txt (where n<=6 is the ",
+    "first while m<=6 is the second parameter of the program) should be in the",
+    "same folder where this program is. Third parameter=number of tests,",
+    "fourth parameter=how often to print a dot on the screen.",
+    "To force that the program stops soon (but not immediately), hit <Alt-R>.",
+    "",
+});
+const std::string StopLine = " Entering into stop mode ..., please wait" + CRLF;
+
+bool SameModes(const termios& a, const termios& b) {
+  return a.c_lflag == b.c_lflag && a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag &&
+         a.c_cc[VMIN] == b.c_cc[VMIN] && a.c_cc[VTIME] == b.c_cc[VTIME];
+}
+
+// gensample on a fresh pseudo-terminal, started in dir.  The test keeps the
+// slave side open, so the modes stay readable after the program has gone.
+class SampleTerminal {
+ public:
+  // typedAhead: bytes typed before the program starts.
+  SampleTerminal(const testsupport::TempDir& dir, const std::vector<std::string>& args,
+                 std::string_view typedAhead = {}) {
+    const std::string exe = testsupport::BinaryPath("gensample/gensample");
+    std::vector<std::string> text{exe};
+    text.insert(text.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& s : text) argv.push_back(s.data());
+    argv.push_back(nullptr);
+
+    if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
+    // Output bytes pass unchanged, so CR LF can be compared exactly.
+    termios modes{};
+    tcgetattr(slave_, &modes);
+    modes.c_oflag &= ~static_cast<tcflag_t>(ONLCR);
+    tcsetattr(slave_, TCSANOW, &modes);
+    tcgetattr(slave_, &before_);
+    if (!typedAhead.empty()) Send(typedAhead);
+
+    pid_ = fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+      // Only async-signal-safe calls: a session of its own on the terminal,
+      // default signal handling whatever the test runner inherited.
+      if (chdir(dir.Path().c_str()) != 0) _exit(126);
+      setsid();
+      ioctl(slave_, TIOCSCTTY, 0);
+      dup2(slave_, 0);
+      dup2(slave_, 1);
+      dup2(slave_, 2);
+      close(master_);
+      close(slave_);
+      for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) signal(sig, SIG_DFL);
+      sigset_t none;
+      sigemptyset(&none);
+      sigprocmask(SIG_SETMASK, &none, nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+  }
+
+  ~SampleTerminal() {
+    if (pid_ > 0) {  // the test failed half-way: leave nothing running
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    close(master_);
+    close(slave_);
+  }
+
+  SampleTerminal(const SampleTerminal&) = delete;
+  SampleTerminal& operator=(const SampleTerminal&) = delete;
+
+  pid_t Pid() const { return pid_; }
+  const termios& Before() const { return before_; }
+  const std::string& Output() const { return output_; }
+
+  termios Now() const {
+    termios t{};
+    EXPECT_EQ(tcgetattr(slave_, &t), 0);
+    return t;
+  }
+
+  void Send(std::string_view bytes) const {
+    ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+
+  // Waits (bounded) for text after what earlier waits matched.
+  bool WaitFor(std::string_view text, int timeoutMs = WaitMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+      const std::size_t at = output_.find(text, matched_);
+      if (at != std::string::npos) {
+        matched_ = at + text.size();
+        return true;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) return false;
+      Read(static_cast<int>(left));
+    }
+  }
+
+  // Later waits look only at output that comes after this call.
+  void SkipOutput() {
+    Read(0);
+    matched_ = output_.size();
+  }
+
+  // Keeps reading for ms, so the program never blocks on a full terminal.
+  void Drain(int ms) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) return;
+      Read(static_cast<int>(left));
+    }
+  }
+
+  bool Running() {
+    int status = 0;
+    if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      status_ = status;
+    }
+    return pid_ > 0;
+  }
+
+  // Waits (bounded) for the end; the wait status, or nullopt after killing it.
+  std::optional<int> WaitExit(int timeoutMs = WaitMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Running()) {
+      if (Clock::now() >= deadline) {
+        ADD_FAILURE() << "gensample did not end; output:\n" << output_;
+        return std::nullopt;
+      }
+      Read(10);
+    }
+    Read(0);
+    return status_;
+  }
+
+ private:
+  void Read(int timeoutMs) {
+    pollfd in{master_, POLLIN, 0};
+    if (poll(&in, 1, timeoutMs) != 1 || (in.revents & POLLIN) == 0) return;
+    char buffer[4096];
+    const ssize_t got = read(master_, buffer, sizeof buffer);
+    if (got > 0) output_.append(buffer, static_cast<std::size_t>(got));
+  }
+
+  int master_ = -1;
+  int slave_ = -1;
+  pid_t pid_ = -1;
+  int status_ = -1;
+  termios before_{};
+  std::string output_;
+  std::size_t matched_ = 0;
+};
+
+bool ExitedWith(const std::optional<int>& status, int code) {
+  return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
+}
+
+bool KilledBy(const std::optional<int>& status, int sig) {
+  return status && WIFSIGNALED(*status) && WTERMSIG(*status) == sig;
+}
+
+// Starts a long run and waits for its first dot: the keys are then read by
+// the sampling loop, not by anything before it.
+void WaitForSampling(SampleTerminal& t) {
+  ASSERT_TRUE(t.WaitFor("Output file opened: ")) << t.Output();
+  ASSERT_TRUE(t.WaitFor(".txt" + CRLF)) << t.Output();
+  ASSERT_TRUE(t.WaitFor(".")) << t.Output();
+}
+
+// A decimal number without leading zeros at text[pos]; pos moves past it.
+std::optional<int> Number(const std::string& text, std::size_t& pos) {
+  std::size_t end = pos;
+  while (end < text.size() && end - pos < 10 && text[end] >= '0' && text[end] <= '9') ++end;
+  if (end == pos || end - pos > 9 || (text[pos] == '0' && end - pos > 1)) return std::nullopt;
+  const int value = std::stoi(text.substr(pos, end - pos));
+  pos = end;
+  return value;
+}
+
+bool Literal(const std::string& text, std::size_t& pos, const std::string& literal) {
+  if (text.compare(pos, literal.size(), literal) != 0) return false;
+  pos += literal.size();
+  return true;
+}
+
+struct Stamp {
+  std::string text;  // "d/m/yyyy, at h:m:s:ms"
+  int field[7];      // day, month, year, hour, minute, second, millisecond
+};
+
+// The stamp line with the given label (plain numbers, a four-digit year).
+std::optional<Stamp> FindStamp(const std::string& console, const std::string& label) {
+  const std::string head = " " + label + " (DD/MM/YY:) ";
+  const std::size_t at = console.find(head);
+  if (at == std::string::npos) return std::nullopt;
+  const std::size_t from = at + head.size();
+  std::size_t pos = from;
+  const char* const separators[7] = {"/", "/", ", at ", ":", ":", ":", "\r\n"};
+  Stamp s{};
+  for (int k = 0; k < 7; ++k) {
+    const std::optional<int> value = Number(console, pos);
+    if (!value || !Literal(console, pos, separators[k])) return std::nullopt;
+    s.field[k] = *value;
+  }
+  if (s.field[2] < 1000 || s.field[2] > 9999) return std::nullopt;
+  s.text = console.substr(from, pos - 2 - from);
+  return s;
+}
+
+// The number written right before marker at the start of a line; -1 if none.
+int NumberBefore(const std::string& console, const std::string& marker) {
+  const std::size_t at = console.find(marker);
+  if (at == std::string::npos) return -1;
+  const std::size_t lineStart = console.rfind('\n', at);
+  std::size_t pos = lineStart == std::string::npos ? 0 : lineStart + 1;
+  const std::optional<int> value = Number(console, pos);
+  return value && pos == at ? *value : -1;
+}
+
+// The console from the banner to the elapsed time, and the result file, of a
+// run stopped by Alt+R: exact but for the clock readings and the counts, which
+// are read from the output.  Returns the number of tests reported.
+int ExpectStoppedRun(const std::string& console, const testsupport::TempDir& dir) {
+  const std::optional<Stamp> s = FindStamp(console, "     Started");
+  const std::optional<Stamp> e = FindStamp(console, "     Terminated");
+  const std::string testsMarker = " 4-element random subsets,";
+  std::size_t testsAt = console.find(testsMarker);
+  if (testsAt != std::string::npos) testsAt = console.rfind(' ', testsAt - 1);
+  std::size_t pos = testsAt == std::string::npos ? 0 : testsAt + 1;
+  const std::optional<int> tests = testsAt == std::string::npos ? std::nullopt : Number(console, pos);
+  const int generating = NumberBefore(console, " are generating, i.e., ");
+  if (!s || !e || !tests || *tests < 1 || generating < 0) {
+    ADD_FAILURE() << "no stamps or no report in\n" << console;
+    return -1;
+  }
+  EXPECT_LE(generating, *tests);
+
+  const int* f = s->field;
+  const std::string name = "r-4&4--random--" + std::to_string(f[0]) + "-" + std::to_string(f[3]) + "-" +
+                           std::to_string(f[4]) + "-" + std::to_string(f[5]) + "-" + std::to_string(f[6]) + "--" +
+                           std::to_string(f[1]) + "-" + std::to_string(f[2]) + ".txt";
+  EXPECT_EQ(dir.Names("r-"), std::vector<std::string>{name});
+  const std::string start = JoinLines({"      Started (DD/MM/YY:) " + s->text,
+                                       "Input files opened: 4-optablea.txt,  4-optableb.txt",
+                                       "Output file opened: " + name});
+  auto ms = [](const Stamp& t) { return ((t.field[3] * 60 + t.field[4]) * 60 + t.field[5]) * 1000 + t.field[6]; };
+  const int elapsed = ms(*e) - ms(*s);
+  if (elapsed < 0 || elapsed >= 60000 || e->field[0] != s->field[0]) ADD_FAILURE() << "clock jumped";
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%d.%03d", elapsed / 1000, elapsed % 1000);
+  const std::string end = JoinLines({"      Terminated (DD/MM/YY:) " + e->text,
+                                     "Assuming that it is shorter than four weeks, the time elapsed is: ",
+                                     std::string("  0 day(s) + 0 hour(s) + 0 minute(s) + ") + seconds +
+                                         " second(s)."});
+
+  std::string dots;
+  for (int k = 1; k <= *tests / TestsPerDot; ++k) dots += k % 64 == 0 ? "." + CRLF : ".";
+  char percent[32];
+  std::snprintf(percent, sizeof percent, "%8.4f", generating * 100.0 / *tests);
+  const std::string result =
+      JoinLines({"For Part(4)*Part(4), out of " + std::to_string(*tests) + testsMarker,
+                 std::to_string(generating) + " are generating, i.e., " + percent + "%."});
+  EXPECT_EQ(console, Banner + start + dots + StopLine + CRLF + result + CRLF + "Hit <enter> to quit!" + CRLF + end);
+  EXPECT_EQ(dir.Read(name), start + CRLF + result + end);
+  return *tests;
+}
+
+// Stops a run with the given Alt+R bytes, checks the report and the final wait,
+// and ends it with Enter.
+void StopAndQuit(SampleTerminal& t, const testsupport::TempDir& dir, std::string_view altR) {
+  t.Send(altR);
+  ASSERT_TRUE(t.WaitFor(" second(s)." + CRLF)) << t.Output();
+  const std::string console = t.Output();
+  // The report is out: the program now waits for Enter in line mode, with the
+  // result file closed.
+  t.Drain(300);
+  EXPECT_TRUE(t.Running()) << "waits for Enter";
+  EXPECT_EQ(t.Output(), console) << "nothing after the elapsed time";
+  ExpectStoppedRun(console, dir);
+  EXPECT_TRUE(SameModes(t.Now(), t.Before())) << "line mode while waiting for Enter";
+  t.Send("\r");
+  EXPECT_TRUE(ExitedWith(t.WaitExit(), 0)) << t.Output();
+  EXPECT_TRUE(SameModes(t.Now(), t.Before()));
+}
+
+TEST(GensamplePty, OtherKeysAreIgnoredAndAltRStopsWithAFullReport) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 4, 4);
+  SampleTerminal t(dir, LongRun);
+  ASSERT_NE(t.Before().c_lflag & ICANON, 0u) << "a new terminal starts in line mode";
+  WaitForSampling(t);
+  const termios during = t.Now();
+  EXPECT_EQ(during.c_lflag & (ICANON | ECHO), 0u) << "key by key, no echo, while sampling";
+  EXPECT_NE(during.c_lflag & ISIG, 0u) << "Ctrl+C still interrupts";
+
+  t.SkipOutput();
+  const std::size_t mark = t.Output().size();
+  for (const std::string_view key : {"\x1b[A", "\x1bOP", "\x1b[15~", "\x1b[1;3A", "r", "R", "\x12", "\x1bx"}) {
+    t.Send(key);
+    t.Drain(20);
+  }
+  t.Drain(300);
+  EXPECT_TRUE(t.WaitFor(".")) << "still sampling";
+  ASSERT_TRUE(t.Running()) << t.Output();
+  const std::string since = t.Output().substr(mark);
+  EXPECT_EQ(since.find_first_not_of(".\r\n"), std::string::npos) << "no echo, no stop: " << since;
+  StopAndQuit(t, dir, "\x1br");
+}
+
+TEST(GensamplePty, ShiftedAndEightBitAltRStopToo) {
+  for (const std::string_view altR : {"\x1bR", "\xf2", "\xd2"}) {
+    SCOPED_TRACE(testing::PrintToString(std::string(altR)));
+    testsupport::TempDir dir;
+    testsupport::WriteTables(dir, 4, 4);
+    SampleTerminal t(dir, LongRun);
+    WaitForSampling(t);
+    StopAndQuit(t, dir, altR);
+  }
+}
+
+// Typed while the tables are read, Alt+R waits for the first poll: one test.
+TEST(GensamplePty, AltRTypedBeforeSamplingEndsAfterTheFirstTest) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 4, 4);
+  SampleTerminal t(dir, LongRun, "\x1br");
+  ASSERT_TRUE(t.WaitFor(" second(s)." + CRLF)) << t.Output();
+  t.Drain(300);  // the result file is closed before the wait for Enter
+  // The terminal echoed the keys before the program took it over.
+  const std::size_t banner = t.Output().find(Banner);
+  ASSERT_NE(banner, std::string::npos) << t.Output();
+  EXPECT_EQ(ExpectStoppedRun(t.Output().substr(banner), dir), 1);
+  t.Send("\r");
+  EXPECT_TRUE(ExitedWith(t.WaitExit(), 0)) << t.Output();
+  EXPECT_TRUE(SameModes(t.Now(), t.Before()));
+}
+
+TEST(GensamplePty, CtrlCInterruptsAndRestoresModes) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 4, 4);
+  SampleTerminal t(dir, LongRun);
+  WaitForSampling(t);
+  t.Send("\x03");
+  EXPECT_TRUE(KilledBy(t.WaitExit(), SIGINT)) << t.Output();
+  EXPECT_EQ(t.Output().find("Entering into stop mode"), std::string::npos);
+  EXPECT_TRUE(SameModes(t.Now(), t.Before()));
+}
+
+TEST(GensamplePty, TerminationSignalsRestoreModes) {
+  for (const int sig : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    testsupport::TempDir dir;
+    testsupport::WriteTables(dir, 4, 4);
+    SampleTerminal t(dir, LongRun);
+    WaitForSampling(t);
+    ASSERT_EQ(kill(t.Pid(), sig), 0);
+    EXPECT_TRUE(KilledBy(t.WaitExit(), sig)) << t.Output();
+    EXPECT_TRUE(SameModes(t.Now(), t.Before()));
+  }
+}
+
+}  // namespace
