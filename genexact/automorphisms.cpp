@@ -1,0 +1,172 @@
+#include "genexact/automorphisms.hpp"
+
+#include <algorithm>
+#include <tuple>
+
+namespace genexact {
+
+std::vector<Element> JoinIrreducibles(const FactorLattice& f) {
+  std::vector<Element> result;
+  for (int x = 0; x < f.size; ++x) {
+    if (x == f.bottom) continue;
+    int below = f.bottom;
+    for (int y = 0; y < f.size; ++y) {
+      if (y != x && f.Leq(y, x)) below = f.Join(below, y);
+    }
+    if (below != x) result.push_back(static_cast<Element>(x));
+  }
+  return result;
+}
+
+namespace {
+
+class Search {
+ public:
+  Search(const FactorLattice& f, std::size_t limit) : f_(f), limit_(limit), irreducibles_(JoinIrreducibles(f)) {
+    down_.assign(static_cast<std::size_t>(f.size), 0);
+    up_.assign(static_cast<std::size_t>(f.size), 0);
+    for (int x = 0; x < f.size; ++x) {
+      for (int y = 0; y < f.size; ++y) {
+        if (f.Leq(y, x)) ++down_[static_cast<std::size_t>(x)];
+        if (f.Leq(x, y)) ++up_[static_cast<std::size_t>(x)];
+      }
+    }
+    // Low irreducibles first: their images constrain the later ones most.
+    std::sort(irreducibles_.begin(), irreducibles_.end(), [&](Element a, Element b) {
+      return std::tie(down_[a], up_[a], a) < std::tie(down_[b], up_[b], b);
+    });
+  }
+
+  std::size_t IrreducibleCount() const { return irreducibles_.size(); }
+
+  // Lists the automorphisms that fix the first `fixed` irreducibles; false
+  // when there are more than the limit (the list is then incomplete).
+  bool Run(std::size_t fixed, std::vector<Permutation>& found) {
+    fixed_ = fixed;
+    found_ = &found;
+    found.clear();
+    image_.assign(irreducibles_.size(), 0);
+    used_.assign(static_cast<std::size_t>(f_.size), false);
+    overflow_ = false;
+    Assign(0);
+    return !overflow_;
+  }
+
+ private:
+  bool Consistent(std::size_t t, Element c) const {
+    const Element jt = irreducibles_[t];
+    if (down_[jt] != down_[c] || up_[jt] != up_[c]) return false;
+    for (std::size_t s = 0; s < t; ++s) {
+      const Element js = irreducibles_[s];
+      const Element cs = image_[s];
+      if (f_.Leq(js, jt) != f_.Leq(cs, c) || f_.Leq(jt, js) != f_.Leq(c, cs)) return false;
+      const Element w = f_.Join(js, jt);
+      const Element wc = f_.Join(cs, c);
+      if (down_[w] != down_[wc] || down_[f_.Meet(js, jt)] != down_[f_.Meet(cs, c)]) return false;
+      for (std::size_t r = 0; r < t; ++r) {
+        if (f_.Leq(irreducibles_[r], w) != f_.Leq(image_[r], wc)) return false;
+      }
+    }
+    return true;
+  }
+
+  void Assign(std::size_t t) {
+    if (overflow_) return;
+    if (t == irreducibles_.size()) {
+      Complete();
+      return;
+    }
+    for (int c = 0; c < f_.size; ++c) {
+      const auto cu = static_cast<Element>(c);
+      if (used_[cu]) continue;
+      if (t < fixed_ && cu != irreducibles_[t]) continue;
+      if (!Consistent(t, cu)) continue;
+      image_[t] = cu;
+      used_[cu] = true;
+      Assign(t + 1);
+      used_[cu] = false;
+      if (overflow_) return;
+    }
+  }
+
+  // Extends the assignment by joins and keeps it when it is an automorphism.
+  void Complete() {
+    Permutation map(static_cast<std::size_t>(f_.size), f_.bottom);
+    for (int x = 0; x < f_.size; ++x) {
+      Element value = f_.bottom;
+      for (std::size_t t = 0; t < irreducibles_.size(); ++t) {
+        if (f_.Leq(irreducibles_[t], x)) value = f_.Join(value, image_[t]);
+      }
+      map[static_cast<std::size_t>(x)] = value;
+    }
+    std::vector<bool> hit(static_cast<std::size_t>(f_.size), false);
+    for (const Element v : map) {
+      if (hit[v]) return;
+      hit[v] = true;
+    }
+    for (int x = 0; x < f_.size; ++x) {
+      for (int y = 0; y < f_.size; ++y) {
+        if (map[f_.Join(x, y)] != f_.Join(map[static_cast<std::size_t>(x)], map[static_cast<std::size_t>(y)]) ||
+            map[f_.Meet(x, y)] != f_.Meet(map[static_cast<std::size_t>(x)], map[static_cast<std::size_t>(y)])) {
+          return;
+        }
+      }
+    }
+    if (found_->size() == limit_) {
+      overflow_ = true;
+      return;
+    }
+    found_->push_back(std::move(map));
+  }
+
+  const FactorLattice& f_;
+  std::size_t limit_;
+  std::vector<Element> irreducibles_;  // irreducibles_[t]: the t-th irreducible to be assigned
+  std::vector<int> down_;              // down_[x]: number of elements <= x
+  std::vector<int> up_;                // up_[x]: number of elements >= x
+  std::vector<Element> image_;         // image_[t]: the image of irreducibles_[t], t < depth
+  std::vector<bool> used_;             // used_[c]: c is already an image
+  std::vector<Permutation>* found_ = nullptr;
+  std::size_t fixed_ = 0;
+  bool overflow_ = false;
+};
+
+}  // namespace
+
+AutomorphismGroup FindAutomorphisms(const FactorLattice& given, std::size_t limit) {
+  // A lattice and its dual have the same automorphisms; the search is
+  // quickest on the side with fewer join-irreducibles (Equ(6): 15 atoms
+  // against 31 coatoms, 0.03 s against 5 s).
+  const FactorLattice dual = Dual(given);
+  const FactorLattice& lattice =
+      JoinIrreducibles(dual).size() < JoinIrreducibles(given).size() ? dual : given;
+  Search search(lattice, limit);
+  AutomorphismGroup group;
+  if (!search.Run(0, group.elements)) {
+    // Fixing more irreducibles only shrinks the stabilizer, and fixing all of
+    // them leaves the identity: search for the fewest that fit the limit.
+    std::size_t low = 0;  // too large
+    std::size_t high = search.IrreducibleCount();
+    while (high - low > 1) {
+      const std::size_t mid = low + (high - low) / 2;
+      if (search.Run(mid, group.elements)) {
+        high = mid;
+      } else {
+        low = mid;
+      }
+    }
+    search.Run(high, group.elements);
+    group.complete = false;
+  }
+  // Identity first, the rest in the order found, so listings are reproducible.
+  const auto identity = std::find_if(group.elements.begin(), group.elements.end(), [](const Permutation& p) {
+    for (std::size_t x = 0; x < p.size(); ++x) {
+      if (p[x] != x) return false;
+    }
+    return true;
+  });
+  if (identity != group.elements.end()) std::rotate(group.elements.begin(), identity, identity + 1);
+  return group;
+}
+
+}  // namespace genexact

@@ -1,0 +1,44 @@
+#pragma once
+// The automorphism group of a finite lattice, found by a search of its own.
+//
+// An automorphism maps join-irreducibles onto join-irreducibles and keeps
+// order and joins; every element is the join of the join-irreducibles below
+// it, so the images of the join-irreducibles fix the whole map.  The search
+// assigns those images one by one, pruned by order and by which assigned
+// irreducibles lie below each pairwise join, and every complete assignment is
+// extended and checked against both whole tables.  The search runs on the
+// lattice or its dual, whichever has fewer join-irreducibles.  nauty would do the search
+// too, but the lattices here are small and a dependency was not worth it.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "genexact/factor_lattice.hpp"
+
+namespace genexact {
+
+// A map of the factor onto itself: image[x] for x in 0..size-1.
+using Permutation = std::vector<Element>;
+
+struct AutomorphismGroup {
+  std::vector<Permutation> elements;  // every group element once, identity first
+  bool complete = true;               // false: only a point stabilizer, see below
+  std::size_t Order() const { return elements.size(); }
+};
+
+// Groups larger than this are not listed: the orbit search applies every
+// element to every candidate set.  Any subgroup still counts correctly, so a
+// larger group is replaced by the stabilizer of its first join-irreducibles,
+// the largest such stabilizer within the limit.
+inline constexpr std::size_t MaxListedAutomorphisms = 5040;
+
+// Contract: lattice satisfies the lattice laws with top and bottom set.
+// Returns Aut(lattice), or a subgroup of it with complete = false.
+AutomorphismGroup FindAutomorphisms(const FactorLattice& lattice,
+                                    std::size_t limit = MaxListedAutomorphisms);
+
+// The join-irreducible elements: not the bottom, and not the join of the
+// elements strictly below.
+std::vector<Element> JoinIrreducibles(const FactorLattice& lattice);
+
+}  // namespace genexact

@@ -1,0 +1,105 @@
+#include "genexact/count_plan.hpp"
+
+#include "runframe/checked.hpp"
+
+namespace genexact {
+
+std::uint64_t CountPlan::UnitTests(std::size_t u) const {
+  const int q = Outer()[u].size;
+  std::uint64_t tests = 0;
+  for (int p = 1; p <= SubsetSize; ++p) {
+    tests += innerBySize[static_cast<std::size_t>(p)] *
+             patterns[static_cast<std::size_t>(p)][static_cast<std::size_t>(q)].size();
+  }
+  return tests;
+}
+
+std::uint64_t CountPlan::TotalTests() const {
+  std::uint64_t total = 0;
+  for (std::size_t u = 0; u < UnitCount(); ++u) total += UnitTests(u);
+  return total;
+}
+
+CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b) {
+  CountPlan plan;
+  plan.a = a;
+  plan.b = b;
+  plan.groupA = FindAutomorphisms(a);
+  plan.groupB = FindAutomorphisms(b);
+  plan.setsA = GeneratingSetOrbits(a, plan.groupA);
+  plan.setsB = GeneratingSetOrbits(b, plan.groupB);
+  // More units share out better among threads and shards; ties keep B outer.
+  plan.outerIsA = plan.setsA.size() > plan.setsB.size();
+  plan.domainIsA = a.size <= b.size;
+  for (int p = 1; p <= SubsetSize; ++p) {
+    for (int q = 1; q <= SubsetSize; ++q) {
+      plan.patterns[static_cast<std::size_t>(p)][static_cast<std::size_t>(q)] = RelationPatterns(p, q);
+    }
+  }
+  for (const GeneratingSet& x : plan.Inner()) ++plan.innerBySize[static_cast<std::size_t>(x.size)];
+  return plan;
+}
+
+namespace {
+
+// FNV-1a, 64 bits: enough to tell problems apart, not a defence against forgery.
+struct Fingerprint {
+  std::uint64_t value = 1469598103934665603ULL;
+  void Add(std::uint64_t x) {
+    for (int k = 0; k < 8; ++k) {
+      value ^= (x >> (8 * k)) & 0xFF;
+      value *= 1099511628211ULL;
+    }
+  }
+};
+
+}  // namespace
+
+std::uint64_t PlanFingerprint(const CountPlan& plan) {
+  Fingerprint f;
+  for (const FactorLattice* lattice : {&plan.a, &plan.b}) {
+    f.Add(static_cast<std::uint64_t>(lattice->size));
+    for (const Element e : lattice->join) f.Add(e);
+    for (const Element e : lattice->meet) f.Add(e);
+  }
+  f.Add(plan.outerIsA ? 1 : 0);
+  for (const GeneratingSet& s : plan.Outer()) {
+    for (const Element e : s.elements) f.Add(e);
+    f.Add(s.orbitSize);
+  }
+  return f.value;
+}
+
+std::unique_ptr<CornerTest> MakeCornerTest(const CountPlan& plan) {
+  return plan.domainIsA ? std::make_unique<CornerTest>(plan.a, plan.b) : std::make_unique<CornerTest>(plan.b, plan.a);
+}
+
+std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, CornerTest& test) {
+  const GeneratingSet& y = plan.Outer()[u];
+  // The outer set is on the domain side exactly when it belongs to the factor
+  // the corner test uses as rows.
+  const bool outerIsDomain = plan.outerIsA == plan.domainIsA;
+  std::uint64_t count = 0;
+  Element d[4];
+  Element v[4];
+  for (const GeneratingSet& x : plan.Inner()) {
+    const auto& patterns = plan.patterns[static_cast<std::size_t>(x.size)][static_cast<std::size_t>(y.size)];
+    std::uint64_t generating = 0;
+    for (const RelationPattern& r : patterns) {
+      for (std::size_t k = 0; k < 4; ++k) {
+        const Element inner = x.elements[r.first[k]];
+        const Element outer = y.elements[r.second[k]];
+        d[k] = outerIsDomain ? outer : inner;
+        v[k] = outerIsDomain ? inner : outer;
+      }
+      if (test.Generates(d, v)) ++generating;
+    }
+    if (generating != 0) {
+      const std::uint64_t weight = runframe::CheckedMul(x.orbitSize, y.orbitSize, "the orbit weight");
+      count = runframe::CheckedAdd(count, runframe::CheckedMul(weight, generating, "a unit's count"), "a unit's count");
+    }
+  }
+  return count;
+}
+
+}  // namespace genexact

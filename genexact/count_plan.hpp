@@ -1,0 +1,62 @@
+#pragma once
+// The exact count of 4-element generating sets of A x B by orbits.
+//
+// A 4-subset S of A x B generates only if its projections X and Y generate A
+// and B (projections are homomorphisms), so S is a 4-element relation
+// between a generating set X of A and a generating set Y of B, each of at most
+// four elements, that covers both.  Every automorphism pair (g, h) of A and B
+// maps such relations between X and Y one to one onto those between gX and
+// hY and keeps generation, so with c(X, Y) the number of generating relations
+//   count = sum over orbit representatives X, Y of |orbit X| |orbit Y| c(X, Y).
+// One work unit is one representative of the factor with more of them (the
+// outer factor) against every representative of the other.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "genexact/automorphisms.hpp"
+#include "genexact/corner_test.hpp"
+#include "genexact/factor_lattice.hpp"
+#include "genexact/generating_sets.hpp"
+#include "genexact/relation_patterns.hpp"
+
+namespace genexact {
+
+struct CountPlan {
+  FactorLattice a;  // first factor, as read
+  FactorLattice b;  // second factor
+  AutomorphismGroup groupA, groupB;
+  std::vector<GeneratingSet> setsA, setsB;  // orbit representatives
+  bool outerIsA = false;                    // units run over setsA instead of setsB
+  bool domainIsA = true;                    // the corner test's rows are A's elements
+  // patterns[p][q]: relations between an inner set of p and an outer set of q elements.
+  std::array<std::array<std::vector<RelationPattern>, SubsetSize + 1>, SubsetSize + 1> patterns;
+  // innerBySize[p]: inner representatives with p elements.
+  std::array<std::uint64_t, SubsetSize + 1> innerBySize{};
+
+  const std::vector<GeneratingSet>& Outer() const { return outerIsA ? setsA : setsB; }
+  const std::vector<GeneratingSet>& Inner() const { return outerIsA ? setsB : setsA; }
+  std::size_t UnitCount() const { return Outer().size(); }
+  // Corner tests that unit u makes: its share of the progress display.
+  std::uint64_t UnitTests(std::size_t u) const;
+  std::uint64_t TotalTests() const;
+};
+
+// Contract: a and b satisfy the lattice laws, with top and bottom set.
+// Finds both groups and the orbit representatives; may take seconds on
+// Equ(6).
+CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b);
+
+// A fingerprint of the tables and the unit list, so that a checkpoint or a
+// partial result is never added to the count of another problem.
+std::uint64_t PlanFingerprint(const CountPlan& plan);
+
+// One worker's corner test, built for the plan's orientation.
+std::unique_ptr<CornerTest> MakeCornerTest(const CountPlan& plan);
+
+// Contract: u < plan.UnitCount(); test from MakeCornerTest(plan).  The sum over
+// the unit's outer set Y and every inner set X of |orbit X| |orbit Y| c(X, Y).
+std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, CornerTest& test);
+
+}  // namespace genexact

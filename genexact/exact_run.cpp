@@ -1,0 +1,317 @@
+#include "genexact/exact_run.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+#include "genexact/lattice_laws.hpp"
+#include "genexact/progress_line.hpp"
+#include "genexact/unit_runner.hpp"
+#include "lattice/product.hpp"
+#include "lattice/table_reader.hpp"
+#include "runframe/abrupt_end.hpp"
+#include "runframe/checked.hpp"
+#include "runframe/run_frame.hpp"
+
+namespace genexact {
+
+std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t count) {
+  return "Part(" + std::to_string(n) + ")*Part(" + std::to_string(m) + ") has exactly " + std::to_string(count) +
+         "   4-element generating sets";
+}
+
+namespace {
+
+// The number of elements of one table: chosen, read off the file, or B(k).
+std::int32_t TableSize(const SizeChoice& choice, std::int32_t k, const std::string& fileName, const char* ordinal) {
+  if (choice.value > 0) return choice.value;
+  if (!choice.automatic) return lattice::BellNumbers[static_cast<std::size_t>(k)];
+  runframe::InputFile file(std::string("the ") + ordinal + " input file");
+  if (!file.Open(fileName)) runframe::FatalStop(fileName + " cannot be read to find its size");
+  std::int64_t lines = 0;
+  std::string line;
+  while (!file.AtEnd()) {
+    file.ReadLine(line, lattice::MaxLineLength);
+    ++lines;
+  }
+  file.Close();
+  std::int64_t size = 0;
+  while ((size + 1) * (size + 1) <= lines) ++size;
+  if (size * size != lines || size < 1 || size > MaxFactorElements) {
+    runframe::FatalStop("The size of the " + std::string(ordinal) + " table cannot be inferred: " +
+                        std::to_string(lines) + " lines is not the square of 1 to 255");
+  }
+  return static_cast<std::int32_t>(size);
+}
+
+FactorLattice ReadFactor(runframe::InputFile& file, std::int32_t size, const lattice::TableFileMessages& messages,
+                         const char* ordinal) {
+  if (size < 1 || size > MaxFactorElements) {
+    runframe::FatalStop(std::string("The ") + ordinal + " table has " + std::to_string(size) +
+                        " elements; genexact takes 1 to 255");
+  }
+  std::vector<std::int32_t> firstOp;
+  std::vector<std::int32_t> secondOp;
+  lattice::ReadTableFile(file, size, messages, firstOp, secondOp);
+  FactorLattice factor = MakeFactor(size, firstOp, secondOp);
+  if (const auto fault = LatticeLawFault(factor)) {
+    runframe::FatalStop(std::string("The ") + ordinal + " input file is not a lattice: " + *fault);
+  }
+  return factor;
+}
+
+void LoadCheckpoint(ExactRun& state) {
+  PartialResult loaded;
+  switch (LoadPartialResult(state.checkpointFile, loaded)) {
+    case LoadStatus::Missing:
+      break;
+    case LoadStatus::Damaged:
+      runframe::FatalStop("Checkpoint file " + state.checkpointFile + " is damaged");
+    case LoadStatus::Loaded:
+      if (loaded.fingerprint != state.saved.fingerprint || loaded.unitCount != state.saved.unitCount ||
+          loaded.shardIndex != state.saved.shardIndex || loaded.shardCount != state.saved.shardCount) {
+        runframe::FatalStop("Checkpoint file " + state.checkpointFile + " belongs to another problem or shard");
+      }
+      state.saved.done = std::move(loaded.done);
+      break;
+  }
+  for (const auto& entry : state.saved.done) {
+    if (entry.first % static_cast<std::uint64_t>(state.saved.shardCount) !=
+        static_cast<std::uint64_t>(state.saved.shardIndex - 1)) {
+      runframe::FatalStop("Checkpoint file " + state.checkpointFile + " holds a unit of another shard");
+    }
+  }
+  // Saving at once shows now, not after hours, that the file can be written.
+  if (!SavePartialResult(state.checkpointFile, state.saved)) {
+    runframe::FatalStop("Checkpoint file " + state.checkpointFile + " cannot be written");
+  }
+}
+
+void LoadMergeFiles(ExactRun& state) {
+  for (const std::string& name : state.options.merge) {
+    PartialResult part;
+    switch (LoadPartialResult(name, part)) {
+      case LoadStatus::Missing:
+        runframe::FatalStop("Partial-result file " + name + " is missing");
+      case LoadStatus::Damaged:
+        runframe::FatalStop("Partial-result file " + name + " is damaged");
+      case LoadStatus::Loaded:
+        break;
+    }
+    if (part.fingerprint != state.saved.fingerprint || part.unitCount != state.saved.unitCount) {
+      runframe::FatalStop("Partial-result file " + name + " belongs to another problem");
+    }
+    for (const auto& [u, count] : part.done) {
+      if (!state.saved.done.emplace(u, count).second) {
+        runframe::FatalStop("Partial-result files overlap at unit " + std::to_string(u));
+      }
+    }
+    ++state.mergedFiles;
+  }
+  if (state.saved.done.size() != state.saved.unitCount) {
+    runframe::FatalStop("Partial-result files cover " + std::to_string(state.saved.done.size()) + " of " +
+                        std::to_string(state.saved.unitCount) + " units");
+  }
+}
+
+std::uint64_t Sum(const std::map<std::uint64_t, std::uint64_t>& counts, std::uint64_t start = 0) {
+  std::uint64_t sum = start;
+  for (const auto& entry : counts) sum = runframe::CheckedAdd(sum, entry.second, "the exact count");
+  return sum;
+}
+
+void BothLines(runframe::RunContext& run, const std::string& line) {
+  run.console.Line(line);
+  run.result.Line(line);
+}
+
+std::string FactorLine(const char* ordinal, const FactorLattice& f, const AutomorphismGroup& g,
+                       const std::vector<GeneratingSet>& sets) {
+  return std::string(ordinal) + " factor: " + std::to_string(f.size) + " elements, " +
+         (g.complete ? "" : "a subgroup of ") + std::to_string(g.Order()) + " automorphisms, " +
+         std::to_string(sets.size()) + " orbits of generating sets of at most 4 elements";
+}
+
+extern "C" void OnStopSignal(int signalNumber) {
+  StopRequested = true;
+  // A second signal ends the process the usual way.
+  (void)std::signal(signalNumber, SIG_DFL);
+}
+
+// Ctrl-C and SIGTERM ask the workers to stop while this lives; the previous
+// handlers come back afterwards, also when the count ends in an exception.
+class StopSignals {
+ public:
+  StopSignals() : int_(std::signal(SIGINT, OnStopSignal)), term_(std::signal(SIGTERM, OnStopSignal)) {}
+  ~StopSignals() {
+    // Failing to restore can only leave the stop handler, which is harmless.
+    (void)std::signal(SIGINT, int_ == SIG_ERR ? SIG_DFL : int_);
+    (void)std::signal(SIGTERM, term_ == SIG_ERR ? SIG_DFL : term_);
+  }
+  StopSignals(const StopSignals&) = delete;
+  StopSignals& operator=(const StopSignals&) = delete;
+
+ private:
+  void (*int_)(int);
+  void (*term_)(int);
+};
+
+// The units this run counts: the shard's, less those already saved, the
+// costliest first so that no long unit is left for the end.
+std::vector<std::size_t> UnitsToCount(const ExactRun& state) {
+  std::vector<std::size_t> units;
+  const auto shards = static_cast<std::size_t>(state.saved.shardCount);
+  for (std::size_t u = static_cast<std::size_t>(state.saved.shardIndex - 1); u < state.plan.UnitCount();
+       u += shards) {
+    if (state.saved.done.count(u) == 0) units.push_back(u);
+  }
+  std::stable_sort(units.begin(), units.end(), [&](std::size_t x, std::size_t y) {
+    return state.plan.UnitTests(x) > state.plan.UnitTests(y);
+  });
+  return units;
+}
+
+// An even spread of `count` units over the whole list, for a time estimate.
+std::vector<std::size_t> SampleUnits(const CountPlan& plan, std::size_t count) {
+  std::vector<std::size_t> units;
+  const std::size_t all = plan.UnitCount();
+  count = std::min(count, all);
+  for (std::size_t k = 0; k < count; ++k) units.push_back(k * all / count);
+  return units;
+}
+
+void Finish(runframe::RunContext& run, const std::vector<std::string>& lines) {
+  run.console.Line();
+  run.result.Line();
+  for (const std::string& line : lines) run.console.Line(line);
+  run.console.Line();
+  run.console.Line("Hit <enter> to quit!");
+  for (const std::string& line : lines) run.result.Line(line);
+  run.result.Line();
+}
+
+}  // namespace
+
+void ReadExactTables(runframe::RunContext& run, ExactRun& state) {
+  state.options = ParseOptions(std::vector<std::string>(run.parameters.begin() + 2, run.parameters.end()));
+  const std::int32_t sizeA = TableSize(state.options.sizeA, run.n, run.firstInputName, "1st");
+  const FactorLattice a = ReadFactor(run.firstInput, sizeA, lattice::FirstFileMessages, "1st");
+  const std::int32_t sizeB = TableSize(state.options.sizeB, run.m, run.secondInputName, "2nd");
+  const FactorLattice b = ReadFactor(run.secondInput, sizeB, lattice::SecondFileMessages, "2nd");
+  state.plan = MakeCountPlan(a, b);
+  state.fingerprint = PlanFingerprint(state.plan);
+  state.saved.fingerprint = state.fingerprint;
+  state.saved.unitCount = state.plan.UnitCount();
+  if (!state.options.merge.empty()) {
+    LoadMergeFiles(state);
+    return;
+  }
+  state.saved.shardIndex = state.options.shardIndex;
+  state.saved.shardCount = state.options.shardCount;
+  state.checkpointFile = state.options.checkpoint;
+  if (state.checkpointFile.empty() && state.options.shardCount > 1) {
+    state.checkpointFile = DefaultShardFile(run.n, run.m, state.options.shardIndex, state.options.shardCount);
+  }
+  if (!state.checkpointFile.empty()) LoadCheckpoint(state);
+}
+
+void ExactCount(runframe::RunContext& run, ExactRun& state) {
+  const CountPlan& plan = state.plan;
+  BothLines(run, FactorLine("1st", plan.a, plan.groupA, plan.setsA));
+  BothLines(run, FactorLine("2nd", plan.b, plan.groupB, plan.setsB));
+  if (!state.options.merge.empty()) {
+    BothLines(run, "Merged " + std::to_string(state.mergedFiles) + " partial-result file(s) covering all " +
+                       std::to_string(plan.UnitCount()) + " units");
+    Finish(run, {ResultLine(run.n, run.m, Sum(state.saved.done))});
+    return;
+  }
+
+  const bool sampling = state.options.sampleUnits > 0;
+  RunnerRequest request;
+  request.units = sampling ? SampleUnits(plan, static_cast<std::size_t>(state.options.sampleUnits))
+                           : UnitsToCount(state);
+  std::uint64_t testsToDo = 0;
+  for (const std::size_t u : request.units) testsToDo += plan.UnitTests(u);
+  const unsigned cores = std::thread::hardware_concurrency();
+  request.threads = state.options.threads > 0 ? state.options.threads : static_cast<int>(cores > 0 ? cores : 1);
+  request.stopAfterUnits = static_cast<std::uint64_t>(state.options.stopAfterUnits);
+  request.saveEverySeconds = state.options.saveEverySeconds;
+
+  std::string work = "Work: " + std::to_string(plan.UnitCount()) + " units, " + std::to_string(plan.TotalTests()) +
+                     " corner tests; this run: " + std::to_string(request.units.size()) + " units, " +
+                     std::to_string(testsToDo) + " tests on " + std::to_string(request.threads) + " thread(s)";
+  BothLines(run, work);
+  if (state.saved.shardCount > 1) {
+    BothLines(run, "Shard " + std::to_string(state.saved.shardIndex) + "/" + std::to_string(state.saved.shardCount));
+  }
+  if (!state.checkpointFile.empty()) {
+    BothLines(run, "Checkpoint file: " + state.checkpointFile + ", " + std::to_string(state.saved.done.size()) +
+                       " units done before");
+  }
+
+  std::size_t shownLength = 0;
+  request.progress = [&](const RunnerProgress& p) {
+    const double rate = p.seconds > 0 ? static_cast<double>(p.testsDone) / p.seconds : 0;
+    std::string text = ProgressText(p.unitsDone, request.units.size(), p.testsDone, testsToDo, rate);
+    if (StopRequested) text += ", stopping";
+    const std::size_t length = text.size();
+    // Blanks cover what is left of a longer earlier line.
+    if (length < shownLength) text.append(shownLength - length, ' ');
+    shownLength = length;
+    run.console.Write("\r" + text);
+  };
+  auto save = [&](const std::map<std::uint64_t, std::uint64_t>& finished) {
+    PartialResult all = state.saved;
+    for (const auto& entry : finished) all.done.insert(entry);
+    errno = 0;
+    if (!SavePartialResult(state.checkpointFile, all)) {
+      throw runframe::IoError("write to the checkpoint file " + state.checkpointFile, errno);
+    }
+  };
+  if (!state.checkpointFile.empty()) request.save = save;
+
+  StopRequested = false;
+  RunnerOutcome outcome;
+  {
+    const StopSignals signals;
+    outcome = RunUnits(plan, request);
+  }
+  if (!state.checkpointFile.empty()) save(outcome.done);
+
+  std::vector<std::string> report;
+  if (sampling) {
+    std::uint64_t sampled = 0;
+    for (const auto& entry : outcome.done) sampled += plan.UnitTests(entry.first);
+    const double perTest = sampled > 0 ? outcome.seconds / static_cast<double>(sampled) : 0;
+    char rate[64];
+    (void)std::snprintf(rate, sizeof rate, "%.3f", perTest * 1e6);
+    report.push_back("Sample: " + std::to_string(outcome.done.size()) + " units, " + std::to_string(sampled) +
+                     " tests in " + Duration(outcome.seconds) + ", " + rate + " microseconds per test");
+    report.push_back("Estimated time for all " + std::to_string(plan.UnitCount()) + " units on " +
+                     std::to_string(request.threads) + " thread(s): " +
+                     Duration(perTest * static_cast<double>(plan.TotalTests())));
+  } else if (outcome.interrupted) {
+    report.push_back("Interrupted after " + std::to_string(outcome.done.size()) + " of " +
+                     std::to_string(request.units.size()) + " units of this run");
+    report.push_back(state.checkpointFile.empty()
+                         ? std::string("No checkpoint file was given: the finished units are not kept")
+                         : "Finished units are saved in " + state.checkpointFile + "; run again to resume");
+  } else {
+    const std::uint64_t count = Sum(outcome.done, Sum(state.saved.done));
+    if (state.saved.shardCount > 1) {
+      report.push_back("Shard " + std::to_string(state.saved.shardIndex) + "/" +
+                       std::to_string(state.saved.shardCount) + " of Part(" + std::to_string(run.n) + ")*Part(" +
+                       std::to_string(run.m) + "): partial count " + std::to_string(count) + ", saved in " +
+                       state.checkpointFile);
+      report.push_back("Add up the shards with: genexact " + run.parameters[0] + " " + run.parameters[1] +
+                       " --merge <the partial-result files>");
+    } else {
+      report.push_back(ResultLine(run.n, run.m, count));
+    }
+  }
+  Finish(run, report);
+}
+
+}  // namespace genexact

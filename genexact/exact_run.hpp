@@ -1,0 +1,38 @@
+#pragma once
+// genexact's two steps inside the shared run sequence: reading (options,
+// tables, lattice laws, the plan, a checkpoint or the files to merge) and
+// counting (worker threads, progress line, checkpoints, result lines).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "genexact/count_plan.hpp"
+#include "genexact/options.hpp"
+#include "genexact/partial_result.hpp"
+#include "runframe/run_context.hpp"
+
+namespace genexact {
+
+// genexact takes both parameters up to 6.
+inline constexpr std::int32_t MaxN = 6;
+inline constexpr std::int32_t MaxM = 6;
+
+struct ExactRun {
+  Options options;
+  CountPlan plan;
+  std::uint64_t fingerprint = 0;
+  std::string checkpointFile;   // empty: finished units are not saved
+  PartialResult saved;          // units finished before this run (checkpoint), or all merged units
+  std::size_t mergedFiles = 0;  // merge mode: number of partial files read
+};
+
+// The result line shared with gencount.
+std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t count);
+
+// Step 6 of the run sequence.  Every fault ends the run through FatalStop.
+void ReadExactTables(runframe::RunContext& run, ExactRun& state);
+
+// Step 7: counts, shows progress and writes the report.
+void ExactCount(runframe::RunContext& run, ExactRun& state);
+
+}  // namespace genexact

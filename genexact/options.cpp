@@ -1,0 +1,79 @@
+#include "genexact/options.hpp"
+
+#include "runframe/int_conversion.hpp"
+#include "runframe/run_frame.hpp"
+
+namespace genexact {
+namespace {
+
+// The value after option `name`; the option's message when it is missing.
+const std::string& Value(const std::vector<std::string>& p, std::size_t& i, const std::string& name) {
+  if (i + 1 >= p.size()) runframe::FatalStop("Option " + name + " needs a value");
+  return p[++i];
+}
+
+std::int32_t Number(const std::string& text, const std::string& name, std::int32_t low, std::int32_t high) {
+  const std::int32_t v = runframe::ConvertInteger(text);
+  if (v < low || v > high) {
+    runframe::FatalStop("Option " + name + " takes a number from " + std::to_string(low) + " to " +
+                        std::to_string(high));
+  }
+  return v;
+}
+
+SizeChoice Size(const std::string& text) {
+  SizeChoice s;
+  if (text == "auto") {
+    s.automatic = true;
+  } else {
+    s.value = Number(text, "--sizes", 1, 255);
+  }
+  return s;
+}
+
+}  // namespace
+
+Options ParseOptions(const std::vector<std::string>& p) {
+  Options o;
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    const std::string& name = p[i];
+    if (name == "--threads") {
+      o.threads = Number(Value(p, i, name), name, 1, 1024);
+    } else if (name == "--checkpoint") {
+      o.checkpoint = Value(p, i, name);
+    } else if (name == "--save-every") {
+      o.saveEverySeconds = Number(Value(p, i, name), name, 1, 86400);
+    } else if (name == "--shard") {
+      const std::string& text = Value(p, i, name);
+      const std::size_t slash = text.find('/');
+      if (slash == std::string::npos) runframe::FatalStop("Option --shard takes i/K, e.g. 2/5");
+      o.shardCount = Number(text.substr(slash + 1), name, 1, 1000000);
+      o.shardIndex = Number(text.substr(0, slash), name, 1, o.shardCount);
+    } else if (name == "--merge") {
+      // The files are the rest of the command line.
+      o.merge.assign(p.begin() + static_cast<std::ptrdiff_t>(i) + 1, p.end());
+      if (o.merge.empty()) runframe::FatalStop("Option --merge needs at least one partial-result file");
+      break;
+    } else if (name == "--sizes") {
+      o.sizeA = Size(Value(p, i, name));
+      o.sizeB = Size(Value(p, i, name));
+    } else if (name == "--stop-after") {
+      o.stopAfterUnits = Number(Value(p, i, name), name, 1, 2147483647);
+    } else if (name == "--sample") {
+      o.sampleUnits = Number(Value(p, i, name), name, 1, 2147483647);
+    } else {
+      runframe::FatalStop("Unknown option " + name);
+    }
+  }
+  if (o.sampleUnits > 0 && (!o.merge.empty() || !o.checkpoint.empty() || o.shardCount > 1)) {
+    runframe::FatalStop("Option --sample goes with none of --merge, --checkpoint, --shard");
+  }
+  return o;
+}
+
+std::string DefaultShardFile(std::int32_t n, std::int32_t m, std::int32_t shardIndex, std::int32_t shardCount) {
+  return "genexact-" + std::to_string(n) + "-" + std::to_string(m) + "-shard-" + std::to_string(shardIndex) + "-of-" +
+         std::to_string(shardCount) + ".part";
+}
+
+}  // namespace genexact

@@ -1,0 +1,35 @@
+#pragma once
+// genexact's options, the command-line parameters after n and m.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace genexact {
+
+// A table size given on the command line, or to be read off the file.
+struct SizeChoice {
+  bool automatic = false;  // size = square root of the file's line count
+  std::int32_t value = 0;  // 0: the Bell number of n (or m)
+};
+
+struct Options {
+  std::int32_t threads = 0;         // 0: all cores
+  std::string checkpoint;           // empty: no checkpoint (shards get a default)
+  std::int32_t saveEverySeconds = 30;
+  std::int32_t shardIndex = 1;      // 1..shardCount
+  std::int32_t shardCount = 1;
+  std::vector<std::string> merge;   // non-empty: sum these partial files only
+  SizeChoice sizeA, sizeB;
+  std::int32_t stopAfterUnits = 0;  // > 0: stop after this many units, as if interrupted
+  std::int32_t sampleUnits = 0;     // > 0: time this many units and estimate the whole run
+};
+
+// Contract: parameters are the command-line parameters after n and m.  A bad
+// option ends the run through FatalStop, a number that does not convert through
+// the shared conversion's abrupt end.
+Options ParseOptions(const std::vector<std::string>& parameters);
+
+// The partial-result file of shard i of K when no checkpoint name is given.
+std::string DefaultShardFile(std::int32_t n, std::int32_t m, std::int32_t shardIndex, std::int32_t shardCount);
+
+}  // namespace genexact

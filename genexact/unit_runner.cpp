@@ -1,0 +1,103 @@
+#include "genexact/unit_runner.hpp"
+
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include "genexact/progress_line.hpp"
+
+namespace genexact {
+
+std::atomic<bool> StopRequested{false};
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+}  // namespace
+
+RunnerOutcome RunUnits(const CountPlan& plan, const RunnerRequest& request) {
+  RunnerOutcome outcome;
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::atomic<std::size_t> next{0};
+  std::atomic<bool> failed{false};
+  std::exception_ptr failure;
+  RunnerProgress progress;  // guarded by mutex
+  int running = request.threads;
+  std::size_t limit = request.units.size();
+  if (request.stopAfterUnits > 0 && request.stopAfterUnits < limit) limit = request.stopAfterUnits;
+  const Clock::time_point start = Clock::now();
+
+  auto worker = [&] {
+    try {
+      const std::unique_ptr<CornerTest> test = MakeCornerTest(plan);
+      for (;;) {
+        if (StopRequested.load() || failed.load()) break;
+        const std::size_t k = next.fetch_add(1);
+        if (k >= limit) break;
+        const std::size_t u = request.units[k];
+        const std::uint64_t count = CountUnit(plan, u, *test);
+        const std::lock_guard<std::mutex> lock(mutex);
+        outcome.done[u] = count;
+        ++progress.unitsDone;
+        progress.testsDone += plan.UnitTests(u);
+      }
+    } catch (...) {
+      const std::lock_guard<std::mutex> lock(mutex);
+      if (!failure) failure = std::current_exception();
+      failed = true;
+    }
+    const std::lock_guard<std::mutex> lock(mutex);
+    --running;
+    changed.notify_all();
+  };
+
+  std::vector<std::thread> pool;
+  pool.reserve(static_cast<std::size_t>(request.threads));
+  for (int t = 0; t < request.threads; ++t) pool.emplace_back(worker);
+
+  Clock::time_point lastSave = start;
+  for (;;) {
+    RunnerProgress shown;
+    std::map<std::uint64_t, std::uint64_t> toSave;
+    bool finished = false;
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      changed.wait_for(lock, std::chrono::duration<double>(ProgressInterval), [&] { return running == 0; });
+      finished = running == 0;
+      shown = progress;
+      shown.seconds = Since(start);
+      if (!finished && request.save && Since(lastSave) >= request.saveEverySeconds && !outcome.done.empty()) {
+        toSave = outcome.done;
+      }
+    }
+    // The callbacks write to the console and to files; a failure there must
+    // still stop and join the workers before it leaves this function.
+    try {
+      if (!failed && request.progress) request.progress(shown);
+      if (!toSave.empty()) {
+        request.save(toSave);
+        lastSave = Clock::now();
+      }
+    } catch (...) {
+      {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (!failure) failure = std::current_exception();
+      }
+      failed = true;
+    }
+    if (finished) break;
+  }
+  for (std::thread& t : pool) t.join();
+  if (failure) std::rethrow_exception(failure);
+  outcome.seconds = Since(start);
+  outcome.interrupted = outcome.done.size() < request.units.size();
+  return outcome;
+}
+
+}  // namespace genexact

@@ -1,0 +1,48 @@
+#pragma once
+// Runs work units on worker threads.  Each unit is counted by one thread with
+// its own corner test and stored under its number, so the sum does not depend
+// on the number of threads or on the order in which units finish.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "genexact/count_plan.hpp"
+
+namespace genexact {
+
+struct RunnerProgress {
+  std::uint64_t unitsDone = 0;  // units finished in this run
+  std::uint64_t testsDone = 0;  // their corner tests
+  double seconds = 0;           // since the workers started
+};
+
+struct RunnerRequest {
+  std::vector<std::size_t> units;  // to count, handed out in this order
+  int threads = 1;
+  std::uint64_t stopAfterUnits = 0;  // > 0: hand out no more than this many units
+  double saveEverySeconds = 30;
+  // Called on the calling thread, every ProgressInterval and once at the end.
+  std::function<void(const RunnerProgress&)> progress;
+  // Called on the calling thread every saveEverySeconds with all units
+  // finished so far in this run; not called when empty.
+  std::function<void(const std::map<std::uint64_t, std::uint64_t>&)> save;
+};
+
+struct RunnerOutcome {
+  std::map<std::uint64_t, std::uint64_t> done;  // done[u]: count of unit u, finished in this run
+  bool interrupted = false;                      // stopped by a signal or by stopAfterUnits
+  double seconds = 0;
+};
+
+// Set from a signal handler: the workers finish their current unit and stop.
+extern std::atomic<bool> StopRequested;
+static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");
+
+// Contract: every unit number is below plan.UnitCount().  Runs until all
+// units are counted or a stop is asked for; an exception in a worker (an
+// overflow) is rethrown here after every worker has ended.
+RunnerOutcome RunUnits(const CountPlan& plan, const RunnerRequest& request);
+
+}  // namespace genexact

@@ -1,0 +1,267 @@
+// genexact run as a program in scratch folders: its result agrees with
+// gencount's in several numberings and operation orders, with any number of
+// threads, over shards and merges, after an interruption and a resumption, and
+// on tables of lattices that are not partition lattices; bad tables and bad
+// options end the run with a clear fatal message.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/genexact_lattices.hpp"
+#include "tests/support/run_program.hpp"
+
+namespace {
+
+using testsupport::TableStyle;
+
+struct Outcome {
+  testsupport::ProgramResult program;
+  std::vector<std::string> resultNames;  // r-... files of this run's folder
+  std::string resultText;                // the only one, if there is exactly one
+};
+
+Outcome RunIn(const testsupport::TempDir& dir, const std::string& binary, const std::vector<std::string>& args) {
+  testsupport::RunOptions options;
+  options.workDir = dir.Path();
+  Outcome r{testsupport::RunProgram(testsupport::BinaryPath(binary), args, options), {}, {}};
+  r.resultNames = dir.Names("r-");
+  if (r.resultNames.size() == 1) r.resultText = dir.Read(r.resultNames[0]);
+  return r;
+}
+
+// The count of the result line, -1 when there is none.  (No std::regex: it
+// trips GCC 12's uninitialized-use warning in the sanitizer build.)
+long long ResultCount(const std::string& text, int n, int m) {
+  const std::string head = "Part(" + std::to_string(n) + ")*Part(" + std::to_string(m) + ") has exactly ";
+  const std::size_t at = text.find(head);
+  if (at == std::string::npos) return -1;
+  std::size_t end = at + head.size();
+  while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+  const std::string tail = "   4-element generating sets\r\n";
+  if (end == at + head.size() || text.compare(end, tail.size(), tail) != 0) return -1;
+  return std::stoll(text.substr(at + head.size(), end - at - head.size()));
+}
+
+bool OnlyDigitsAndDashes(const std::string& text) {
+  return !text.empty() && text.find_first_not_of("0123456789-") == std::string::npos;
+}
+
+long long Genexact(const testsupport::TempDir& dir, int n, int m, std::vector<std::string> options = {}) {
+  options.insert(options.begin(), {std::to_string(n), std::to_string(m)});
+  const Outcome r = RunIn(dir, "genexact/genexact", options);
+  EXPECT_EQ(r.program.exitCode, 0) << r.program.out << r.program.err;
+  return ResultCount(r.program.out, n, m);
+}
+
+TEST(GenexactProgram, AgreesWithGencountInManyNumberings) {
+  const struct {
+    int n, m;
+  } products[] = {{1, 1}, {2, 1}, {2, 2}, {1, 3}, {3, 2}, {2, 3}, {1, 4}, {3, 3}, {4, 2}};
+  const TableStyle styles[][2] = {
+      {{}, {}},
+      {{7, 11, false, optables::LineEnd::kLf}, {8, 12, false, optables::LineEnd::kCr}},
+      {{3, {}, true, optables::LineEnd::kCrLf}, {4, 5, true, optables::LineEnd::kLf}},
+  };
+  // Each product in one style, 3x3 in all of them: few runs, as the
+  // sanitizer build starts every program slowly.
+  std::size_t next = 0;
+  for (const auto& p : products) {
+    for (std::size_t s = 0; s < 3; ++s) {
+      if (s != next % 3 && !(p.n == 3 && p.m == 3)) continue;
+      const auto& style = styles[s];
+      SCOPED_TRACE(std::to_string(p.n) + "x" + std::to_string(p.m));
+      testsupport::TempDir dir;
+      testsupport::WriteTables(dir, p.n, p.m, style[0], style[1]);
+      const Outcome reference = RunIn(dir, "gencount/gencount", {std::to_string(p.n), std::to_string(p.m)});
+      const long long expected = ResultCount(reference.program.out, p.n, p.m);
+      ASSERT_GE(expected, 0) << reference.program.out;
+      testsupport::TempDir own;
+      testsupport::WriteTables(own, p.n, p.m, style[0], style[1]);
+      EXPECT_EQ(Genexact(own, p.n, p.m, {"--threads", "2"}), expected);
+    }
+    ++next;
+  }
+}
+
+TEST(GenexactProgram, WritesTheRunFrameAndTheResultFile) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 3, 3);
+  const Outcome r = RunIn(dir, "genexact/genexact", {"3", "3"});
+  ASSERT_EQ(r.program.exitCode, 0);
+  const std::string& out = r.program.out;
+  EXPECT_EQ(out.rfind("This is genexact", 0), 0u);
+  ASSERT_EQ(r.resultNames.size(), 1u);
+  const std::string& name = r.resultNames[0];
+  EXPECT_EQ(name.rfind("r-3&3--exact--", 0), 0u) << name;
+  EXPECT_TRUE(name.size() > 18 && name.substr(name.size() - 4) == ".txt" &&
+              OnlyDigitsAndDashes(name.substr(14, name.size() - 18)))
+      << name;
+  EXPECT_EQ(ResultCount(out, 3, 3), 72);
+  EXPECT_EQ(ResultCount(r.resultText, 3, 3), 72);
+  // The progress line is rewritten with a bare carriage return and closed
+  // with CR LF before the result; no line ends with LF alone.
+  EXPECT_NE(out.find("\r  units 3/3, 100.0% of 285 tests"), std::string::npos);
+  const std::size_t result = out.find("Part(3)");
+  ASSERT_NE(result, std::string::npos);
+  const std::size_t left = out.rfind("left", result);
+  ASSERT_NE(left, std::string::npos);
+  EXPECT_EQ(out.find_first_not_of(' ', left + 4), result - 2);
+  EXPECT_EQ(out.compare(result - 2, 2, "\r\n"), 0);
+  EXPECT_NE(out.find("Hit <enter> to quit!\r\n      Terminated"), std::string::npos);
+  for (std::size_t i = out.find('\n'); i != std::string::npos; i = out.find('\n', i + 1)) {
+    ASSERT_EQ(out[i - 1], '\r');
+  }
+  EXPECT_EQ(r.resultText.rfind("      Started", 0), 0u);
+  EXPECT_EQ(r.resultText.find("units 3/3"), std::string::npos) << "progress stays on the console";
+  EXPECT_NE(r.resultText.find("1st factor: 5 elements, 6 automorphisms, 3 orbits"), std::string::npos);
+}
+
+TEST(GenexactProgram, ThreadCountDoesNotChangeTheCount) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 4, 4, {9, 1, true}, {10, 2, true});
+  for (const char* threads : {"1", "2", "5"}) {
+    EXPECT_EQ(Genexact(dir, 4, 4, {"--threads", threads}), 20160) << threads;
+  }
+}
+
+TEST(GenexactProgram, ShardsMergeToTheWholeCount) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 3, 5);
+  const long long whole = Genexact(dir, 3, 5);
+  EXPECT_GT(whole, 0);
+  std::vector<std::string> parts;
+  for (int i = 1; i <= 3; ++i) {
+    const std::string shard = std::to_string(i) + "/3";
+    const Outcome r = RunIn(dir, "genexact/genexact", {"3", "5", "--shard", shard, "--threads", "1"});
+    EXPECT_EQ(ResultCount(r.program.out, 3, 5), -1) << "a shard gives no whole count";
+    EXPECT_NE(r.program.out.find("Shard " + shard + " of Part(3)*Part(5): partial count"), std::string::npos);
+    parts.push_back("genexact-3-5-shard-" + std::to_string(i) + "-of-3.part");
+  }
+  std::vector<std::string> merge = {"--merge"};
+  merge.insert(merge.end(), parts.begin(), parts.end());
+  EXPECT_EQ(Genexact(dir, 3, 5, merge), whole);
+
+  // Two of three shards do not make a count, nor does one shard twice.
+  const Outcome missing = RunIn(dir, "genexact/genexact", {"3", "5", "--merge", parts[0], parts[1]});
+  EXPECT_NE(missing.program.out.find("Partial-result files cover"), std::string::npos) << missing.program.out;
+  const Outcome twice = RunIn(dir, "genexact/genexact", {"3", "5", "--merge", parts[0], parts[0], parts[1], parts[2]});
+  EXPECT_NE(twice.program.out.find("Partial-result files overlap at unit"), std::string::npos);
+  // Partial results of another problem are refused.
+  testsupport::TempDir other;
+  testsupport::WriteTables(other, 3, 5, {}, {6, {}, false});
+  other.Write(parts[0], dir.Read(parts[0]));
+  const Outcome foreign = RunIn(other, "genexact/genexact", {"3", "5", "--merge", parts[0]});
+  EXPECT_NE(foreign.program.out.find("belongs to another problem"), std::string::npos);
+}
+
+TEST(GenexactProgram, ResumesFromItsCheckpoint) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 2, 5);
+  const Outcome stopped = RunIn(dir, "genexact/genexact", {"2", "5", "--checkpoint", "run.ckpt", "--stop-after", "20"});
+  EXPECT_NE(stopped.program.out.find("Interrupted after 20 of 61 units"), std::string::npos) << stopped.program.out;
+  EXPECT_EQ(ResultCount(stopped.program.out, 2, 5), -1);
+  const std::string saved = dir.Read("run.ckpt");
+  EXPECT_NE(saved.find("end 20\r\n"), std::string::npos) << saved;
+  testsupport::TempDir again;
+  testsupport::WriteTables(again, 2, 5);
+  again.Write("run.ckpt", saved);
+  const Outcome resumed = RunIn(again, "genexact/genexact", {"2", "5", "--checkpoint", "run.ckpt"});
+  EXPECT_NE(resumed.program.out.find("20 units done before"), std::string::npos);
+  EXPECT_NE(resumed.program.out.find("this run: 41 units"), std::string::npos);
+  EXPECT_EQ(ResultCount(resumed.program.out, 2, 5), 14280);
+  // A cut checkpoint is refused rather than trusted.
+  again.Write("cut.ckpt", saved.substr(0, saved.size() - 8));
+  const Outcome cut = RunIn(again, "genexact/genexact", {"2", "5", "--checkpoint", "cut.ckpt"});
+  EXPECT_NE(cut.program.out.find("Checkpoint file cut.ckpt is damaged"), std::string::npos);
+}
+
+std::string Render(const optables::LatticeTables& t, bool meetFirst) {
+  optables::RenderOptions options;
+  options.meet_first = meetFirst;
+  return optables::RenderTableFile(t, options);
+}
+
+TEST(GenexactProgram, CountsProductsOfOtherLattices) {
+  // 2^3 (8 elements) and N5 (5 elements, as many as Equ(3)).
+  const optables::LatticeTables cube = genexact_test::Renumbered(genexact_test::Boolean(3), 4);
+  const optables::LatticeTables n5 = genexact_test::N5();
+  const auto expected = genexact_test::BruteForceCount(genexact_test::Factor(cube), genexact_test::Factor(n5));
+  EXPECT_GT(expected, 0u);
+  for (const auto& sizes : {std::vector<std::string>{"--sizes", "8", "5"}, {"--sizes", "auto", "auto"}}) {
+    testsupport::TempDir dir;
+    dir.Write("1-optablea.txt", Render(cube, false));
+    dir.Write("3-optableb.txt", Render(n5, false));
+    EXPECT_EQ(Genexact(dir, 1, 3, sizes), static_cast<long long>(expected));
+  }
+  // Without --sizes the first table is read as Equ(1): one line, a lattice.
+  testsupport::TempDir plain;
+  plain.Write("1-optablea.txt", Render(cube, true));
+  plain.Write("3-optableb.txt", Render(n5, true));
+  const auto alone = genexact_test::BruteForceCount(genexact_test::Factor(genexact_test::Chain(1)),
+                                                    genexact_test::Factor(n5));
+  EXPECT_EQ(Genexact(plain, 1, 3), static_cast<long long>(alone));
+}
+
+TEST(GenexactProgram, RefusesTablesThatAreNotLattices) {
+  // Rock, paper, scissors as the first operation: commutative, idempotent,
+  // not associative.
+  const int game[3][3] = {{1, 1, 3}, {1, 2, 2}, {3, 2, 3}};
+  std::string text;
+  for (int x = 1; x <= 3; ++x) {
+    for (int y = 1; y <= 3; ++y) {
+      text += std::to_string(x) + "&" + std::to_string(y) + "=" + std::to_string(game[x - 1][y - 1]) + "," +
+              std::to_string(std::min(x, y)) + "\r\n";
+    }
+  }
+  testsupport::TempDir dir;
+  dir.Write("2-optablea.txt", text);
+  dir.Write("2-optableb.txt", Render(genexact_test::Chain(2), false));
+  const Outcome r = RunIn(dir, "genexact/genexact", {"2", "2", "--sizes", "3", "auto"});
+  EXPECT_EQ(r.program.exitCode, 0);
+  const std::string message = "The 1st input file is not a lattice: the first operation is not associative at 1,2,3";
+  EXPECT_NE(r.program.out.find("Error in data; possibly/appeared at: \r\n" + message + "\r\n"), std::string::npos)
+      << r.program.out;
+  EXPECT_NE(r.resultText.find(message), std::string::npos);
+
+  // A line count that is no square cannot give a size.
+  dir.Write("2-optablea.txt", Render(genexact_test::Chain(3), false));
+  dir.Write("2-optableb.txt", Render(genexact_test::Chain(2), false) + "1&1=1,1\r\n");
+  const Outcome odd = RunIn(dir, "genexact/genexact", {"2", "2", "--sizes", "auto", "auto"});
+  EXPECT_NE(odd.program.out.find("5 lines is not the square"), std::string::npos) << odd.program.out;
+}
+
+TEST(GenexactProgram, RefusesBadOptions) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 2, 2);
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{"2", "2", "--frobnicate"}, "Unknown option --frobnicate"},
+      {{"2", "2", "--threads", "0"}, "Option --threads takes a number from 1 to 1024"},
+      {{"2", "2", "--shard", "4/3"}, "Option --shard takes a number from 1 to 3"},
+      {{"2", "2", "--shard", "3"}, "Option --shard takes i/K, e.g. 2/5"},
+      {{"2", "2", "--sizes", "300", "2"}, "Option --sizes takes a number from 1 to 255"},
+      {{"2", "2", "--merge"}, "Option --merge needs at least one partial-result file"},
+      {{"7", "2"}, "1st parameter is illegal or too large!"},
+  };
+  for (const auto& c : cases) {
+    const Outcome r = RunIn(dir, "genexact/genexact", c.args);
+    EXPECT_EQ(r.program.exitCode, 0);
+    EXPECT_NE(r.program.out.find("\r\n" + c.message + "\r\n"), std::string::npos) << r.program.out;
+  }
+  const Outcome notNumber = RunIn(dir, "genexact/genexact", {"2", "2", "--threads", "many"});
+  EXPECT_NE(notNumber.program.exitCode, 0);
+}
+
+TEST(GenexactProgram, SampleEstimatesTheWholeRun) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 2, 5);
+  const Outcome r = RunIn(dir, "genexact/genexact", {"2", "5", "--sample", "5"});
+  EXPECT_NE(r.program.out.find("Sample: 5 units, "), std::string::npos);
+  EXPECT_NE(r.program.out.find("Estimated time for all 61 units"), std::string::npos);
+  EXPECT_EQ(ResultCount(r.program.out, 2, 5), -1);
+}
+
+}  // namespace

@@ -1,0 +1,158 @@
+#pragma once
+// Small lattices and plain brute force for genexact's tests: everything here
+// is the slow, obvious way, so that it checks the fast way independently.
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "genexact/factor_lattice.hpp"
+#include "genexact/lattice_laws.hpp"
+#include "optables/equ_tables.hpp"
+
+namespace genexact_test {
+
+using genexact::Element;
+using genexact::FactorLattice;
+
+// The tables of the lattice on 1..size ordered by leq (0-based arguments),
+// joins and meets found as least upper and greatest lower bounds.
+inline optables::LatticeTables FromOrder(int size, const std::function<bool(int, int)>& leq) {
+  optables::LatticeTables t;
+  t.size = size;
+  t.join.assign(static_cast<std::size_t>(size * size), 0);
+  t.meet.assign(static_cast<std::size_t>(size * size), 0);
+  for (int x = 0; x < size; ++x) {
+    for (int y = 0; y < size; ++y) {
+      int join = -1;
+      int meet = -1;
+      for (int z = 0; z < size; ++z) {
+        if (leq(x, z) && leq(y, z) && (join < 0 || leq(z, join))) join = z;
+        if (leq(z, x) && leq(z, y) && (meet < 0 || leq(meet, z))) meet = z;
+      }
+      t.join[static_cast<std::size_t>(x * size + y)] = join + 1;
+      t.meet[static_cast<std::size_t>(x * size + y)] = meet + 1;
+    }
+  }
+  return t;
+}
+
+inline optables::LatticeTables Chain(int k) {
+  return FromOrder(k, [](int x, int y) { return x <= y; });
+}
+
+// M_k: bottom 0, atoms 1..k, top k+1.
+inline optables::LatticeTables M(int k) {
+  return FromOrder(k + 2, [k](int x, int y) { return x == y || x == 0 || y == k + 1; });
+}
+
+// N5: 0 < a < b < 1 and 0 < c < 1, numbered 0, 1 (a), 2 (b), 3 (c), 4.
+inline optables::LatticeTables N5() {
+  return FromOrder(5, [](int x, int y) { return x == y || x == 0 || y == 4 || (x == 1 && y == 2); });
+}
+
+// The subsets of a k-element set, ordered by inclusion.
+inline optables::LatticeTables Boolean(int k) {
+  return FromOrder(1 << k, [](int x, int y) { return (x & ~y) == 0; });
+}
+
+inline optables::LatticeTables Renumbered(const optables::LatticeTables& t, std::uint64_t seed) {
+  return optables::Renumber(t, optables::ShuffledNumbering(t.size, seed));
+}
+
+// As the reader would build it: join first, or meet first.
+inline FactorLattice Factor(const optables::LatticeTables& t, bool meetFirst = false) {
+  std::vector<std::int32_t> join(t.join.begin(), t.join.end());
+  std::vector<std::int32_t> meet(t.meet.begin(), t.meet.end());
+  FactorLattice f = meetFirst ? genexact::MakeFactor(t.size, meet, join) : genexact::MakeFactor(t.size, join, meet);
+  genexact::FindBounds(f);
+  return f;
+}
+
+// The closure of `seeds` in A x B under the componentwise first and second
+// operations, as gencount grows it; returns its size.
+inline int ProductClosureSize(const FactorLattice& a, const FactorLattice& b, const std::vector<int>& seeds) {
+  const int sb = b.size;
+  const int n = a.size * b.size;
+  std::vector<char> member(static_cast<std::size_t>(n), 0);
+  std::vector<int> list;
+  for (const int s : seeds) {
+    if (!member[static_cast<std::size_t>(s)]) {
+      member[static_cast<std::size_t>(s)] = 1;
+      list.push_back(s);
+    }
+  }
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    for (std::size_t j = 0; j <= i; ++j) {
+      const int x = list[i];
+      const int y = list[j];
+      const int join = a.Join(x / sb, y / sb) * sb + b.Join(x % sb, y % sb);
+      const int meet = a.Meet(x / sb, y / sb) * sb + b.Meet(x % sb, y % sb);
+      for (const int z : {join, meet}) {
+        if (!member[static_cast<std::size_t>(z)]) {
+          member[static_cast<std::size_t>(z)] = 1;
+          list.push_back(z);
+        }
+      }
+    }
+  }
+  return static_cast<int>(list.size());
+}
+
+// The number of 4-element subsets of A x B that generate it, one by one.
+inline std::uint64_t BruteForceCount(const FactorLattice& a, const FactorLattice& b) {
+  const int n = a.size * b.size;
+  std::uint64_t count = 0;
+  for (int p = 0; p < n; ++p) {
+    for (int q = p + 1; q < n; ++q) {
+      for (int r = q + 1; r < n; ++r) {
+        for (int s = r + 1; s < n; ++s) {
+          if (ProductClosureSize(a, b, {p, q, r, s}) == n) ++count;
+        }
+      }
+    }
+  }
+  return count;
+}
+
+// Every permutation of the elements that keeps both operations, by trying all.
+inline std::uint64_t BruteForceAutomorphismCount(const FactorLattice& f) {
+  std::vector<int> p(static_cast<std::size_t>(f.size));
+  for (int x = 0; x < f.size; ++x) p[static_cast<std::size_t>(x)] = x;
+  std::uint64_t count = 0;
+  do {
+    bool keeps = true;
+    for (int x = 0; x < f.size && keeps; ++x) {
+      for (int y = 0; y < f.size && keeps; ++y) {
+        const auto px = p[static_cast<std::size_t>(x)];
+        const auto py = p[static_cast<std::size_t>(y)];
+        keeps = p[f.Join(x, y)] == f.Join(px, py) && p[f.Meet(x, y)] == f.Meet(px, py);
+      }
+    }
+    if (keeps) ++count;
+  } while (std::next_permutation(p.begin(), p.end()));
+  return count;
+}
+
+// The subsets of 1 to 4 elements that generate f, each as a sorted vector.
+inline std::vector<std::vector<Element>> BruteForceGeneratingSets(const FactorLattice& f) {
+  std::vector<std::vector<Element>> result;
+  const FactorLattice one = Factor(Chain(1));
+  std::vector<Element> set;
+  std::function<void(int)> grow = [&](int from) {
+    for (int x = from; x < f.size; ++x) {
+      set.push_back(static_cast<Element>(x));
+      std::vector<int> seeds(set.begin(), set.end());
+      // The product with a one-element lattice is f itself.
+      if (ProductClosureSize(f, one, seeds) == f.size) result.push_back(set);
+      if (set.size() < 4) grow(x + 1);
+      set.pop_back();
+    }
+  };
+  grow(0);
+  return result;
+}
+
+}  // namespace genexact_test
