@@ -24,10 +24,14 @@ const runframe::ProgramDescription GencountProgram{
 }  // namespace
 
 int main(int argc, char** argv) {
-  // One zeroed instance for the whole run; the hot loops never allocate.
-  auto product = std::make_unique<gencount::CountProduct>();
+  // One zeroed instance for the whole run, made inside the run so that a
+  // failed allocation is reported; the hot loops never allocate.
+  std::unique_ptr<gencount::CountProduct> product;
   return runframe::RunProgram(
       GencountProgram, argc, argv,
-      [&](runframe::RunContext& run) { lattice::ReadOperationTables(run, *product); },
+      [&](runframe::RunContext& run) {
+        product = std::make_unique<gencount::CountProduct>();
+        lattice::ReadOperationTables(run, *product);
+      },
       [&](runframe::RunContext& run) { gencount::ExhaustiveCount(run, *product); });
 }

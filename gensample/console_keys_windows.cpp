@@ -53,6 +53,9 @@ public:
         }
         // Take events off the queue until one is a key; the rest (key releases,
         // lone modifiers, mouse, focus, resize) mean nothing here.
+        // A zero-timeout wait never blocks; Wine's terminal console only queues
+        // key presses while the program waits on the input handle.
+        (void)WaitForSingleObject(input_, 0);
         DWORD waiting = 0;
         while (GetNumberOfConsoleInputEvents(input_, &waiting) && waiting > 0) {
             INPUT_RECORD record{};

@@ -34,11 +34,13 @@ const runframe::ProgramDescription GensampleProgram{
 }  // namespace
 
 int main(int argc, char** argv) {
-  // One zeroed instance for the whole run; the hot loops never allocate.
-  auto product = std::make_unique<gensample::SampleProduct>();
+  // One zeroed instance for the whole run, made inside the run so that a
+  // failed allocation is reported; the hot loops never allocate.
+  std::unique_ptr<gensample::SampleProduct> product;
   return runframe::RunProgram(
       GensampleProgram, argc, argv,
       [&](runframe::RunContext& run) {
+        product = std::make_unique<gensample::SampleProduct>();
         lattice::ReadOperationTables(run, *product);
         gensample::CheckSampleable(*product);
       },

@@ -88,10 +88,17 @@ int RunProgram(const ProgramDescription& program, int argc, char** argv,
   (void)std::signal(SIGPIPE, SIG_IGN);
 #endif
   UseBinaryConsole();
-  std::vector<std::string> parameters;
-  for (int i = 1; i < argc; ++i) parameters.emplace_back(argv[i]);
-  RunContext run(program, std::move(parameters));
-  return RunSequence(run, readTables, compute);
+  try {
+    std::vector<std::string> parameters;
+    for (int i = 1; i < argc; ++i) parameters.emplace_back(argv[i]);
+    RunContext run(program, std::move(parameters));
+    return RunSequence(run, readTables, compute);
+  } catch (const std::bad_alloc&) {
+    // Not even the run could be set up; say so without allocating.
+    (void)std::fputs("Out of memory\r\n", stdout);
+    (void)std::fflush(stdout);
+    return ExitInternalError;
+  }
 }
 
 }  // namespace runframe

@@ -31,7 +31,7 @@ struct ProgramResult {
   bool timedOut = false;
   std::string out;
   std::string err;
-  long maxRssKb = 0;  // peak resident memory of the child
+  long maxRssKb = 0;  // peak resident memory of the child, counted from the fork
 };
 
 // Runs exe with args (argv[0] is exe).  The child starts with only the standard
