@@ -23,6 +23,35 @@ std::string ProgressItem(double subsetsDone, double totalSubsets);
 // "Part(n)*Part(m) has exactly count   4-element generating sets".
 std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t generatingCount);
 
+// Receives the progress points of a count: done = 1024, 2048, ... up to the
+// number of subsets, in this order, each once.  Items(first, last) hands over
+// the points first, first + 1024, ..., last that a count passed at one time.
+class ProgressSink {
+ public:
+  virtual void Items(std::uint64_t first, std::uint64_t last) = 0;
+
+ protected:
+  ~ProgressSink() = default;
+};
+
+// How the count gets the second factor's extension tables: whole at the start
+// for factors of up to 64 elements and triple by triple for larger ones, or
+// always triple by triple (so that tests reach that path on small products).
+enum class SecondFactorTables { BySize, Lazy };
+
+// The number of generating 4-subsets of the product.  Uses the generating
+// test's shortcuts and passes over whole ranges of subsets that cannot
+// generate; tables that are not lattices are counted subset by subset.
+std::uint64_t CountGeneratingSubsets(CountProduct& model, ProgressSink& progress,
+                                     SecondFactorTables tables = SecondFactorTables::BySize);
+
+// The same, subset by subset in lexicographic order: clear, seed, close, compare.
+std::uint64_t CountGeneratingSubsetsPlain(CountProduct& model, ProgressSink& progress);
+
 void ExhaustiveCount(runframe::RunContext& run, CountProduct& model);
+
+// ExhaustiveCount with the subset-by-subset count; its console and result
+// file output are the reference for ExhaustiveCount's.
+void ExhaustiveCountPlain(runframe::RunContext& run, CountProduct& model);
 
 }  // namespace gencount

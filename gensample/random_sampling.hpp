@@ -38,9 +38,14 @@ std::string ShareLine(std::uint64_t generatingCount, std::int32_t testsDone);
 // the console and sets stopRequested.
 void PollStopRequest(ConsoleKeys& keys, runframe::TextOutput& console, bool& stopRequested);
 
+// How a test decides whether its subset generates: the fast generating test
+// (lattice/generating_test.hpp), or the closure of every subset, which is the
+// reference that the fast one is checked against.
+enum class SubsetTest { Fast, Closure };
+
 // The sampling run; random and keys are the seams tests replace.
 void RandomSampling(runframe::RunContext& run, SampleProduct& product, RandomSource& random,
-                    ConsoleKeys& keys);
+                    ConsoleKeys& keys, SubsetTest subsetTest = SubsetTest::Fast);
 
 // Refuses a product with fewer than four elements, which has no 4-element
 // subset to draw.

@@ -1,0 +1,201 @@
+#pragma once
+// One factor lattice seen on its own: a view of its two tables, the check that
+// they are the operations of a lattice (with its two bounds), the test whether
+// a few elements generate it, and the per-triple tables of the elements that
+// complete a triple to a generating set.  The fast generating test of the
+// product (generating_test.hpp) is built from these.
+//
+// Sets of factor elements are bit sets: element x is bit x-1.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "lattice/product.hpp"
+
+namespace lattice {
+
+// A factor's tables wherever they are stored: first[x*stride + y] is firstOp of
+// x and y, x and y in 1..size.
+struct FactorView {
+  const FactorElement* first;
+  const FactorElement* second;
+  std::int32_t stride;
+  std::int32_t size;
+
+  FactorElement First(std::int32_t x, std::int32_t y) const { return first[x * stride + y]; }
+  FactorElement Second(std::int32_t x, std::int32_t y) const { return second[x * stride + y]; }
+};
+
+template <std::int32_t Capacity>
+FactorView ViewOf(const FactorTables<Capacity>& t, std::int32_t size) {
+  return FactorView{&t.firstOp[0][0], &t.secondOp[0][0], Capacity + 1, size};
+}
+
+// The two bounds of a lattice: top absorbs everything under firstOp (and is
+// neutral for secondOp), bottom absorbs everything under secondOp.
+struct FactorBounds {
+  std::int32_t top;
+  std::int32_t bottom;
+};
+
+// Contract: returns the bounds when the tables are exactly the two operations
+// of a lattice (secondOp the greatest lower bound and firstOp the least upper
+// bound for the order x <= y :<=> secondOp(x, y) = x), otherwise nothing.
+// The reader only checks commutativity; the shortcuts need the lattice laws,
+// so tables that fail here are tested by the plain closure.  O(size^3 / 64).
+std::optional<FactorBounds> CheckLattice(const FactorView& f);
+
+// A set of up to 64 * W factor elements; element x is bit x-1.
+template <int W>
+struct ElementSet {
+  std::array<std::uint64_t, W> word{};
+
+  bool Has(std::int32_t x) const {
+    const auto b = static_cast<std::uint32_t>(x - 1);
+    return ((word[b >> 6] >> (b & 63)) & 1U) != 0;
+  }
+  void Add(std::int32_t x) {
+    const auto b = static_cast<std::uint32_t>(x - 1);
+    word[b >> 6] |= std::uint64_t{1} << (b & 63);
+  }
+  bool Empty() const {
+    std::uint64_t any = 0;
+    for (const std::uint64_t w : word) any |= w;
+    return any == 0;
+  }
+  ElementSet& operator|=(const ElementSet& o) {
+    for (int i = 0; i < W; ++i) word[static_cast<std::size_t>(i)] |= o.word[static_cast<std::size_t>(i)];
+    return *this;
+  }
+  // Calls visit(x) for every element x >= from, in increasing order.
+  template <class Visit>
+  void ForEachFrom(std::int32_t from, Visit&& visit) const {
+    const auto start = static_cast<std::uint32_t>(from - 1);
+    for (std::uint32_t i = start >> 6; i < static_cast<std::uint32_t>(W); ++i) {
+      std::uint64_t bits = word[i];
+      if (i == start >> 6) bits &= ~std::uint64_t{0} << (start & 63);
+      while (bits != 0) {
+        visit(static_cast<std::int32_t>(i * 64 + static_cast<std::uint32_t>(__builtin_ctzll(bits)) + 1));
+        bits &= bits - 1;
+      }
+    }
+  }
+};
+
+// The closure of a set of elements of one factor with at most 64 elements, on
+// 64-bit sets: the firstOp and secondOp results of x with every element of a
+// set are looked up a byte of the set at a time.  (Half-byte tables, 8 times
+// smaller, built the extension table of Equ(5) 1.4 times slower; a closure on
+// a list with a byte per element, 1.8 times slower.)
+class SmallFactorClosure {
+ public:
+  // Contract: f.size <= 64.  Builds the byte tables (f.size * ceil(size/8) *
+  // 256 entries per operation, 1.5 MB for Equ(5)).
+  explicit SmallFactorClosure(const FactorView& f);
+
+  std::uint64_t Full() const { return full_; }
+
+  // Contract: the pairs of elements of known \ fresh are already combined,
+  // fresh is a subset of known.  Returns the closure of known, or Full() as
+  // soon as the closure is the whole factor or meets stop (whose elements are
+  // known to complete it to a generating set).
+  std::uint64_t Close(std::uint64_t known, std::uint64_t fresh, std::uint64_t stop = 0) const;
+
+  // Whether the elements xs[0..count) generate the factor.
+  bool Generates(const FactorElement* xs, std::int32_t count) const;
+
+ private:
+  std::int32_t chunks_;  // bytes of a set that hold elements
+  std::uint64_t full_;   // the set of all elements
+  std::vector<std::uint64_t> firstRow_;  // [((x-1)*chunks_+c)*256+v]: {firstOp(x,y) : y in byte c = v}; x in 1..size
+  std::vector<std::uint64_t> secondRow_;  // the same for secondOp
+};
+
+// The closure of a few elements of a factor of any size (up to 203), on a list
+// with a byte per element, for factors too large for SmallFactorClosure.
+class FactorClosure {
+ public:
+  explicit FactorClosure(const FactorView& f) : f_(f) {}
+
+  // Whether the elements xs[0..count) generate the factor; stops at the size.
+  bool Generates(const FactorElement* xs, std::int32_t count);
+
+  // The lazy extension table works on these directly.
+  void Reset();
+  void Append(std::int32_t x);  // appends x unless it is there already
+  // Semi-naive passes from the mark previous (elements list_[0..previous) are
+  // combined with each other already).  Returns true as soon as the list holds
+  // the whole factor or an element with stop[x] != 0.
+  bool CloseFrom(std::int32_t previous, const std::uint8_t* stop);
+  void Truncate(std::int32_t count);  // removes the elements appended after count
+  std::int32_t Count() const { return count_; }
+  std::int32_t At(std::int32_t t) const { return list_[t]; }
+  bool Has(std::int32_t x) const { return member_[x] != 0; }
+
+ private:
+  FactorView f_;
+  std::int32_t count_ = 0;
+  std::array<std::int32_t, MaxFactorSize + 1> list_{};   // list_[0..count_): the elements found
+  std::array<std::uint8_t, MaxFactorSize + 1> member_{};  // member_[x] = 1 when x is in the list
+};
+
+// For every triple x <= y <= z of factor elements, the set of the elements w
+// for which {x, y, z, w} generates the factor; and for every pair x <= y the
+// set of the z for which some such w exists.  These let the exhaustive count
+// pass over whole ranges of subsets whose projection cannot generate.
+template <int W>
+class FactorExtensions {
+ public:
+  using Set = ElementSet<W>;
+
+  // Contract: f is a lattice (CheckLattice) of at most 64 * W elements.
+  // Factors of at most 64 elements get their whole table now; larger ones
+  // fill it triple by triple when asked (BuildLazily).
+  void Build(const FactorView& f);
+  // The lazy table for any size, with every pair left open.
+  void BuildLazily(const FactorView& f);
+
+  // The extensions of the triple {x, y, z} in any order.
+  const Set& Triple(std::int32_t x, std::int32_t y, std::int32_t z) {
+    if (x > y) std::swap(x, y);
+    if (y > z) std::swap(y, z);
+    if (x > y) std::swap(x, y);
+    return TripleSorted(x, y, z);
+  }
+  // The same for x <= y <= z.
+  const Set& TripleSorted(std::int32_t x, std::int32_t y, std::int32_t z) {
+    const std::size_t at = TripleIndex(x, y, z);
+    if (!filled_[at]) FillTriple(x, y, z, at);
+    return triples_[at];
+  }
+  // The z for which the pair {x, y}, x <= y, has a triple with extensions;
+  // all elements when the table is filled lazily.
+  const Set& PairSorted(std::int32_t x, std::int32_t y) const { return pairs_[PairIndex(x, y)]; }
+
+ private:
+  // Position of x <= y <= z (1-based) in the packed tables.
+  std::size_t TripleIndex(std::int32_t x, std::int32_t y, std::int32_t z) const {
+    return tetra_[static_cast<std::size_t>(z)] + tri_[static_cast<std::size_t>(y)] + static_cast<std::size_t>(x - 1);
+  }
+  std::size_t PairIndex(std::int32_t x, std::int32_t y) const {
+    return tri_[static_cast<std::size_t>(y)] + static_cast<std::size_t>(x - 1);
+  }
+  void Allocate(const FactorView& f);
+  void BuildEager();
+  void FillTriple(std::int32_t x, std::int32_t y, std::int32_t z, std::size_t at);
+
+  FactorView f_{};
+  std::vector<std::size_t> tetra_;  // tetra_[z] = C(z+1, 3): triples with a larger element below z; z in 1..size
+  std::vector<std::size_t> tri_;    // tri_[y] = C(y, 2): pairs with a larger element below y; y in 1..size
+  std::vector<Set> triples_;        // triples_[TripleIndex(x, y, z)]: the extensions of x <= y <= z
+  std::vector<std::uint8_t> filled_;  // filled_[TripleIndex(...)] = 1 once that entry is known
+  std::vector<Set> pairs_;          // pairs_[PairIndex(x, y)]: the z for which x <= y, z has extensions
+  std::optional<FactorClosure> lazy_;
+  std::vector<std::uint8_t> lazyKnown_;  // lazyKnown_[w], w in 1..size: scratch of FillTriple
+  std::vector<std::uint8_t> lazyStop_;   // lazyStop_[w], w in 1..size: scratch of FillTriple
+};
+
+}  // namespace lattice
+
+#include "lattice/factor_lattice_impl.hpp"

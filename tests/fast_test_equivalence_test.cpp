@@ -1,0 +1,402 @@
+// The fast generating test and the range-skipping count against the full
+// closure: on every 4-subset of small products, in several numberings and both
+// operation orders, they must give the same answers and the same progress.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gencount/exhaustive_count.hpp"
+#include "lattice/closure.hpp"
+#include "lattice/factor_lattice.hpp"
+#include "lattice/generating_test.hpp"
+#include "optables/equ_tables.hpp"
+
+namespace {
+
+using gencount::CountProduct;
+using lattice::FactorElement;
+
+// A factor's tables: join[x-1][y-1] and meet[x-1][y-1] of elements 1..size.
+struct Tables {
+  int size = 0;
+  std::vector<std::vector<int>> join, meet;
+};
+
+Tables FromOptables(const optables::LatticeTables& t) {
+  Tables r{t.size, std::vector<std::vector<int>>(t.size, std::vector<int>(t.size)), {}};
+  r.meet = r.join;
+  for (int x = 1; x <= t.size; ++x) {
+    for (int y = 1; y <= t.size; ++y) {
+      r.join[x - 1][y - 1] = t.Join(x, y);
+      r.meet[x - 1][y - 1] = t.Meet(x, y);
+    }
+  }
+  return r;
+}
+
+Tables Equ(int k, std::optional<std::uint64_t> numberingSeed = std::nullopt) {
+  optables::LatticeTables t = optables::BuildEquTables(k);
+  if (numberingSeed) t = optables::Renumber(t, optables::ShuffledNumbering(t.size, *numberingSeed));
+  return FromOptables(t);
+}
+
+// The lattice of a partial order given by below[x][y] = (x <= y), 0-based,
+// by brute-force least upper and greatest lower bounds.
+Tables FromOrder(const std::vector<std::vector<bool>>& below) {
+  const int s = static_cast<int>(below.size());
+  Tables r{s, std::vector<std::vector<int>>(s, std::vector<int>(s)), {}};
+  r.meet = r.join;
+  for (int x = 0; x < s; ++x) {
+    for (int y = 0; y < s; ++y) {
+      int lub = -1, glb = -1;
+      for (int z = 0; z < s; ++z) {
+        if (below[x][z] && below[y][z] && (lub < 0 || below[z][lub])) lub = z;
+        if (below[z][x] && below[z][y] && (glb < 0 || below[glb][z])) glb = z;
+      }
+      r.join[x][y] = lub + 1;
+      r.meet[x][y] = glb + 1;
+    }
+  }
+  return r;
+}
+
+// Covers given as pairs (lower, upper), 0-based; the order is their reflexive
+// transitive closure.
+Tables FromCovers(int size, const std::vector<std::pair<int, int>>& covers) {
+  std::vector<std::vector<bool>> below(size, std::vector<bool>(size, false));
+  for (int x = 0; x < size; ++x) below[x][x] = true;
+  for (const auto& [lo, hi] : covers) below[lo][hi] = true;
+  for (int z = 0; z < size; ++z)
+    for (int x = 0; x < size; ++x)
+      for (int y = 0; y < size; ++y)
+        if (below[x][z] && below[z][y]) below[x][y] = true;
+  return FromOrder(below);
+}
+
+// The pentagon N5: 0 < a < b < 1, 0 < c < 1; numbered so that neither bound is 1.
+Tables Pentagon() { return FromCovers(5, {{2, 0}, {0, 4}, {4, 3}, {2, 1}, {1, 3}}); }
+// The chain of five elements, numbered out of order.
+Tables Chain5() { return FromCovers(5, {{3, 1}, {1, 4}, {4, 0}, {0, 2}}); }
+
+template <std::int32_t Capacity>
+void Fill(lattice::FactorTables<Capacity>& f, const Tables& t, bool meetFirst) {
+  for (int x = 1; x <= t.size; ++x) {
+    for (int y = 1; y <= t.size; ++y) {
+      const int join = t.join[x - 1][y - 1], meet = t.meet[x - 1][y - 1];
+      f.firstOp[x][y] = static_cast<FactorElement>(meetFirst ? meet : join);
+      f.secondOp[x][y] = static_cast<FactorElement>(meetFirst ? join : meet);
+    }
+  }
+}
+
+template <std::int32_t MaxSizeA>
+std::unique_ptr<lattice::Product<MaxSizeA>> MakeProduct(const Tables& a, const Tables& b, bool meetFirst) {
+  auto p = std::make_unique<lattice::Product<MaxSizeA>>();
+  p->sizeA = a.size;
+  p->sizeB = b.size;
+  p->productSize = a.size * b.size;
+  p->totalSubsets = static_cast<double>(lattice::SubsetCount(p->productSize));
+  Fill(p->factorA, a, meetFirst);
+  Fill(p->factorB, b, meetFirst);
+  lattice::BuildProductPairs(*p);
+  return p;
+}
+
+struct Variant {
+  const char* label;
+  std::optional<std::uint64_t> seedA, seedB;  // numbering seeds
+  bool meetFirst;
+};
+
+const Variant Variants[] = {
+    {"canonical, join first", std::nullopt, std::nullopt, false},
+    {"canonical, meet first", std::nullopt, std::nullopt, true},
+    {"renumbered, join first", 11, 12, false},
+    {"renumbered, meet first", 5, 9, true},
+};
+
+const std::pair<int, int> SmallProducts[] = {{1, 3}, {3, 1}, {2, 2}, {2, 3}, {3, 2}, {1, 4},
+                                             {4, 1}, {3, 3}, {2, 4}, {4, 2}};
+
+// Calls visit(index) for every 4-subset in lexicographic order.
+template <class Visit>
+void ForEverySubset(std::int32_t N, Visit&& visit) {
+  std::int32_t index[4];
+  for (index[0] = 1; index[0] <= N - 3; ++index[0])
+    for (index[1] = index[0] + 1; index[1] <= N - 2; ++index[1])
+      for (index[2] = index[1] + 1; index[2] <= N - 1; ++index[2])
+        for (index[3] = index[2] + 1; index[3] <= N; ++index[3]) visit(index);
+}
+
+// Every 4-subset: the fast test, and the corner test alone where both
+// projections generate, agree with the closure.  Returns the count.
+template <std::int32_t MaxSizeA>
+std::int64_t ExpectSameOnEverySubset(lattice::Product<MaxSizeA>& p, std::int32_t sampleEvery = 1) {
+  lattice::GeneratingTest<MaxSizeA> fast(p);
+  lattice::ProductShortcuts<MaxSizeA> corners(p);
+  EXPECT_TRUE(fast.Shortcuts());
+  lattice::FactorClosure closeA(lattice::ViewOf(p.factorA, p.sizeA));
+  lattice::FactorClosure closeB(lattice::ViewOf(p.factorB, p.sizeB));
+  std::int64_t generating = 0, mismatches = 0, seen = 0;
+  ForEverySubset(p.productSize, [&](const std::int32_t (&index)[4]) {
+    if (seen++ % sampleEvery != 0) return;
+    const bool full = lattice::SeedAndClose(p, index);
+    generating += full ? 1 : 0;
+    if (fast.Generates(index) != full) ++mismatches;
+    lattice::ProductElement e[4];
+    FactorElement a[4], b[4];
+    for (int t = 0; t < 4; ++t) {
+      e[t] = p.ProductPairs[static_cast<std::size_t>(index[t])];
+      a[t] = static_cast<FactorElement>(e[t].a);
+      b[t] = static_cast<FactorElement>(e[t].b);
+    }
+    if (closeA.Generates(a, 4) && closeB.Generates(b, 4)) {
+      if (corners.GeneratesGivenProjections(e) != full) ++mismatches;
+    } else if (full) {
+      ++mismatches;  // a generating subset must project onto both factors
+    }
+  });
+  EXPECT_EQ(mismatches, 0);
+  return generating;
+}
+
+// Records every progress point.
+struct RecordedProgress final : gencount::ProgressSink {
+  std::vector<std::uint64_t> points;
+  void Items(std::uint64_t first, std::uint64_t last) override {
+    for (std::uint64_t d = first; d <= last; d += gencount::ProgressEvery) points.push_back(d);
+  }
+};
+
+std::vector<std::uint64_t> ExpectedPoints(std::int32_t N) {
+  std::vector<std::uint64_t> points;
+  for (std::uint64_t d = gencount::ProgressEvery; d <= lattice::SubsetCount(N); d += gencount::ProgressEvery)
+    points.push_back(d);
+  return points;
+}
+
+TEST(CheckLattice, FindsTheBoundsInAnyNumberingAndOrder) {
+  for (int k = 1; k <= 6; ++k) {
+    for (const Variant& v : Variants) {
+      const optables::LatticeTables t = [&] {
+        optables::LatticeTables e = optables::BuildEquTables(k);
+        return v.seedA ? optables::Renumber(e, optables::ShuffledNumbering(e.size, *v.seedA)) : e;
+      }();
+      auto p = MakeProduct<203>(FromOptables(t), Equ(1), v.meetFirst);
+      const auto bounds = lattice::CheckLattice(lattice::ViewOf(p->factorA, p->sizeA));
+      ASSERT_TRUE(bounds.has_value()) << k << " " << v.label;
+      // Top absorbs under firstOp: the join's top when the join comes first.
+      int joinTop = 0, meetBottom = 0;
+      for (int x = 1; x <= t.size; ++x) {
+        bool top = true, bottom = true;
+        for (int y = 1; y <= t.size; ++y) {
+          top = top && t.Join(x, y) == x;
+          bottom = bottom && t.Meet(x, y) == x;
+        }
+        if (top) joinTop = x;
+        if (bottom) meetBottom = x;
+      }
+      EXPECT_EQ(bounds->top, v.meetFirst ? meetBottom : joinTop);
+      EXPECT_EQ(bounds->bottom, v.meetFirst ? joinTop : meetBottom);
+    }
+  }
+}
+
+TEST(CheckLattice, RefusesTablesThatAreNoLattice) {
+  auto p = MakeProduct<52>(Equ(3), Equ(1), false);
+  const lattice::FactorView view = lattice::ViewOf(p->factorA, p->sizeA);
+  ASSERT_TRUE(lattice::CheckLattice(view).has_value());
+  // A commutative change that breaks associativity and absorption.
+  const FactorElement x = 2, y = 3;
+  const FactorElement old = p->factorA.firstOp[x][y];
+  p->factorA.firstOp[x][y] = p->factorA.firstOp[y][x] = x;
+  EXPECT_FALSE(lattice::CheckLattice(view).has_value());
+  p->factorA.firstOp[x][y] = p->factorA.firstOp[y][x] = old;
+  // Not commutative.
+  p->factorA.secondOp[1][2] = static_cast<FactorElement>(p->factorA.secondOp[1][2] == 1 ? 2 : 1);
+  EXPECT_FALSE(lattice::CheckLattice(view).has_value());
+}
+
+TEST(FactorExtensions, MatchTheClosureOnEveryTriple) {
+  for (int k = 1; k <= 4; ++k) {
+    for (const Variant& v : Variants) {
+      SCOPED_TRACE(std::to_string(k) + " " + v.label);
+      auto p = MakeProduct<203>(Equ(k, v.seedA), Equ(1), v.meetFirst);
+      const lattice::FactorView view = lattice::ViewOf(p->factorA, p->sizeA);
+      auto eager = std::make_unique<lattice::FactorExtensions<1>>();
+      auto lazy = std::make_unique<lattice::FactorExtensions<4>>();
+      eager->Build(view);
+      lazy->BuildLazily(view);
+      lattice::FactorClosure closure(view);
+      const int s = view.size;
+      int mismatches = 0;
+      for (int x = 1; x <= s; ++x)
+        for (int y = 1; y <= s; ++y)
+          for (int z = 1; z <= s; ++z) {
+            bool someW = false;
+            for (int w = 1; w <= s; ++w) {
+              const FactorElement xs[4] = {FactorElement(x), FactorElement(y), FactorElement(z), FactorElement(w)};
+              const bool generates = closure.Generates(xs, 4);
+              someW = someW || generates;
+              mismatches += eager->Triple(x, y, z).Has(w) != generates;
+              mismatches += lazy->Triple(x, y, z).Has(w) != generates;
+            }
+            if (x <= y) mismatches += eager->PairSorted(x, y).Has(z) != someW;
+          }
+      EXPECT_EQ(mismatches, 0);
+    }
+  }
+}
+
+TEST(FactorExtensions, MatchTheClosureOnSampledTriplesOfEqu5AndEqu6) {
+  for (int k : {5, 6}) {
+    auto p = MakeProduct<203>(Equ(k, 77), Equ(1), k == 6);
+    const lattice::FactorView view = lattice::ViewOf(p->factorA, p->sizeA);
+    auto ext = std::make_unique<lattice::FactorExtensions<4>>();
+    ext->Build(view);  // eager for Equ(5), lazy for Equ(6)
+    lattice::FactorClosure closure(view);
+    optables::SplitMix64 random(k);
+    const int s = view.size;
+    int mismatches = 0, generating = 0;
+    for (int sample = 0; sample < (k == 5 ? 300 : 12); ++sample) {
+      const int x = 1 + static_cast<int>(random.Below(s)), y = 1 + static_cast<int>(random.Below(s));
+      const int z = 1 + static_cast<int>(random.Below(s));
+      for (int w = 1; w <= s; ++w) {
+        const FactorElement xs[4] = {FactorElement(x), FactorElement(y), FactorElement(z), FactorElement(w)};
+        const bool generates = closure.Generates(xs, 4);
+        generating += generates;
+        mismatches += ext->Triple(x, y, z).Has(w) != generates;
+      }
+    }
+    EXPECT_EQ(mismatches, 0) << k;
+    EXPECT_GT(generating, 0) << k;
+  }
+}
+
+TEST(FastGeneratingTest, AgreesWithTheClosureOnEverySubsetOfSmallProducts) {
+  for (const auto& [n, m] : SmallProducts) {
+    for (const Variant& v : Variants) {
+      SCOPED_TRACE(std::to_string(n) + "x" + std::to_string(m) + " " + v.label);
+      auto p = MakeProduct<52>(Equ(n, v.seedA), Equ(m, v.seedB), v.meetFirst);
+      ExpectSameOnEverySubset(*p);
+    }
+  }
+}
+
+TEST(FastGeneratingTest, AgreesWithTheClosureOnOtherLattices) {
+  const struct {
+    const char* label;
+    Tables a, b;
+  } cases[] = {
+      {"N5 x N5", Pentagon(), Pentagon()},
+      {"C5 x Equ(3)", Chain5(), Equ(3, 4)},
+      {"N5 x Equ(3)", Pentagon(), Equ(3)},
+      {"Equ(2) x N5", Equ(2), Pentagon()},
+  };
+  for (const auto& c : cases) {
+    for (const bool meetFirst : {false, true}) {
+      SCOPED_TRACE(std::string(c.label) + (meetFirst ? ", meet first" : ", join first"));
+      auto p = MakeProduct<52>(c.a, c.b, meetFirst);
+      ExpectSameOnEverySubset(*p);
+    }
+  }
+}
+
+TEST(FastGeneratingTest, AgreesWithTheClosureOnASampleOf3x4And4x3) {
+  for (const auto& [n, m] : {std::pair{3, 4}, std::pair{4, 3}}) {
+    for (const Variant& v : {Variants[0], Variants[3]}) {
+      SCOPED_TRACE(std::to_string(n) + "x" + std::to_string(m) + " " + v.label);
+      auto p = MakeProduct<52>(Equ(n, v.seedA), Equ(m, v.seedB), v.meetFirst);
+      EXPECT_GT(ExpectSameOnEverySubset(*p, 61), 0);
+    }
+  }
+}
+
+TEST(FastGeneratingTest, FallsBackToTheClosureForTablesThatAreNoLattice) {
+  auto p = MakeProduct<52>(Equ(2), Equ(3), false);
+  // Commutative, but 2 v 3 = 2 breaks the lattice laws.
+  p->factorB.firstOp[2][3] = p->factorB.firstOp[3][2] = 2;
+  lattice::GeneratingTest<52> fast(*p);
+  EXPECT_FALSE(fast.Shortcuts());
+  ForEverySubset(p->productSize, [&](const std::int32_t (&index)[4]) {
+    const bool full = lattice::SeedAndClose(*p, index);
+    EXPECT_EQ(fast.Generates(index), full);
+  });
+  RecordedProgress progress;
+  RecordedProgress plainProgress;
+  EXPECT_EQ(gencount::CountGeneratingSubsets(*p, progress), gencount::CountGeneratingSubsetsPlain(*p, plainProgress));
+}
+
+TEST(RangeSkippingCount, SameCountAndProgressAsSubsetBySubset) {
+  for (const auto& [n, m] : SmallProducts) {
+    for (const Variant& v : Variants) {
+      SCOPED_TRACE(std::to_string(n) + "x" + std::to_string(m) + " " + v.label);
+      auto p = MakeProduct<52>(Equ(n, v.seedA), Equ(m, v.seedB), v.meetFirst);
+      RecordedProgress fast, plain;
+      const std::uint64_t count = gencount::CountGeneratingSubsets(*p, fast);
+      EXPECT_EQ(count, gencount::CountGeneratingSubsetsPlain(*p, plain));
+      EXPECT_EQ(fast.points, plain.points);
+      EXPECT_EQ(fast.points, ExpectedPoints(p->productSize));
+    }
+  }
+  for (const bool meetFirst : {false, true}) {
+    auto p = MakeProduct<52>(Pentagon(), Chain5(), meetFirst);
+    RecordedProgress fast, plain;
+    EXPECT_EQ(gencount::CountGeneratingSubsets(*p, fast), gencount::CountGeneratingSubsetsPlain(*p, plain));
+    EXPECT_EQ(fast.points, plain.points);
+  }
+}
+
+// The path of Equ(6) as second factor (sets of four words, tables filled
+// triple by triple), taken on small products.
+TEST(RangeSkippingCount, LazySecondFactorTablesGiveTheSameCountAndProgress) {
+  for (const auto& [n, m] : {std::pair{2, 3}, std::pair{3, 3}, std::pair{4, 2}, std::pair{3, 4}, std::pair{2, 5}}) {
+    for (const Variant& v : {Variants[0], Variants[3]}) {
+      SCOPED_TRACE(std::to_string(n) + "x" + std::to_string(m) + " " + v.label);
+      auto p = MakeProduct<52>(Equ(n, v.seedA), Equ(m, v.seedB), v.meetFirst);
+      RecordedProgress eager, lazy;
+      EXPECT_EQ(gencount::CountGeneratingSubsets(*p, lazy, gencount::SecondFactorTables::Lazy),
+                gencount::CountGeneratingSubsets(*p, eager));
+      EXPECT_EQ(lazy.points, eager.points);
+    }
+  }
+}
+
+TEST(ElementSet, ForEachFromVisitsTheElementsFromThereInOrder) {
+  lattice::ElementSet<4> set{};
+  const std::vector<int> elements = {1, 2, 63, 64, 65, 100, 128, 129, 190, 203, 256};
+  for (int x : elements) set.Add(x);
+  for (int from : {1, 2, 3, 64, 65, 66, 129, 130, 203, 204, 256}) {
+    std::vector<int> seen, expected;
+    set.ForEachFrom(from, [&](std::int32_t x) { seen.push_back(x); });
+    for (int x : elements) {
+      if (x >= from) expected.push_back(x);
+    }
+    EXPECT_EQ(seen, expected) << from;
+  }
+  EXPECT_FALSE(set.Empty());
+  EXPECT_TRUE(lattice::ElementSet<4>{}.Empty());
+}
+
+TEST(RangeSkippingCount, KnownCountsOfLargerProducts) {
+  const struct {
+    int n, m;
+    std::uint64_t count;
+  } known[] = {{3, 4, 600}, {4, 3, 600}, {2, 5, 14280}, {5, 2, 14280}};
+  for (const auto& c : known) {
+    for (const Variant& v : {Variants[0], Variants[3]}) {
+      SCOPED_TRACE(std::to_string(c.n) + "x" + std::to_string(c.m) + " " + v.label);
+      auto p = MakeProduct<52>(Equ(c.n, v.seedA), Equ(c.m, v.seedB), v.meetFirst);
+      RecordedProgress progress;
+      EXPECT_EQ(gencount::CountGeneratingSubsets(*p, progress), c.count);
+      EXPECT_EQ(progress.points, ExpectedPoints(p->productSize));
+    }
+  }
+}
+
+}  // namespace
