@@ -71,9 +71,8 @@ void ClearMembers(Product<MaxSizeA>& p) {
 template <std::int32_t MaxSizeA>
 bool SeedAndClose(Product<MaxSizeA>& p, const std::int32_t (&index)[4]) {
   ClearMembers(p);
-  for (std::int32_t t = 0; t < 4; ++t) {
-    const ProductElement e = p.ProductPairs[static_cast<std::size_t>(index[t])];
-    p.PairList.entries[static_cast<std::size_t>(t + 1)] = e;
+  for (std::size_t t = 0; t < 4; ++t) {
+    p.PairList.entries[t + 1] = p.ProductPairs[static_cast<std::size_t>(index[t])];
   }
   for (std::int32_t t = 1; t <= 4; ++t) {
     const ProductElement e = p.PairList.entries[static_cast<std::size_t>(t)];
