@@ -156,7 +156,9 @@ class ConsoleProgress final : public ProgressSink {
   char text_[1 << 14]{};  // the items of one call, text_[0..used)
 };
 
-void Report(runframe::RunContext& run, std::uint64_t generatingCount) {
+}  // namespace
+
+void WriteCountReport(runframe::RunContext& run, std::uint64_t generatingCount) {
   const std::string result = ResultLine(run.n, run.m, generatingCount);
   run.console.Line();
   run.result.Line();
@@ -167,9 +169,13 @@ void Report(runframe::RunContext& run, std::uint64_t generatingCount) {
   run.result.Line();
 }
 
-}  // namespace
-
 std::uint64_t CountGeneratingSubsetsPlain(CountProduct& model, ProgressSink& progress) {
+  // ClearMembers clears the cells the last closure marked, which are all the
+  // 1 cells: the same zero matrix as clearing every used cell.
+  return CountEverySubset(model, progress, lattice::SeedAndClose<MaxSizeA>);
+}
+
+std::uint64_t CountEverySubset(CountProduct& model, ProgressSink& progress, SubsetGenerates generates) {
   const std::int32_t N = model.productSize;
   std::uint64_t subsetsDone = 0;
   std::int32_t sinceProgress = 0;
@@ -188,9 +194,7 @@ std::uint64_t CountGeneratingSubsetsPlain(CountProduct& model, ProgressSink& pro
             progress.Items(subsetsDone, subsetsDone);
             sinceProgress = 0;
           }
-          // ClearMembers clears the cells the last closure marked, which are
-          // all the 1 cells: the same zero matrix as clearing every used cell.
-          if (lattice::SeedAndClose(model, index)) {
+          if (generates(model, index)) {
             generatingCount = runframe::CheckedAdd<std::uint64_t>(generatingCount, 1, "the generating count");
           }
         }
@@ -210,12 +214,12 @@ std::uint64_t CountGeneratingSubsets(CountProduct& model, ProgressSink& progress
 
 void ExhaustiveCount(runframe::RunContext& run, CountProduct& model) {
   ConsoleProgress progress(run.console, model.totalSubsets);
-  Report(run, CountGeneratingSubsets(model, progress));
+  WriteCountReport(run, CountGeneratingSubsets(model, progress));
 }
 
 void ExhaustiveCountPlain(runframe::RunContext& run, CountProduct& model) {
   ConsoleProgress progress(run.console, model.totalSubsets);
-  Report(run, CountGeneratingSubsetsPlain(model, progress));
+  WriteCountReport(run, CountGeneratingSubsetsPlain(model, progress));
 }
 
 }  // namespace gencount

@@ -23,6 +23,10 @@ std::string ProgressItem(double subsetsDone, double totalSubsets);
 // "Part(n)*Part(m) has exactly count   4-element generating sets".
 std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t generatingCount);
 
+// The lines after the count: console and result file, ending the console's
+// part with "Hit <enter> to quit!".
+void WriteCountReport(runframe::RunContext& run, std::uint64_t generatingCount);
+
 // Receives the progress points of a count: done = 1024, 2048, ... up to the
 // number of subsets, in this order, each once.  Items(first, last) hands over
 // the points first, first + 1024, ..., last that a count passed at one time.
@@ -47,6 +51,13 @@ std::uint64_t CountGeneratingSubsets(CountProduct& model, ProgressSink& progress
 
 // The same, subset by subset in lexicographic order: clear, seed, close, compare.
 std::uint64_t CountGeneratingSubsetsPlain(CountProduct& model, ProgressSink& progress);
+
+// Whether the four ProductPairs indexes generate the product.
+using SubsetGenerates = bool (*)(CountProduct&, const std::int32_t (&)[4]);
+
+// Every subset in lexicographic order through the given test, with a progress
+// point at every 1024th.
+std::uint64_t CountEverySubset(CountProduct& model, ProgressSink& progress, SubsetGenerates generates);
 
 void ExhaustiveCount(runframe::RunContext& run, CountProduct& model);
 

@@ -1,37 +1,4 @@
 // gencount: the exact number of 4-element generating sets of Equ(n)*Equ(m).
-#include <memory>
+#include "gencount/program.hpp"
 
-#include "gencount/exhaustive_count.hpp"
-#include "lattice/table_reader.hpp"
-#include "runframe/run_sequence.hpp"
-
-namespace {
-
-const runframe::ProgramDescription GencountProgram{
-    {
-        "This is gencount , version November 5, 2020, a program to compute the number of",
-        "4-element generating sets of Equ(n)*Equ(m).",
-        "",
-        "The input files n-optablea.txt and  m-optableb.txt (where n<=5 is the ",
-        "first while m<=6 is the second paramter of the program) should be in the",
-        "same folder where this program is.",
-    },
-    5,
-    6,
-    "---",
-};
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  // One zeroed instance for the whole run, made inside the run so that a
-  // failed allocation is reported; the hot loops never allocate.
-  std::unique_ptr<gencount::CountProduct> product;
-  return runframe::RunProgram(
-      GencountProgram, argc, argv,
-      [&](runframe::RunContext& run) {
-        product = std::make_unique<gencount::CountProduct>();
-        lattice::ReadOperationTables(run, *product);
-      },
-      [&](runframe::RunContext& run) { gencount::ExhaustiveCount(run, *product); });
-}
+int main(int argc, char** argv) { return gencount::RunGencount(argc, argv, gencount::ExhaustiveCount); }

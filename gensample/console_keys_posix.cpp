@@ -1,6 +1,7 @@
 // Console keys on a POSIX terminal: single-key, no-echo mode for the object's
 // lifetime, restored on every way out that can be caught.
 #include "gensample/console_keys.hpp"
+#include "gensample/no_console_keys.hpp"
 #include "gensample/key_decoder.hpp"
 
 #include <cerrno>
@@ -19,8 +20,6 @@ namespace gensample {
 
 namespace {
 
-// Only one object may own the console at a time.
-bool g_open = false;
 
 // Shared with the signal handlers, so plain globals written before they are armed.
 int g_fd = -1;
@@ -115,19 +114,6 @@ extern "C" void OnTerminalStop(int)
     ApplyRawIfForeground();
     errno = savedErrno;
 }
-
-// Standard input is not a terminal: report no keys and leave the input alone.
-class NoConsoleKeys final : public ConsoleKeys {
-public:
-    NoConsoleKeys() { g_open = true; }
-    ~NoConsoleKeys() override { g_open = false; }
-    NoConsoleKeys(const NoConsoleKeys&) = delete;
-    NoConsoleKeys& operator=(const NoConsoleKeys&) = delete;
-
-    bool KeyAvailable() override { return false; }
-    // Never called by TakeStopKey here; there is no key to give.
-    std::uint8_t ReadKeyCode() override { return 0; }
-};
 
 class TerminalKeys final : public ConsoleKeys {
 public:

@@ -1,6 +1,7 @@
 // Console keys on a Windows console, read as input events so nothing waits and no
 // console mode has to change.
 #include "gensample/console_keys.hpp"
+#include "gensample/no_console_keys.hpp"
 #include "gensample/key_decoder.hpp"
 
 #include <cstdint>
@@ -18,21 +19,6 @@ namespace gensample {
 
 namespace {
 
-// Only one object may read the console at a time.
-bool g_open = false;
-
-// Standard input is not a console: report no keys and leave the input alone.
-class NoConsoleKeys final : public ConsoleKeys {
-public:
-    NoConsoleKeys() { g_open = true; }
-    ~NoConsoleKeys() override { g_open = false; }
-    NoConsoleKeys(const NoConsoleKeys&) = delete;
-    NoConsoleKeys& operator=(const NoConsoleKeys&) = delete;
-
-    bool KeyAvailable() override { return false; }
-    // Never called by TakeStopKey here; there is no key to give.
-    std::uint8_t ReadKeyCode() override { return 0; }
-};
 
 class WindowsConsoleKeys final : public ConsoleKeys {
 public:

@@ -1,54 +1,10 @@
 // gensample: estimates the number of 4-element generating sets of
 // Equ(n)*Equ(m) by random tests; Alt+R stops it early.
-#include <memory>
-#include <string>
-
-#include "gensample/random_sampling.hpp"
-#include "lattice/table_reader.hpp"
-#include "runframe/run_sequence.hpp"
-
-namespace {
-
-constexpr std::int32_t MaxN = 6;
-constexpr std::int32_t MaxM = 6;
-
-const runframe::ProgramDescription GensampleProgram{
-    {
-        "",
-        "This is gensample, v. November 3, 2020, a program to estimate the number",
-        "of 4-element generating sets of Equ(n)*Equ(m) by random tests.",
-        "(It would not be hard to modify \"4\".)",
-        "",
-        "The input files n-optablea.txt and  m-optableb.txt (where n<=" + std::to_string(MaxN) + " is the ",
-        "first while m<=" + std::to_string(MaxM) + " is the second parameter of the program) should be in the",
-        "same folder where this program is. Third parameter=number of tests,",
-        "fourth parameter=how often to print a dot on the screen.",
-        "To force that the program stops soon (but not immediately), hit <Alt-R>.",
-        "",
-    },
-    MaxN,
-    MaxM,
-    "--random--",
-};
-
-}  // namespace
+#include "gensample/program.hpp"
 
 int main(int argc, char** argv) {
-  // One zeroed instance for the whole run, made inside the run so that a
-  // failed allocation is reported; the hot loops never allocate.
-  std::unique_ptr<gensample::SampleProduct> product;
-  return runframe::RunProgram(
-      GensampleProgram, argc, argv,
-      [&](runframe::RunContext& run) {
-        product = std::make_unique<gensample::SampleProduct>();
-        lattice::ReadOperationTables(run, *product);
-        gensample::CheckSampleable(*product);
-      },
-      [&](runframe::RunContext& run) {
-        gensample::RandomSource random(gensample::SeedFromClock());
-        // The keyboard is in key-by-key mode only while sampling; leaving this
-        // scope restores it before the final wait for Enter.
-        const std::unique_ptr<gensample::ConsoleKeys> keys = gensample::OpenConsoleKeys();
-        gensample::RandomSampling(run, *product, random, *keys);
-      });
+  return gensample::RunGensample(argc, argv, [](runframe::RunContext& run, gensample::SampleProduct& product,
+                                                gensample::RandomSource& random, gensample::ConsoleKeys& keys) {
+    gensample::RandomSampling(run, product, random, keys);
+  });
 }

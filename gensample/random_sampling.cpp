@@ -61,7 +61,16 @@ void RandomSampling(runframe::RunContext& run, SampleProduct& product, RandomSou
   // Set up before the first test (Equ(5) x Equ(6): 4 ms, mostly the byte
   // tables of Equ(5)'s closure); the loop then allocates nothing.
   auto fast = std::make_unique<lattice::GeneratingTest<MaxSizeA>>(product);
-  const bool useFast = subsetTest == SubsetTest::Fast;
+  if (subsetTest == SubsetTest::Fast) {
+    SamplingLoop(run, product, random, keys, [&](const std::int32_t(&index)[SubsetSize]) { return fast->Generates(index); });
+  } else {
+    SamplingLoop(run, product, random, keys,
+                 [&](const std::int32_t(&index)[SubsetSize]) { return lattice::SeedAndClose(product, index); });
+  }
+}
+
+void SamplingLoop(runframe::RunContext& run, SampleProduct& product, RandomSource& random, ConsoleKeys& keys,
+                  const GeneratingTestFn& generates) {
   std::int32_t testsDone = 0;
   std::int32_t sinceLineBreak = 0;
   // 64 bits: the count times 100 must not overflow in a long run.
@@ -85,7 +94,7 @@ void RandomSampling(runframe::RunContext& run, SampleProduct& product, RandomSou
     lattice::ClearMembers(product);
     PollStopRequest(keys, run.console, stopRequested);
     DrawSubset(random, product.productSize, index);
-    if (useFast ? fast->Generates(index) : lattice::SeedAndClose(product, index)) ++generatingCount;
+    if (generates(index)) ++generatingCount;
   } while (testsDone < params.testCount && !stopRequested);
 
   const std::string countLine = CountLine(run.n, run.m, testsDone);

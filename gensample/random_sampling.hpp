@@ -2,6 +2,7 @@
 // gensample's computation: random 4-element subsets tested one by one, with
 // progress dots, a keyboard stop, and the count and percentage at the end.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "gensample/console_keys.hpp"
@@ -46,6 +47,14 @@ enum class SubsetTest { Fast, Closure };
 // The sampling run; random and keys are the seams tests replace.
 void RandomSampling(runframe::RunContext& run, SampleProduct& product, RandomSource& random,
                     ConsoleKeys& keys, SubsetTest subsetTest = SubsetTest::Fast);
+
+// Whether the subset of ProductPairs indexes generates the product.
+using GeneratingTestFn = std::function<bool(const std::int32_t (&)[SubsetSize])>;
+
+// The sampling run with a given generating test: parameters, tests with dots
+// and the stop poll, then the report.
+void SamplingLoop(runframe::RunContext& run, SampleProduct& product, RandomSource& random, ConsoleKeys& keys,
+                  const GeneratingTestFn& generates);
 
 // Refuses a product with fewer than four elements, which has no 4-element
 // subset to draw.

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/console_text.hpp"
 #include "tests/support/run_program.hpp"
 
 namespace {
@@ -119,23 +120,7 @@ class GencountRun : public ::testing::Test {
                       "Output file opened: " + name});
   }
 
-  // End stamp and elapsed time; a run of milliseconds within one day.
-  static std::string EndLines(const Outcome& o) {
-    const std::optional<Stamp> s = FindStamp(o.run.out, "     Started");
-    const std::optional<Stamp> e = FindStamp(o.run.out, "     Terminated");
-    if (!s || !e) {
-      ADD_FAILURE() << "no end stamp in\n" << o.run.out;
-      return "?";
-    }
-    auto ms = [](const Stamp& t) { return ((t.field[3] * 60 + t.field[4]) * 60 + t.field[5]) * 1000 + t.field[6]; };
-    const int elapsed = ms(*e) - ms(*s);
-    if (elapsed < 0 || elapsed >= 60000 || e->field[0] != s->field[0]) ADD_FAILURE() << "clock jumped";
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%d.%03d", elapsed / 1000, elapsed % 1000);
-    return JoinLines({"      Terminated (DD/MM/YY:) " + e->text,
-                      "Assuming that it is shorter than four weeks, the time elapsed is: ",
-                      std::string("  0 day(s) + 0 hour(s) + 0 minute(s) + ") + seconds + " second(s)."});
-  }
+  static std::string EndLines(const Outcome& o) { return testsupport::ExpectedEndLines(o.run.out); }
 
   // A whole run, exact to the byte.
   static void ExpectFullRun(const Outcome& o, int n, int m, const std::string& a, const std::string& b,

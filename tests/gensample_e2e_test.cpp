@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/console_text.hpp"
 #include "tests/support/run_program.hpp"
 
 namespace {
@@ -18,19 +19,7 @@ using testsupport::JoinLines;
 using testsupport::TableText;
 const std::string CRLF = "\r\n";
 
-const std::string Banner = JoinLines({
-    "",
-    "This is gensample, v. November 3, 2020, a program to estimate the number",
-    "of 4-element generating sets of Equ(n)*Equ(m) by random tests.",
-    "(It would not be hard to modify \"4\".)",
-    "",
-    "The input files n-optablea.txt and  m-optableb.txt (where n<=6 is the ",
-    "first while m<=6 is the second parameter of the program) should be in the",
-    "same folder where this program is. Third parameter=number of tests,",
-    "fourth parameter=how often to print a dot on the screen.",
-    "To force that the program stops soon (but not immediately), hit <Alt-R>.",
-    "",
-});
+const std::string& Banner = testsupport::GensampleBanner;
 
 const std::string Header = "Error in data; possibly/appeared at: ";
 const std::string TooSmall = "The product has fewer than 4 elements, so no 4-element subset can be drawn";
@@ -66,55 +55,11 @@ std::string ChainTableOf5() {
   return JoinLines(lines);
 }
 
-// A decimal number without leading zeros at text[pos]; pos moves past it.
-std::optional<int> Number(const std::string& text, std::size_t& pos) {
-  std::size_t end = pos;
-  while (end < text.size() && end - pos < 10 && text[end] >= '0' && text[end] <= '9') ++end;
-  if (end == pos || end - pos > 9 || (text[pos] == '0' && end - pos > 1)) return std::nullopt;
-  const int value = std::stoi(text.substr(pos, end - pos));
-  pos = end;
-  return value;
-}
-
-bool Literal(const std::string& text, std::size_t& pos, const std::string& literal) {
-  if (text.compare(pos, literal.size(), literal) != 0) return false;
-  pos += literal.size();
-  return true;
-}
-
-struct Stamp {
-  std::string text;  // "d/m/yyyy, at h:m:s:ms"
-  int field[7];      // day, month, year, hour, minute, second, millisecond
-};
-
-// The stamp line with the given label (plain numbers, a four-digit year).
-std::optional<Stamp> FindStamp(const std::string& console, const std::string& label) {
-  const std::string head = " " + label + " (DD/MM/YY:) ";
-  const std::size_t at = console.find(head);
-  if (at == std::string::npos) return std::nullopt;
-  const std::size_t from = at + head.size();
-  std::size_t pos = from;
-  const char* const separators[7] = {"/", "/", ", at ", ":", ":", ":", "\r\n"};
-  Stamp s{};
-  for (int k = 0; k < 7; ++k) {
-    const std::optional<int> value = Number(console, pos);
-    if (!value || !Literal(console, pos, separators[k])) return std::nullopt;
-    s.field[k] = *value;
-  }
-  if (s.field[2] < 1000 || s.field[2] > 9999) return std::nullopt;
-  s.text = console.substr(from, pos - 2 - from);
-  return s;
-}
-
-// The number written right before marker at the start of a line; -1 if none.
-int NumberBefore(const std::string& console, const std::string& marker) {
-  const std::size_t at = console.find(marker);
-  if (at == std::string::npos) return -1;
-  const std::size_t lineStart = console.rfind('\n', at);
-  std::size_t pos = lineStart == std::string::npos ? 0 : lineStart + 1;
-  const std::optional<int> value = Number(console, pos);
-  return value && pos == at ? *value : -1;
-}
+using testsupport::FindStamp;
+using testsupport::Literal;
+using testsupport::Number;
+using testsupport::NumberBefore;
+using testsupport::Stamp;
 
 struct Outcome {
   testsupport::ProgramResult run;
@@ -156,23 +101,7 @@ std::string StartLines(const Outcome& o, int n, int m) {
                     "Output file opened: " + name});
 }
 
-// End stamp and elapsed time of a run shorter than a minute within one day.
-std::string EndLines(const Outcome& o) {
-  const std::optional<Stamp> s = FindStamp(o.run.out, "     Started");
-  const std::optional<Stamp> e = FindStamp(o.run.out, "     Terminated");
-  if (!s || !e) {
-    ADD_FAILURE() << "no end stamp in\n" << o.run.out;
-    return "?";
-  }
-  auto ms = [](const Stamp& t) { return ((t.field[3] * 60 + t.field[4]) * 60 + t.field[5]) * 1000 + t.field[6]; };
-  const int elapsed = ms(*e) - ms(*s);
-  if (elapsed < 0 || elapsed >= 60000 || e->field[0] != s->field[0]) ADD_FAILURE() << "clock jumped";
-  char seconds[32];
-  std::snprintf(seconds, sizeof seconds, "%d.%03d", elapsed / 1000, elapsed % 1000);
-  return JoinLines({"      Terminated (DD/MM/YY:) " + e->text,
-                    "Assuming that it is shorter than four weeks, the time elapsed is: ",
-                    std::string("  0 day(s) + 0 hour(s) + 0 minute(s) + ") + seconds + " second(s)."});
-}
+std::string EndLines(const Outcome& o) { return testsupport::ExpectedEndLines(o.run.out); }
 
 // The generating count the run reports; -1 when there is no share line.
 int ReportedCount(const std::string& console) { return NumberBefore(console, " are generating, i.e., "); }

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/console_text.hpp"
 #include "tests/support/run_program.hpp"
 
 namespace {
@@ -33,19 +34,7 @@ constexpr int WaitMs = 10000;
 const std::vector<std::string> LongRun{"4", "4", "100000000", "1000"};
 constexpr int TestsPerDot = 1000;
 
-const std::string Banner = JoinLines({
-    "",
-    "This is gensample, v. November 3, 2020, a program to estimate the number",
-    "of 4-element generating sets of Equ(n)*Equ(m) by random tests.",
-    "(It would not be hard to modify \"4\".)",
-    "",
-    "The input files n-optablea.txt and  m-optableb.txt (where n<=6 is the ",
-    "first while m<=6 is the second parameter of the program) should be in the",
-    "same folder where this program is. Third parameter=number of tests,",
-    "fourth parameter=how often to print a dot on the screen.",
-    "To force that the program stops soon (but not immediately), hit <Alt-R>.",
-    "",
-});
+const std::string& Banner = testsupport::GensampleBanner;
 const std::string StopLine = " Entering into stop mode ..., please wait" + CRLF;
 
 bool SameModes(const termios& a, const termios& b) {
@@ -212,55 +201,11 @@ void WaitForSampling(SampleTerminal& t) {
   ASSERT_TRUE(t.WaitFor(".")) << t.Output();
 }
 
-// A decimal number without leading zeros at text[pos]; pos moves past it.
-std::optional<int> Number(const std::string& text, std::size_t& pos) {
-  std::size_t end = pos;
-  while (end < text.size() && end - pos < 10 && text[end] >= '0' && text[end] <= '9') ++end;
-  if (end == pos || end - pos > 9 || (text[pos] == '0' && end - pos > 1)) return std::nullopt;
-  const int value = std::stoi(text.substr(pos, end - pos));
-  pos = end;
-  return value;
-}
-
-bool Literal(const std::string& text, std::size_t& pos, const std::string& literal) {
-  if (text.compare(pos, literal.size(), literal) != 0) return false;
-  pos += literal.size();
-  return true;
-}
-
-struct Stamp {
-  std::string text;  // "d/m/yyyy, at h:m:s:ms"
-  int field[7];      // day, month, year, hour, minute, second, millisecond
-};
-
-// The stamp line with the given label (plain numbers, a four-digit year).
-std::optional<Stamp> FindStamp(const std::string& console, const std::string& label) {
-  const std::string head = " " + label + " (DD/MM/YY:) ";
-  const std::size_t at = console.find(head);
-  if (at == std::string::npos) return std::nullopt;
-  const std::size_t from = at + head.size();
-  std::size_t pos = from;
-  const char* const separators[7] = {"/", "/", ", at ", ":", ":", ":", "\r\n"};
-  Stamp s{};
-  for (int k = 0; k < 7; ++k) {
-    const std::optional<int> value = Number(console, pos);
-    if (!value || !Literal(console, pos, separators[k])) return std::nullopt;
-    s.field[k] = *value;
-  }
-  if (s.field[2] < 1000 || s.field[2] > 9999) return std::nullopt;
-  s.text = console.substr(from, pos - 2 - from);
-  return s;
-}
-
-// The number written right before marker at the start of a line; -1 if none.
-int NumberBefore(const std::string& console, const std::string& marker) {
-  const std::size_t at = console.find(marker);
-  if (at == std::string::npos) return -1;
-  const std::size_t lineStart = console.rfind('\n', at);
-  std::size_t pos = lineStart == std::string::npos ? 0 : lineStart + 1;
-  const std::optional<int> value = Number(console, pos);
-  return value && pos == at ? *value : -1;
-}
+using testsupport::FindStamp;
+using testsupport::Literal;
+using testsupport::Number;
+using testsupport::NumberBefore;
+using testsupport::Stamp;
 
 // The console from the banner to the elapsed time, and the result file, of a
 // run stopped by Alt+R: exact but for the clock readings and the counts, which

@@ -26,17 +26,7 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool AddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool AddressSanitizer = true;
-#else
-constexpr bool AddressSanitizer = false;
-#endif
-#else
-constexpr bool AddressSanitizer = false;
-#endif
+constexpr bool AddressSanitizer = testsupport::UnderAddressSanitizer;
 
 using Clock = std::chrono::steady_clock;
 using testsupport::TableText;

@@ -11,6 +11,21 @@
 
 namespace testsupport {
 
+// Whether this test was built with AddressSanitizer (which cannot run under
+// an address-space limit and makes processes slow to start).
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool UnderAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool UnderAddressSanitizer = true;
+#else
+inline constexpr bool UnderAddressSanitizer = false;
+#endif
+#else
+inline constexpr bool UnderAddressSanitizer = false;
+#endif
+
+
 struct RunOptions {
   std::string workDir;                    // empty: the test's own folder
   std::optional<std::string> stdinBytes;  // written to a pipe; nullopt: /dev/null

@@ -1,0 +1,40 @@
+#include "gencount/program.hpp"
+
+#include <memory>
+
+#include "lattice/table_reader.hpp"
+#include "runframe/run_sequence.hpp"
+
+namespace gencount {
+
+const runframe::ProgramDescription& GencountProgram() {
+  static const runframe::ProgramDescription program{
+      {
+          "This is gencount , version November 5, 2020, a program to compute the number of",
+          "4-element generating sets of Equ(n)*Equ(m).",
+          "",
+          "The input files n-optablea.txt and  m-optableb.txt (where n<=5 is the ",
+          "first while m<=6 is the second paramter of the program) should be in the",
+          "same folder where this program is.",
+      },
+      5,
+      6,
+      "---",
+  };
+  return program;
+}
+
+int RunGencount(int argc, char** argv, CountStep count) {
+  // One zeroed instance for the whole run, made inside the run so that a
+  // failed allocation is reported; the hot loops never allocate.
+  std::unique_ptr<CountProduct> product;
+  return runframe::RunProgram(
+      GencountProgram(), argc, argv,
+      [&](runframe::RunContext& run) {
+        product = std::make_unique<CountProduct>();
+        lattice::ReadOperationTables(run, *product);
+      },
+      [&](runframe::RunContext& run) { count(run, *product); });
+}
+
+}  // namespace gencount
