@@ -58,15 +58,15 @@ void CheckSampleable(const SampleProduct& product) {
 
 void RandomSampling(runframe::RunContext& run, SampleProduct& product, RandomSource& random,
                     ConsoleKeys& keys, SubsetTest subsetTest) {
+  if (subsetTest == SubsetTest::Closure) {
+    SamplingLoop(run, product, random, keys,
+                 [&](const std::int32_t(&index)[SubsetSize]) { return lattice::SeedAndClose(product, index); });
+    return;
+  }
   // Set up before the first test (Equ(5) x Equ(6): 4 ms, mostly the byte
   // tables of Equ(5)'s closure); the loop then allocates nothing.
   auto fast = std::make_unique<lattice::GeneratingTest<MaxSizeA>>(product);
-  if (subsetTest == SubsetTest::Fast) {
-    SamplingLoop(run, product, random, keys, [&](const std::int32_t(&index)[SubsetSize]) { return fast->Generates(index); });
-  } else {
-    SamplingLoop(run, product, random, keys,
-                 [&](const std::int32_t(&index)[SubsetSize]) { return lattice::SeedAndClose(product, index); });
-  }
+  SamplingLoop(run, product, random, keys, [&](const std::int32_t(&index)[SubsetSize]) { return fast->Generates(index); });
 }
 
 void SamplingLoop(runframe::RunContext& run, SampleProduct& product, RandomSource& random, ConsoleKeys& keys,
