@@ -33,6 +33,11 @@ class CornerTest {
   // {v[k]} generates V.  True when the pairs generate D x V.
   bool Generates(const Element* d, const Element* v);
 
+  // The two halves of Generates, under the same contract: (top, bottom) and
+  // (bottom, top) are in the generated sublattice.
+  bool ReachesLowerCorner(const Element* d, const Element* v) { return ReachesCorner(lower_, d, v); }
+  bool ReachesUpperCorner(const Element* d, const Element* v) { return ReachesCorner(upper_, d, v); }
+
  private:
   struct Side {
     const Element* join;  // join of D in this orientation, size |D|^2

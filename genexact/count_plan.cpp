@@ -4,23 +4,13 @@
 
 namespace genexact {
 
-std::uint64_t CountPlan::UnitTests(std::size_t u) const {
-  const int q = Outer()[u].size;
-  std::uint64_t tests = 0;
-  for (int p = 1; p <= SubsetSize; ++p) {
-    tests += innerBySize[static_cast<std::size_t>(p)] *
-             patterns[static_cast<std::size_t>(p)][static_cast<std::size_t>(q)].size();
-  }
-  return tests;
-}
-
 std::uint64_t CountPlan::TotalTests() const {
   std::uint64_t total = 0;
   for (std::size_t u = 0; u < UnitCount(); ++u) total += UnitTests(u);
   return total;
 }
 
-CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b) {
+CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b, CornerMethod method) {
   CountPlan plan;
   plan.a = a;
   plan.b = b;
@@ -31,12 +21,24 @@ CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b) {
   // More units share out better among threads and shards; ties keep B outer.
   plan.outerIsA = plan.setsA.size() > plan.setsB.size();
   plan.domainIsA = a.size <= b.size;
+  if (method == CornerMethod::Covers) {
+    plan.refuteFirst = true;
+    plan.shortcuts = plan.domainIsA ? FindCornerShortcuts(plan.a, plan.b) : FindCornerShortcuts(plan.b, plan.a);
+  }
   for (int p = 1; p <= SubsetSize; ++p) {
     for (int q = 1; q <= SubsetSize; ++q) {
       plan.patterns[static_cast<std::size_t>(p)][static_cast<std::size_t>(q)] = RelationPatterns(p, q);
     }
   }
-  for (const GeneratingSet& x : plan.Inner()) ++plan.innerBySize[static_cast<std::size_t>(x.size)];
+  plan.symmetric = a.size == b.size && a.join == b.join && a.meet == b.meet;
+  for (std::size_t u = 0; u < plan.UnitCount(); ++u) {
+    const int q = plan.Outer()[u].size;
+    std::uint64_t tests = 0;
+    for (std::size_t x = plan.symmetric ? u : 0; x < plan.Inner().size(); ++x) {
+      tests += plan.patterns[static_cast<std::size_t>(plan.Inner()[x].size)][static_cast<std::size_t>(q)].size();
+    }
+    plan.unitTests.push_back(tests);
+  }
   return plan;
 }
 
@@ -63,6 +65,7 @@ std::uint64_t PlanFingerprint(const CountPlan& plan) {
     for (const Element e : lattice->meet) f.Add(e);
   }
   f.Add(plan.outerIsA ? 1 : 0);
+  f.Add(plan.symmetric ? 1 : 0);
   for (const GeneratingSet& s : plan.Outer()) {
     for (const Element e : s.elements) f.Add(e);
     f.Add(s.orbitSize);
@@ -70,22 +73,29 @@ std::uint64_t PlanFingerprint(const CountPlan& plan) {
   return f.value;
 }
 
-std::unique_ptr<CornerTest> MakeCornerTest(const CountPlan& plan) {
-  return plan.domainIsA ? std::make_unique<CornerTest>(plan.a, plan.b) : std::make_unique<CornerTest>(plan.b, plan.a);
+std::unique_ptr<RelationTest> MakeCornerTest(const CountPlan& plan) {
+  return plan.domainIsA ? std::make_unique<RelationTest>(plan.a, plan.b, plan.shortcuts)
+                        : std::make_unique<RelationTest>(plan.b, plan.a, plan.shortcuts);
 }
 
-std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, CornerTest& test) {
+std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test) {
   const GeneratingSet& y = plan.Outer()[u];
   // The outer set is on the domain side exactly when it belongs to the factor
   // the corner test uses as rows.
   const bool outerIsDomain = plan.outerIsA == plan.domainIsA;
+  const FactorLattice& innerLattice = plan.outerIsA ? plan.b : plan.a;
+  const SubsetBounds outerBounds = FindSubsetBounds(plan.outerIsA ? plan.a : plan.b, y.elements.data(), y.size);
   std::uint64_t count = 0;
   Element d[4];
   Element v[4];
-  for (const GeneratingSet& x : plan.Inner()) {
+  const std::vector<GeneratingSet>& innerSets = plan.Inner();
+  for (std::size_t i = plan.symmetric ? u : 0; i < innerSets.size(); ++i) {
+    const GeneratingSet& x = innerSets[i];
     const auto& patterns = plan.patterns[static_cast<std::size_t>(x.size)][static_cast<std::size_t>(y.size)];
+    const SubsetBounds innerBounds = FindSubsetBounds(innerLattice, x.elements.data(), x.size);
     std::uint64_t generating = 0;
     for (const RelationPattern& r : patterns) {
+      if (plan.refuteFirst && CornerRefuted(r.first, r.second, innerBounds, outerBounds)) continue;
       for (std::size_t k = 0; k < 4; ++k) {
         const Element inner = x.elements[r.first[k]];
         const Element outer = y.elements[r.second[k]];
@@ -95,7 +105,8 @@ std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, CornerTest& test) 
       if (test.Generates(d, v)) ++generating;
     }
     if (generating != 0) {
-      const std::uint64_t weight = runframe::CheckedMul(x.orbitSize, y.orbitSize, "the orbit weight");
+      std::uint64_t weight = runframe::CheckedMul(x.orbitSize, y.orbitSize, "the orbit weight");
+      if (plan.symmetric && i != u) weight = runframe::CheckedMul(weight, std::uint64_t{2}, "the orbit weight");
       count = runframe::CheckedAdd(count, runframe::CheckedMul(weight, generating, "a unit's count"), "a unit's count");
     }
   }

@@ -10,16 +10,23 @@
 //   count = sum over orbit representatives X, Y of |orbit X| |orbit Y| c(X, Y).
 // One work unit is one representative of the factor with more of them (the
 // outer factor) against every representative of the other.
+//
+// When both factors have the same tables, exchanging the coordinates maps
+// the relations between X and Y one to one onto those between Y and X and
+// keeps generation, so c(X, Y) = c(Y, X).  Both lists of representatives are
+// then the same list, and unit u pairs its set only with sets u, u+1, ...,
+// counting each pair of different sets twice: half the corner tests.
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "genexact/automorphisms.hpp"
-#include "genexact/corner_test.hpp"
+#include "genexact/corner_certificates.hpp"
 #include "genexact/factor_lattice.hpp"
 #include "genexact/generating_sets.hpp"
 #include "genexact/relation_patterns.hpp"
+#include "genexact/relation_test.hpp"
 
 namespace genexact {
 
@@ -30,33 +37,40 @@ struct CountPlan {
   std::vector<GeneratingSet> setsA, setsB;  // orbit representatives
   bool outerIsA = false;                    // units run over setsA instead of setsB
   bool domainIsA = true;                    // the corner test's rows are A's elements
+  CornerShortcuts shortcuts;                // empty: the row minima decide both corners
+  bool refuteFirst = false;                 // try CornerRefuted before the corner test
   // patterns[p][q]: relations between an inner set of p and an outer set of q elements.
   std::array<std::array<std::vector<RelationPattern>, SubsetSize + 1>, SubsetSize + 1> patterns;
-  // innerBySize[p]: inner representatives with p elements.
-  std::array<std::uint64_t, SubsetSize + 1> innerBySize{};
+  bool symmetric = false;  // same tables for A and B: unit u meets inner sets u.. only
+  std::vector<std::uint64_t> unitTests;  // unitTests[u]: the relations unit u tests, u < UnitCount()
 
   const std::vector<GeneratingSet>& Outer() const { return outerIsA ? setsA : setsB; }
   const std::vector<GeneratingSet>& Inner() const { return outerIsA ? setsB : setsA; }
   std::size_t UnitCount() const { return Outer().size(); }
   // Corner tests that unit u makes: its share of the progress display.
-  std::uint64_t UnitTests(std::size_t u) const;
+  std::uint64_t UnitTests(std::size_t u) const { return unitTests[u]; }
   std::uint64_t TotalTests() const;
 };
+
+// How the corners are decided: by cover fixpoints where the factors allow
+// (the fast way), or by the row minima over all elements alone (the plain
+// way, kept as the baseline that benchmarks and tests compare with).
+enum class CornerMethod { Covers, RowMinima };
 
 // Contract: a and b satisfy the lattice laws, with top and bottom set.
 // Finds both groups and the orbit representatives; may take seconds on
 // Equ(6).
-CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b);
+CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b, CornerMethod method = CornerMethod::Covers);
 
 // A fingerprint of the tables and the unit list, so that a checkpoint or a
 // partial result is never added to the count of another problem.
 std::uint64_t PlanFingerprint(const CountPlan& plan);
 
-// One worker's corner test, built for the plan's orientation.
-std::unique_ptr<CornerTest> MakeCornerTest(const CountPlan& plan);
+// One worker's generation test, built for the plan's orientation.
+std::unique_ptr<RelationTest> MakeCornerTest(const CountPlan& plan);
 
 // Contract: u < plan.UnitCount(); test from MakeCornerTest(plan).  The sum over
 // the unit's outer set Y and every inner set X of |orbit X| |orbit Y| c(X, Y).
-std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, CornerTest& test);
+std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test);
 
 }  // namespace genexact

@@ -200,7 +200,7 @@ void ReadExactTables(runframe::RunContext& run, ExactRun& state) {
   const FactorLattice a = ReadFactor(run.firstInput, sizeA, lattice::FirstFileMessages, "1st");
   const std::int32_t sizeB = TableSize(state.options.sizeB, run.m, run.secondInputName, "2nd");
   const FactorLattice b = ReadFactor(run.secondInput, sizeB, lattice::SecondFileMessages, "2nd");
-  state.plan = MakeCountPlan(a, b);
+  state.plan = MakeCountPlan(a, b, state.cornerMethod);
   state.fingerprint = PlanFingerprint(state.plan);
   state.saved.fingerprint = state.fingerprint;
   state.saved.unitCount = state.plan.UnitCount();

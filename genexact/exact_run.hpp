@@ -24,6 +24,7 @@ struct ExactRun {
   std::string checkpointFile;   // empty: finished units are not saved
   PartialResult saved;          // units finished before this run (checkpoint), or all merged units
   std::size_t mergedFiles = 0;  // merge mode: number of partial files read
+  CornerMethod cornerMethod = CornerMethod::Covers;
 };
 
 // The result line shared with gencount.

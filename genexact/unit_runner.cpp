@@ -35,7 +35,7 @@ RunnerOutcome RunUnits(const CountPlan& plan, const RunnerRequest& request) {
 
   auto worker = [&] {
     try {
-      const std::unique_ptr<CornerTest> test = MakeCornerTest(plan);
+      const std::unique_ptr<RelationTest> test = MakeCornerTest(plan);
       for (;;) {
         if (StopRequested.load() || failed.load()) break;
         const std::size_t k = next.fetch_add(1);

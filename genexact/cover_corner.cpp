@@ -1,0 +1,119 @@
+#include "genexact/cover_corner.hpp"
+
+#include <bit>
+
+namespace genexact {
+
+namespace {
+
+// Adds to `set` every irreducible that follows from it by covers.
+std::uint64_t CloseUnderCovers(std::uint64_t set, const std::vector<JoinCover>& covers) {
+  for (bool grown = true; grown;) {
+    grown = false;
+    for (const JoinCover& c : covers) {
+      const std::uint64_t bit = std::uint64_t{1} << c.below;
+      if ((set & bit) == 0 && (set >> c.first & 1) != 0 && (set >> c.second & 1) != 0) {
+        set |= bit;
+        grown = true;
+      }
+    }
+  }
+  return set;
+}
+
+}  // namespace
+
+std::optional<JoinCovers> FindJoinCovers(const FactorLattice& f) {
+  JoinCovers result;
+  // j is join-irreducible when it is not bottom and the join of everything
+  // strictly below it is not j itself.
+  for (int x = 0; x < f.size; ++x) {
+    if (x == f.bottom) continue;
+    int below = f.bottom;
+    for (int y = 0; y < f.size; ++y) {
+      if (y != x && f.Leq(y, x)) below = f.Join(below, y);
+    }
+    if (below != x) result.irreducibles.push_back(static_cast<Element>(x));
+  }
+  const std::size_t count = result.irreducibles.size();
+  if (count > static_cast<std::size_t>(MaxCoverIrreducibles)) return std::nullopt;
+  const auto& J = result.irreducibles;
+  result.belowOf.assign(static_cast<std::size_t>(f.size), 0);
+  for (int d = 0; d < f.size; ++d) {
+    for (std::size_t i = 0; i < count; ++i) {
+      if (f.Leq(J[i], d)) result.belowOf[static_cast<std::size_t>(d)] |= std::uint64_t{1} << i;
+    }
+  }
+  auto above = [&](std::size_t i, std::uint64_t bit) { return (result.belowOf[J[i]] & bit) != 0; };
+  for (std::size_t j = 0; j < count; ++j) {
+    const auto bitJ = std::uint64_t{1} << j;
+    for (std::size_t a = 0; a < count; ++a) {
+      if (a == j) continue;
+      if (above(a, bitJ)) {
+        result.covers.push_back({static_cast<std::uint8_t>(j), static_cast<std::uint8_t>(a),
+                                 static_cast<std::uint8_t>(a)});
+        continue;
+      }
+      for (std::size_t b = a + 1; b < count; ++b) {
+        if (b == j || above(b, bitJ)) continue;
+        if ((result.belowOf[f.Join(J[a], J[b])] & bitJ) != 0) {
+          result.covers.push_back({static_cast<std::uint8_t>(j), static_cast<std::uint8_t>(a),
+                                   static_cast<std::uint8_t>(b)});
+        }
+      }
+    }
+  }
+  // The covers must explain every join: the irreducibles below d join e
+  // follow from those below d or below e.  (Irreducibles below one element
+  // are closed already, since each cover's join stays below that element.)
+  for (int d = 0; d < f.size; ++d) {
+    for (int e = d + 1; e < f.size; ++e) {
+      const std::uint64_t joined = result.belowOf[f.Join(d, e)];
+      const std::uint64_t both = result.belowOf[static_cast<std::size_t>(d)] | result.belowOf[static_cast<std::size_t>(e)];
+      if (both != joined && CloseUnderCovers(both, result.covers) != joined) return std::nullopt;
+    }
+  }
+  return result;
+}
+
+CoverCorner::CoverCorner(const JoinCovers& covers, const FactorLattice& values)
+    : covers_(covers),
+      valueJoin_(values.join.data()),
+      valueMeet_(values.meet.data()),
+      valueSize_(values.size),
+      valueTop_(values.top),
+      valueBottom_(values.bottom) {}
+
+bool CoverCorner::Reaches(const Element* d, const Element* v) {
+  const std::size_t count = covers_.irreducibles.size();
+  if (count == 0) return true;  // a one-element domain: its top is its bottom
+  const auto sv = static_cast<std::size_t>(valueSize_);
+  Element* const f = least_.data();
+  for (std::size_t i = 0; i < count; ++i) f[i] = valueTop_;
+  for (int k = 0; k < 4; ++k) {
+    for (std::uint64_t below = covers_.belowOf[d[k]]; below != 0; below &= below - 1) {
+      const auto i = static_cast<std::size_t>(std::countr_zero(below));
+      f[i] = valueMeet_[f[i] * sv + v[k]];
+    }
+  }
+  std::size_t above = 0;  // values not yet bottom
+  for (std::size_t i = 0; i < count; ++i) above += f[i] != valueBottom_;
+  const JoinCover* const begin = covers_.covers.data();
+  const JoinCover* const end = begin + covers_.covers.size();
+  if (above == 0) return true;
+  for (bool lowered = true; lowered;) {
+    lowered = false;
+    for (const JoinCover* c = begin; c != end; ++c) {
+      const Element bound = valueJoin_[f[c->first] * sv + f[c->second]];
+      const Element now = valueMeet_[f[c->below] * sv + bound];
+      if (now != f[c->below]) {
+        f[c->below] = now;
+        lowered = true;
+        if (now == valueBottom_ && --above == 0) return true;
+      }
+    }
+  }
+  return false;
+}
+
+}  // namespace genexact

@@ -1,0 +1,63 @@
+#pragma once
+// The generation test for one relation between generating sets: both
+// corners, each by its cover fixpoint where a factor allows one, by the row
+// minima over all elements otherwise.
+//
+// Either corner can be read in two orientations.  (top D, bottom V) is, in
+// the dual product, (bottom of dual V, top of dual D) with the factors
+// exchanged, so it may be decided on the join-irreducibles of D or on those
+// of the dual of V (the meet-irreducibles of V); likewise (bottom D, top V)
+// on J(V) or on J(dual D).  Tables given meet first are the dual of a
+// partition lattice, whose meet-irreducibles are then the atoms.
+#include <optional>
+
+#include "genexact/corner_test.hpp"
+#include "genexact/cover_corner.hpp"
+#include "genexact/factor_lattice.hpp"
+
+namespace genexact {
+
+struct CornerShortcut {
+  JoinCovers covers;     // of the domain in this orientation
+  FactorLattice values;  // the value lattice in this orientation
+  bool exchanged;        // the generators enter as (v, d) instead of (d, v)
+};
+
+struct CornerShortcuts {
+  std::optional<CornerShortcut> lower;  // decides (top D, bottom V)
+  std::optional<CornerShortcut> upper;  // decides (bottom D, top V)
+};
+
+// Contract: both satisfy the lattice laws with bounds set.  The cheaper
+// orientation for each corner, where one has the cover property.
+CornerShortcuts FindCornerShortcuts(const FactorLattice& domain, const FactorLattice& values);
+
+class RelationTest {
+ public:
+  // Contract: shortcuts from FindCornerShortcuts(domain, values), or empty
+  // for the row minima alone; it outlives this object.
+  RelationTest(const FactorLattice& domain, const FactorLattice& values, const CornerShortcuts& shortcuts);
+
+  // Contract as CornerTest::Generates.
+  bool Generates(const Element* d, const Element* v) {
+    return Lower(d, v) && Upper(d, v);
+  }
+
+ private:
+  bool Lower(const Element* d, const Element* v) {
+    if (!lower_) return rowMinima_.ReachesLowerCorner(d, v);
+    return lowerExchanged_ ? lower_->Reaches(v, d) : lower_->Reaches(d, v);
+  }
+  bool Upper(const Element* d, const Element* v) {
+    if (!upper_) return rowMinima_.ReachesUpperCorner(d, v);
+    return upperExchanged_ ? upper_->Reaches(v, d) : upper_->Reaches(d, v);
+  }
+
+  CornerTest rowMinima_;
+  std::optional<CoverCorner> lower_;
+  std::optional<CoverCorner> upper_;
+  bool lowerExchanged_ = false;
+  bool upperExchanged_ = false;
+};
+
+}  // namespace genexact
