@@ -64,12 +64,14 @@ std::optional<JoinCovers> FindJoinCovers(const FactorLattice& f) {
     }
   }
   // The covers must explain every join: the irreducibles below d join e
-  // follow from those below d or below e.  (Irreducibles below one element
-  // are closed already, since each cover's join stays below that element.)
+  // follow from those below d or below e.  It is enough to ask for e in J:
+  // with e = j1 join ... join jr, adding one irreducible at a time keeps the
+  // irreducibles below the running join inside the closure.  (Those below
+  // one element are closed already: each cover's join stays below it.)
   for (int d = 0; d < f.size; ++d) {
-    for (int e = d + 1; e < f.size; ++e) {
-      const std::uint64_t joined = result.belowOf[f.Join(d, e)];
-      const std::uint64_t both = result.belowOf[static_cast<std::size_t>(d)] | result.belowOf[static_cast<std::size_t>(e)];
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::uint64_t joined = result.belowOf[f.Join(d, J[i])];
+      const std::uint64_t both = result.belowOf[static_cast<std::size_t>(d)] | result.belowOf[J[i]];
       if (both != joined && CloseUnderCovers(both, result.covers) != joined) return std::nullopt;
     }
   }
