@@ -28,5 +28,6 @@ int main(int argc, char** argv) {
   genexact::ExactRun state;
   return runframe::RunProgram(
       GenexactProgram, argc, argv, [&](runframe::RunContext& run) { genexact::ReadExactTables(run, state); },
-      [&](runframe::RunContext& run) { genexact::ExactCount(run, state); });
+      [&](runframe::RunContext& run) { genexact::ExactCount(run, state); },
+      [&](runframe::RunContext& run) { genexact::CheckExactOptions(run, state); });
 }
