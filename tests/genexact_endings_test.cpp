@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <chrono>
 #include <filesystem>
@@ -230,6 +231,37 @@ TEST(GenexactEndings, OneWriterPerCheckpoint) {
   // The lock goes with its holder: the next run resumes.
   const auto third = testsupport::RunProgram(Genexact(), {"5", "6", "--checkpoint", "c", "--stop-after", "1"}, In(dir));
   EXPECT_EQ(third.exitCode, 75) << third.out;
+}
+
+TEST(GenexactEndings, ShardsStartedTogetherWriteTheirOwnResultFiles) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 3, 3);
+  constexpr int Shards = 6;
+  std::vector<std::unique_ptr<Child>> children;
+  for (int i = 1; i <= Shards; ++i) {
+    children.push_back(std::make_unique<Child>(
+        dir.Path(), std::vector<std::string>{"3", "3", "--shard", std::to_string(i) + "/" + std::to_string(Shards)}));
+  }
+  for (auto& child : children) {
+    ASSERT_TRUE(child->Wait());
+    EXPECT_EQ(child->ExitCode(), 0) << child->Output();
+  }
+  const std::vector<std::string> results = dir.Names("r-");
+  ASSERT_EQ(results.size(), static_cast<std::size_t>(Shards));
+  std::vector<bool> seen(Shards + 1, false);
+  for (const std::string& name : results) {
+    const std::string text = dir.Read(name);
+    int owners = 0;
+    for (int i = 1; i <= Shards; ++i) {
+      if (text.find("Shard " + std::to_string(i) + "/" + std::to_string(Shards) + " of ") != std::string::npos) {
+        ++owners;
+        seen[static_cast<std::size_t>(i)] = true;
+      }
+    }
+    EXPECT_EQ(owners, 1) << name << "\n" << text;
+    EXPECT_EQ(text.rfind("      Started", 0), 0u) << text;
+  }
+  for (int i = 1; i <= Shards; ++i) EXPECT_TRUE(seen[static_cast<std::size_t>(i)]) << i;
 }
 
 TEST(GenexactEndings, PlantedTemporaryLinksAreNotFollowed) {
