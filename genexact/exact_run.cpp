@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
+#include <system_error>
 #include <thread>
 
 #include "genexact/lattice_laws.hpp"
@@ -14,6 +14,7 @@
 #include "runframe/abrupt_end.hpp"
 #include "runframe/checked.hpp"
 #include "runframe/run_frame.hpp"
+#include "runframe/stop_signals.hpp"
 
 namespace genexact {
 
@@ -23,6 +24,11 @@ std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t count) {
 }
 
 namespace {
+
+// " (reason)" for an errno value, empty for 0.
+std::string Reason(int errnoValue) {
+  return errnoValue == 0 ? std::string() : " (" + std::generic_category().message(errnoValue) + ")";
+}
 
 // The number of elements of one table: chosen, read off the file, or B(k).
 std::int32_t TableSize(const SizeChoice& choice, std::int32_t k, const std::string& fileName, const char* ordinal) {
@@ -63,9 +69,22 @@ FactorLattice ReadFactor(runframe::InputFile& file, std::int32_t size, const lat
 }
 
 void LoadCheckpoint(ExactRun& state) {
+  // One writer per file: a second run on the same checkpoint would overwrite
+  // the first one's saves with its own.
+  const int lockError = state.checkpointLock.Acquire(state.checkpointFile);
+  if (lockError == EWOULDBLOCK) {
+    runframe::FatalStop("Checkpoint file " + state.checkpointFile + " is in use by another run");
+  }
+  if (lockError != 0) {
+    runframe::FatalStop("Checkpoint file " + state.checkpointFile + " cannot be locked" + Reason(lockError));
+  }
   PartialResult loaded;
-  switch (LoadPartialResult(state.checkpointFile, loaded)) {
+  int readError = 0;
+  switch (LoadPartialResult(state.checkpointFile, loaded, readError)) {
     case LoadStatus::Missing:
+      if (readError != ENOENT && readError != 0) {
+        runframe::FatalStop("Checkpoint file " + state.checkpointFile + " cannot be read" + Reason(readError));
+      }
       break;
     case LoadStatus::Damaged:
       runframe::FatalStop("Checkpoint file " + state.checkpointFile + " is damaged");
@@ -84,17 +103,18 @@ void LoadCheckpoint(ExactRun& state) {
     }
   }
   // Saving at once shows now, not after hours, that the file can be written.
-  if (!SavePartialResult(state.checkpointFile, state.saved)) {
-    runframe::FatalStop("Checkpoint file " + state.checkpointFile + " cannot be written");
+  if (const int error = SavePartialResult(state.checkpointFile, state.saved); error != 0) {
+    runframe::FatalStop("Checkpoint file " + state.checkpointFile + " cannot be written" + Reason(error));
   }
 }
 
 void LoadMergeFiles(ExactRun& state) {
   for (const std::string& name : state.options.merge) {
     PartialResult part;
-    switch (LoadPartialResult(name, part)) {
+    int readError = 0;
+    switch (LoadPartialResult(name, part, readError)) {
       case LoadStatus::Missing:
-        runframe::FatalStop("Partial-result file " + name + " is missing");
+        runframe::FatalStop("Partial-result file " + name + " is missing" + Reason(readError));
       case LoadStatus::Damaged:
         runframe::FatalStop("Partial-result file " + name + " is damaged");
       case LoadStatus::Loaded:
@@ -134,30 +154,6 @@ std::string FactorLine(const char* ordinal, const FactorLattice& f, const Automo
          std::to_string(sets.size()) + " orbits of generating sets of at most 4 elements";
 }
 
-extern "C" void OnStopSignal(int signalNumber) {
-  StopRequested = true;
-  // A second signal ends the process the usual way.
-  (void)std::signal(signalNumber, SIG_DFL);
-}
-
-// Ctrl-C and SIGTERM ask the workers to stop while this lives; the previous
-// handlers come back afterwards, also when the count ends in an exception.
-class StopSignals {
- public:
-  StopSignals() : int_(std::signal(SIGINT, OnStopSignal)), term_(std::signal(SIGTERM, OnStopSignal)) {}
-  ~StopSignals() {
-    // Failing to restore can only leave the stop handler, which is harmless.
-    (void)std::signal(SIGINT, int_ == SIG_ERR ? SIG_DFL : int_);
-    (void)std::signal(SIGTERM, term_ == SIG_ERR ? SIG_DFL : term_);
-  }
-  StopSignals(const StopSignals&) = delete;
-  StopSignals& operator=(const StopSignals&) = delete;
-
- private:
-  void (*int_)(int);
-  void (*term_)(int);
-};
-
 // The units this run counts: the shard's, less those already saved, the
 // costliest first so that no long unit is left for the end.
 std::vector<std::size_t> UnitsToCount(const ExactRun& state) {
@@ -184,6 +180,7 @@ std::vector<std::size_t> SampleUnits(const CountPlan& plan, std::size_t count) {
 
 void Finish(runframe::RunContext& run, const std::vector<std::string>& lines) {
   run.console.Line();
+  run.progressLineShowing = false;
   run.result.Line();
   for (const std::string& line : lines) run.console.Line(line);
   run.console.Line();
@@ -194,8 +191,14 @@ void Finish(runframe::RunContext& run, const std::vector<std::string>& lines) {
 
 }  // namespace
 
-void ReadExactTables(runframe::RunContext& run, ExactRun& state) {
+void CheckExactOptions(runframe::RunContext& run, ExactRun& state) {
+  // n and m first, so that their messages come before any about the options.
+  (void)runframe::ParseSizeParameter(run, 1);
+  (void)runframe::ParseSizeParameter(run, 2);
   state.options = ParseOptions(std::vector<std::string>(run.parameters.begin() + 2, run.parameters.end()));
+}
+
+void ReadExactTables(runframe::RunContext& run, ExactRun& state) {
   const std::int32_t sizeA = TableSize(state.options.sizeA, run.n, run.firstInputName, "1st");
   const FactorLattice a = ReadFactor(run.firstInput, sizeA, lattice::FirstFileMessages, "1st");
   const std::int32_t sizeB = TableSize(state.options.sizeB, run.m, run.secondInputName, "2nd");
@@ -247,35 +250,35 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
     BothLines(run, "Shard " + std::to_string(state.saved.shardIndex) + "/" + std::to_string(state.saved.shardCount));
   }
   if (!state.checkpointFile.empty()) {
-    BothLines(run, "Checkpoint file: " + state.checkpointFile + ", " + std::to_string(state.saved.done.size()) +
-                       " units done before");
+    BothLines(run, "Checkpoint file: " + runframe::Printable(state.checkpointFile) + ", " +
+                       std::to_string(state.saved.done.size()) + " units done before");
   }
 
   std::size_t shownLength = 0;
   request.progress = [&](const RunnerProgress& p) {
     const double rate = p.seconds > 0 ? static_cast<double>(p.testsDone) / p.seconds : 0;
     std::string text = ProgressText(p.unitsDone, request.units.size(), p.testsDone, testsToDo, rate);
-    if (StopRequested) text += ", stopping";
+    if (runframe::StopRequested()) text += ", stopping";
     const std::size_t length = text.size();
     // Blanks cover what is left of a longer earlier line.
     if (length < shownLength) text.append(shownLength - length, ' ');
     shownLength = length;
     run.console.Write("\r" + text);
+    run.progressLineShowing = true;
   };
+  // A failed save never ends the run: the count in memory is worth more than
+  // the file.  The last failure is reported with the result.
+  int saveError = 0;
   auto save = [&](const std::map<std::uint64_t, std::uint64_t>& finished) {
     PartialResult all = state.saved;
     for (const auto& entry : finished) all.done.insert(entry);
-    errno = 0;
-    if (!SavePartialResult(state.checkpointFile, all)) {
-      throw runframe::IoError("write to the checkpoint file " + state.checkpointFile, errno);
-    }
+    saveError = SavePartialResult(state.checkpointFile, all);
   };
   if (!state.checkpointFile.empty()) request.save = save;
 
-  StopRequested = false;
   RunnerOutcome outcome;
   {
-    const StopSignals signals;
+    const runframe::StopSignals signals(!state.checkpointFile.empty());
     outcome = RunUnits(plan, request);
   }
   if (!state.checkpointFile.empty()) save(outcome.done);
@@ -293,23 +296,32 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
                      std::to_string(request.threads) + " thread(s): " +
                      Duration(perTest * static_cast<double>(plan.TotalTests())));
   } else if (outcome.interrupted) {
+    // Stopped early but in order: a batch system may start it again.
+    run.exitStatus = runframe::ExitTryAgain;
     report.push_back("Interrupted after " + std::to_string(outcome.done.size()) + " of " +
                      std::to_string(request.units.size()) + " units of this run");
-    report.push_back(state.checkpointFile.empty()
-                         ? std::string("No checkpoint file was given: the finished units are not kept")
-                         : "Finished units are saved in " + state.checkpointFile + "; run again to resume");
+    if (state.checkpointFile.empty()) {
+      report.push_back("No checkpoint file was given: the finished units are not kept");
+    } else if (saveError == 0) {
+      report.push_back("Finished units are saved in " + runframe::Printable(state.checkpointFile) +
+                       "; run again to resume");
+    }
   } else {
     const std::uint64_t count = Sum(outcome.done, Sum(state.saved.done));
     if (state.saved.shardCount > 1) {
       report.push_back("Shard " + std::to_string(state.saved.shardIndex) + "/" +
                        std::to_string(state.saved.shardCount) + " of Part(" + std::to_string(run.n) + ")*Part(" +
-                       std::to_string(run.m) + "): partial count " + std::to_string(count) + ", saved in " +
-                       state.checkpointFile);
+                       std::to_string(run.m) + "): partial count " + std::to_string(count) +
+                       (saveError == 0 ? ", saved in " + runframe::Printable(state.checkpointFile) : std::string()));
       report.push_back("Add up the shards with: genexact " + run.parameters[0] + " " + run.parameters[1] +
                        " --merge <the partial-result files>");
     } else {
       report.push_back(ResultLine(run.n, run.m, count));
     }
+  }
+  if (!state.checkpointFile.empty() && saveError != 0) {
+    report.push_back("Warning: the checkpoint file " + runframe::Printable(state.checkpointFile) +
+                     " could not be saved" + Reason(saveError));
   }
   Finish(run, report);
 }

@@ -9,6 +9,7 @@
 #include "genexact/count_plan.hpp"
 #include "genexact/options.hpp"
 #include "genexact/partial_result.hpp"
+#include "runframe/atomic_file.hpp"
 #include "runframe/run_context.hpp"
 
 namespace genexact {
@@ -24,11 +25,15 @@ struct ExactRun {
   std::string checkpointFile;   // empty: finished units are not saved
   PartialResult saved;          // units finished before this run (checkpoint), or all merged units
   std::size_t mergedFiles = 0;  // merge mode: number of partial files read
+  runframe::FileLock checkpointLock;  // held on the checkpoint file for the whole run
   CornerMethod cornerMethod = CornerMethod::Covers;
 };
 
 // The result line shared with gencount.
 std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t count);
+
+// Checked before any file is opened or created: n, m and every option.
+void CheckExactOptions(runframe::RunContext& run, ExactRun& state);
 
 // Step 6 of the run sequence.  Every fault ends the run through FatalStop.
 void ReadExactTables(runframe::RunContext& run, ExactRun& state);

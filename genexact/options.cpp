@@ -1,5 +1,7 @@
 #include "genexact/options.hpp"
 
+#include <optional>
+
 #include "runframe/int_conversion.hpp"
 #include "runframe/run_frame.hpp"
 
@@ -12,13 +14,15 @@ const std::string& Value(const std::vector<std::string>& p, std::size_t& i, cons
   return p[++i];
 }
 
+// Text that is no number and a number out of range get the same message,
+// which names the option.
 std::int32_t Number(const std::string& text, const std::string& name, std::int32_t low, std::int32_t high) {
-  const std::int32_t v = runframe::ConvertInteger(text);
-  if (v < low || v > high) {
+  const std::optional<std::int32_t> parsed = runframe::ParseInteger(text);
+  if (!parsed || *parsed < low || *parsed > high) {
     runframe::FatalStop("Option " + name + " takes a number from " + std::to_string(low) + " to " +
                         std::to_string(high));
   }
-  return v;
+  return *parsed;
 }
 
 SizeChoice Size(const std::string& text) {

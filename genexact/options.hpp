@@ -25,8 +25,8 @@ struct Options {
 };
 
 // Contract: parameters are the command-line parameters after n and m.  A bad
-// option ends the run through FatalStop, a number that does not convert through
-// the shared conversion's abrupt end.
+// option, also a value that is no number, ends the run through FatalStop with
+// a message that names the option.
 Options ParseOptions(const std::vector<std::string>& parameters);
 
 // The partial-result file of shard i of K when no checkpoint name is given.

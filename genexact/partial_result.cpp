@@ -1,10 +1,13 @@
 #include "genexact/partial_result.hpp"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
+#include <string_view>
 #include <vector>
+
+#include "runframe/atomic_file.hpp"
 
 namespace genexact {
 namespace {
@@ -22,18 +25,75 @@ std::vector<std::string> Words(const std::string& line) {
   return words;
 }
 
+constexpr const char* Header = "genexact partial result 2";
+constexpr std::string_view ChecksumWord = "checksum ";
+// Far beyond any real file (a few dozen bytes per unit), and read only that far.
+constexpr std::size_t MaxFileBytes = std::size_t{256} << 20;
+
+// Carriage returns do not count, so a file whose line ends were changed to LF
+// alone still reads.
+std::uint64_t Checksum(std::string_view bytes) {
+  std::uint64_t h = 14695981039346656037ULL;
+  for (const unsigned char c : bytes) {
+    if (c == '\r') continue;
+    h ^= c;
+    h *= 1099511628211ULL;
+  }
+  return h;
+}
+
+std::string Hex16(std::uint64_t value) {
+  char hex[32];
+  (void)std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(value));
+  return hex;
+}
+
+// The content before the checksum line when that line is present and right.
+bool CheckedContent(const std::string& text, std::string_view& content) {
+  std::string_view all = text;
+  if (!all.empty() && all.back() == '\n') all.remove_suffix(1);
+  if (!all.empty() && all.back() == '\r') all.remove_suffix(1);
+  const std::size_t lineStart = all.rfind('\n');
+  if (lineStart == std::string_view::npos) return false;
+  const std::string_view last = all.substr(lineStart + 1);
+  if (last.substr(0, ChecksumWord.size()) != ChecksumWord) return false;
+  std::uint64_t expected = 0;
+  const std::string digits(last.substr(ChecksumWord.size()));
+  if (digits.size() != 16 || !ToNumber(digits, expected, 16)) return false;
+  content = all.substr(0, lineStart + 1);
+  return Checksum(content) == expected;
+}
+
 }  // namespace
 
 LoadStatus LoadPartialResult(const std::string& file, PartialResult& result) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return LoadStatus::Missing;
+  int ignored = 0;
+  return LoadPartialResult(file, result, ignored);
+}
+
+LoadStatus LoadPartialResult(const std::string& file, PartialResult& result, int& errnoValue) {
   result = PartialResult{};
+  std::string text;
+  switch (runframe::ReadSmallRegularFile(file, MaxFileBytes, MaxPartialLine, text, errnoValue)) {
+    case runframe::SmallFileRead::Read:
+      break;
+    case runframe::SmallFileRead::Missing:
+    case runframe::SmallFileRead::Failed:
+      return LoadStatus::Missing;
+    case runframe::SmallFileRead::NotRegular:
+    case runframe::SmallFileRead::TooLarge:
+    case runframe::SmallFileRead::LineTooLong:
+      return LoadStatus::Damaged;
+  }
+  std::string_view content;
+  if (!CheckedContent(text, content)) return LoadStatus::Damaged;
   std::vector<std::string> lines;
+  std::istringstream in{std::string(content)};
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
   }
-  if (in.bad() || lines.size() < 5 || lines[0] != "genexact partial result 1") return LoadStatus::Damaged;
+  if (lines.size() < 5 || lines[0] != Header) return LoadStatus::Damaged;
   const std::vector<std::string> fingerprint = Words(lines[1]);
   const std::vector<std::string> units = Words(lines[2]);
   const std::vector<std::string> shard = Words(lines[3]);
@@ -67,30 +127,19 @@ LoadStatus LoadPartialResult(const std::string& file, PartialResult& result) {
   return LoadStatus::Damaged;  // no end line: the file was cut
 }
 
-bool SavePartialResult(const std::string& file, const PartialResult& result) {
-  std::string text = "genexact partial result 1\r\n";
-  char hex[32];
-  (void)std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(result.fingerprint));
-  text += "fingerprint " + std::string(hex) + "\r\n";
+std::string PartialResultText(const PartialResult& result) {
+  std::string text = std::string(Header) + "\r\n";
+  text += "fingerprint " + Hex16(result.fingerprint) + "\r\n";
   text += "units " + std::to_string(result.unitCount) + "\r\n";
   text += "shard " + std::to_string(result.shardIndex) + " " + std::to_string(result.shardCount) + "\r\n";
   for (const auto& [u, c] : result.done) text += "unit " + std::to_string(u) + " " + std::to_string(c) + "\r\n";
   text += "end " + std::to_string(result.done.size()) + "\r\n";
-  const std::string temporary = file + ".tmp";
-  std::FILE* f = std::fopen(temporary.c_str(), "wb");
-  if (f == nullptr) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  const bool flushed = std::fflush(f) == 0;
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !flushed || !closed) {
-    (void)std::remove(temporary.c_str());  // a leftover .tmp file is harmless
-    return false;
-  }
-  if (std::rename(temporary.c_str(), file.c_str()) == 0) return true;
-  // Windows does not rename over an existing file; there the old file goes
-  // first, and a crash in between leaves the complete .tmp file behind.
-  (void)std::remove(file.c_str());
-  return std::rename(temporary.c_str(), file.c_str()) == 0;
+  text += std::string(ChecksumWord) + Hex16(Checksum(text)) + "\r\n";
+  return text;
+}
+
+int SavePartialResult(const std::string& file, const PartialResult& result) {
+  return runframe::ReplaceFileAtomically(file, PartialResultText(result));
 }
 
 }  // namespace genexact

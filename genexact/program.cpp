@@ -31,7 +31,8 @@ int RunGenexact(int argc, char** argv, CornerMethod method) {
   state.cornerMethod = method;
   return runframe::RunProgram(
       GenexactProgram, argc, argv, [&](runframe::RunContext& run) { ReadExactTables(run, state); },
-      [&](runframe::RunContext& run) { ExactCount(run, state); });
+      [&](runframe::RunContext& run) { ExactCount(run, state); },
+      [&](runframe::RunContext& run) { CheckExactOptions(run, state); });
 }
 
 }  // namespace genexact

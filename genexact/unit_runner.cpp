@@ -4,14 +4,14 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 
 #include "genexact/progress_line.hpp"
+#include "runframe/stop_signals.hpp"
 
 namespace genexact {
-
-std::atomic<bool> StopRequested{false};
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -37,7 +37,7 @@ RunnerOutcome RunUnits(const CountPlan& plan, const RunnerRequest& request) {
     try {
       const std::unique_ptr<RelationTest> test = MakeCornerTest(plan);
       for (;;) {
-        if (StopRequested.load() || failed.load()) break;
+        if (runframe::StopRequested() || failed.load()) break;
         const std::size_t k = next.fetch_add(1);
         if (k >= limit) break;
         const std::size_t u = request.units[k];
@@ -59,22 +59,58 @@ RunnerOutcome RunUnits(const CountPlan& plan, const RunnerRequest& request) {
 
   std::vector<std::thread> pool;
   pool.reserve(static_cast<std::size_t>(request.threads));
-  for (int t = 0; t < request.threads; ++t) pool.emplace_back(worker);
+  for (int t = 0; t < request.threads; ++t) {
+    try {
+      pool.emplace_back(worker);
+    } catch (const std::system_error&) {
+      // The system has no room for another thread: the run ends as out of
+      // memory once the threads already started have stopped.
+      const std::lock_guard<std::mutex> lock(mutex);
+      running -= request.threads - t;
+      if (!failure) failure = std::make_exception_ptr(std::bad_alloc());
+      failed = true;
+      break;
+    }
+  }
+
+  // Saves what is finished now; a failed save is the callback's to report.
+  auto saveFinished = [&] {
+    if (!request.save) return;
+    std::map<std::uint64_t, std::uint64_t> finishedUnits;
+    {
+      const std::lock_guard<std::mutex> lock(mutex);
+      finishedUnits = outcome.done;
+    }
+    if (finishedUnits.empty()) return;
+    try {
+      request.save(finishedUnits);
+    } catch (...) {
+      // Already on the way out with the first failure.
+    }
+  };
 
   Clock::time_point lastSave = start;
+  bool savedOnStop = false;
   for (;;) {
     RunnerProgress shown;
     std::map<std::uint64_t, std::uint64_t> toSave;
     bool finished = false;
+    int secondSignal = 0;
     {
       std::unique_lock<std::mutex> lock(mutex);
       changed.wait_for(lock, std::chrono::duration<double>(ProgressInterval), [&] { return running == 0; });
       finished = running == 0;
       shown = progress;
       shown.seconds = Since(start);
-      if (!finished && request.save && Since(lastSave) >= request.saveEverySeconds && !outcome.done.empty()) {
+      secondSignal = runframe::SecondStopSignal();
+      // A stop saves at once, before the units in progress end; a second
+      // signal saves once more and then ends the process.
+      const bool stopSave = runframe::StopRequested() && !savedOnStop;
+      if (!finished && request.save && !outcome.done.empty() &&
+          (stopSave || secondSignal != 0 || Since(lastSave) >= request.saveEverySeconds)) {
         toSave = outcome.done;
       }
+      if (runframe::StopRequested()) savedOnStop = true;
     }
     // The callbacks write to the console and to files; a failure there must
     // still stop and join the workers before it leaves this function.
@@ -90,11 +126,21 @@ RunnerOutcome RunUnits(const CountPlan& plan, const RunnerRequest& request) {
         if (!failure) failure = std::current_exception();
       }
       failed = true;
+      // The run ends with this failure: keep what is finished before waiting
+      // for the units in progress.
+      saveFinished();
+    }
+    if (secondSignal != 0) {
+      if (toSave.empty()) saveFinished();
+      runframe::EndBySignal(secondSignal);
     }
     if (finished) break;
   }
   for (std::thread& t : pool) t.join();
-  if (failure) std::rethrow_exception(failure);
+  if (failure) {
+    saveFinished();
+    std::rethrow_exception(failure);
+  }
   outcome.seconds = Since(start);
   outcome.interrupted = outcome.done.size() < request.units.size();
   return outcome;

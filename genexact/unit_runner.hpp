@@ -36,13 +36,13 @@ struct RunnerOutcome {
   double seconds = 0;
 };
 
-// Set from a signal handler: the workers finish their current unit and stop.
-extern std::atomic<bool> StopRequested;
-static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");
-
 // Contract: every unit number is below plan.UnitCount().  Runs until all
-// units are counted or a stop is asked for; an exception in a worker (an
-// overflow) is rethrown here after every worker has ended.
+// units are counted or a stop is asked for (runframe::StopRequested: the
+// workers finish their current unit, and what is finished is saved at once; a
+// second stop signal saves and ends the process).  An exception in a worker
+// (an overflow) or a callback is rethrown here after what is finished has
+// been saved and every worker has ended; a thread that cannot be started
+// ends the run as std::bad_alloc.
 RunnerOutcome RunUnits(const CountPlan& plan, const RunnerRequest& request);
 
 }  // namespace genexact

@@ -4,15 +4,12 @@
 #include <system_error>
 
 namespace runframe {
-namespace {
 
-// Control characters from a file or a command line are shown as \xNN so that a
-// hostile text cannot drive the terminal; everything else is shown as given.
-std::string Printable(const std::string& text) {
+std::string Printable(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (unsigned char c : text) {
-    if ((c < 0x20 && c != '\t') || c == 0x7f) {
+    if ((c < 0x20 && c != '\t') || (c >= 0x7f && c <= 0x9f)) {
       char buf[8];
       (void)std::snprintf(buf, sizeof buf, "\\x%02X", c);
       out += buf;
@@ -22,6 +19,8 @@ std::string Printable(const std::string& text) {
   }
   return out;
 }
+
+namespace {
 
 std::string InvalidIntegerReport(const std::string& text) {
   // Built by appending: GCC 12 warns falsely on "literal" + std::string here.
@@ -38,7 +37,7 @@ InvalidInteger::InvalidInteger(const std::string& text)
     : AbruptEnd(ExitInvalidInteger, InvalidIntegerReport(text)) {}
 
 IoError::IoError(const std::string& what, int errnoValue, bool onConsole)
-    : AbruptEnd(ExitIoError, "Input/output error: " + what +
+    : AbruptEnd(ExitIoError, "Input/output error: " + Printable(what) +
                                  (errnoValue != 0 ? std::string(" failed (") + std::generic_category().message(errnoValue) + ")"
                                                   : std::string(" failed"))),
       onConsole_(onConsole) {}

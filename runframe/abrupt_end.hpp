@@ -5,17 +5,28 @@
 // never ends the process itself.
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace runframe {
 
-// Exit statuses of the programs; 0 is a full run or a fatal stop after Enter.
+// Exit statuses of the programs.  A fatal stop is a failure too, so that a
+// script can tell a missing table from a good count.
 enum ExitStatus : int {
   ExitOk = 0,
+  ExitFatalStop = 1,
   ExitInvalidInteger = 2,
   ExitOverflow = 3,
   ExitIoError = 4,
   ExitInternalError = 5,
+  // A run that saved its work and stopped before the end (EX_TEMPFAIL): a
+  // batch system may start it again to resume.
+  ExitTryAgain = 75,
 };
+
+// A text from outside (a command line, a file name, a table field) as it may
+// be shown: control characters, C1 controls (0x80-0x9F) and DEL become \xNN,
+// so that a hostile text cannot drive the terminal.
+std::string Printable(std::string_view text);
 
 class AbruptEnd : public std::runtime_error {
  public:

@@ -51,6 +51,13 @@ struct RunContext {
   std::function<ClockReading()> clock = ReadLocalClock;
   // Reads and discards one line of standard input; tests may replace it.
   std::function<void()> waitForEnter;
+
+  // The exit status of a run that went through to its end; a step sets it
+  // when the run ended early but in order (ExitTryAgain).
+  int exitStatus = 0;
+  // True while a progress line without its line end is on the console; an
+  // abrupt end then starts its report on a new line.
+  bool progressLineShowing = false;
 };
 
 }  // namespace runframe

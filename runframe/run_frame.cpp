@@ -1,13 +1,49 @@
 #include "runframe/run_frame.hpp"
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
+#include <sys/stat.h>
+
+#include "runframe/abrupt_end.hpp"
 #include "runframe/int_conversion.hpp"
 
 namespace runframe {
 namespace {
 
 constexpr std::size_t MaxFatalMessageLength = 255;
+
+// How often a run tries a new start time when its result file name is taken.
+constexpr int MaxNameAttempts = 50;
+constexpr int MaxClockReadsPerAttempt = 100;
+
+bool SameReading(const ClockReading& a, const ClockReading& b) {
+  return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour && a.minute == b.minute &&
+         a.second == b.second && a.millisecond == b.millisecond;
+}
+
+bool IsLink(const std::string& name) {
+#if defined(_WIN32)
+  (void)name;
+  return false;
+#else
+  struct stat info {};
+  return lstat(name.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+#endif
+}
+
+// A new start time, once the clock has moved on from the one whose name was
+// taken (by a run started in the same millisecond).
+void TakeNewStartTime(RunContext& run) {
+  const ClockReading taken = run.runTimes[1];
+  for (int k = 0; k < MaxClockReadsPerAttempt; ++k) {
+    RecordTime(run, 1);
+    if (!SameReading(run.runTimes[1], taken)) return;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+}
 
 std::string CutName(std::string name) {
   if (name.size() > MaxFileNameLength) name.resize(MaxFileNameLength);
@@ -24,7 +60,8 @@ RunContext::RunContext(const ProgramDescription& description, std::vector<std::s
       waitForEnter(WaitForEnterOnStdin) {}
 
 void FatalStop(std::string_view message) {
-  throw FatalStopRequest{std::string(message.substr(0, MaxFatalMessageLength))};
+  // Messages carry names and options from outside: shown escaped.
+  throw FatalStopRequest{Printable(message).substr(0, MaxFatalMessageLength)};
 }
 
 std::int32_t ParseSizeParameter(const RunContext& run, std::int32_t k) {
@@ -59,9 +96,17 @@ void OpenRunFiles(RunContext& run) {
     FatalStop(run.secondInputName + " (2) is missing from this folder");
   }
   RecordTime(run, 1);
-  run.resultFileName = MakeResultFileName(run.n, run.m, run.program.runKindTag, run.runTimes[1]);
-  if (!run.result.Create(run.resultFileName)) {
-    FatalStop("Fatal error. Is there enough room on your drive?");
+  for (int attempt = 1;; ++attempt) {
+    run.resultFileName = MakeResultFileName(run.n, run.m, run.program.runKindTag, run.runTimes[1]);
+    const int error = run.result.CreateNew(run.resultFileName);
+    if (error == 0) break;
+    // A link at the name is refused, never followed or replaced; a file there
+    // belongs to another run of the same millisecond, so this run takes the
+    // next free start time.
+    if (error != EEXIST || IsLink(run.resultFileName) || attempt == MaxNameAttempts) {
+      FatalStop("Fatal error. Is there enough room on your drive?");
+    }
+    TakeNewStartTime(run);
   }
 }
 

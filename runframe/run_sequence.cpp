@@ -1,12 +1,13 @@
 #include "runframe/run_sequence.hpp"
 
-#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <system_error>
 
 #include "runframe/abrupt_end.hpp"
 #include "runframe/run_frame.hpp"
+#include "runframe/stop_signals.hpp"
 
 namespace runframe {
 namespace {
@@ -16,6 +17,9 @@ namespace {
 void ReportAbruptEnd(RunContext& run, const std::string& report, bool consoleFailed) {
   if (!consoleFailed) {
     try {
+      // Not at the end of a progress line that is still showing.
+      if (run.progressLineShowing) run.console.Line();
+      run.progressLineShowing = false;
       run.console.Line(report);
       return;
     } catch (const IoError&) {
@@ -32,9 +36,11 @@ bool IsConsoleFailure(const AbruptEnd& e) {
   return io != nullptr && io->OnConsole();
 }
 
-void RunSteps(RunContext& run, const RunStep& readTables, const RunStep& compute) {
+// Returns false after a fatal stop.
+bool RunSteps(RunContext& run, const RunStep& readTables, const RunStep& compute, const RunStep& checkOptions) {
   for (const std::string& line : run.program.banner) run.console.Line(line);
   try {
+    if (checkOptions) checkOptions(run);
     OpenRunFiles(run);
     WriteTimeStamp(run, 1, "     Started");
     const std::string inputLine = "Input files opened: " + run.firstInputName + ",  " + run.secondInputName;
@@ -46,7 +52,7 @@ void RunSteps(RunContext& run, const RunStep& readTables, const RunStep& compute
     readTables(run);
   } catch (const FatalStopRequest& stop) {
     CompleteFatalStop(run, stop.message);
-    return;
+    return false;
   }
   compute(run);
   RecordTime(run, 2);
@@ -54,45 +60,60 @@ void RunSteps(RunContext& run, const RunStep& readTables, const RunStep& compute
   ReportElapsedTime(run);
   CloseRunFiles(run);
   run.waitForEnter();
+  return true;
+}
+
+// A fatal stop raised outside the steps that expect one (an internal guard).
+int FinishFatalStop(RunContext& run, const std::string& message) {
+  try {
+    if (run.progressLineShowing) run.console.Line();
+    run.progressLineShowing = false;
+    CompleteFatalStop(run, message);
+    return ExitFatalStop;
+  } catch (const AbruptEnd& e) {
+    ReportAbruptEnd(run, e.what(), IsConsoleFailure(e));
+    return e.Status();
+  }
 }
 
 }  // namespace
 
-int RunSequence(RunContext& run, const RunStep& readTables, const RunStep& compute) {
+int RunSequence(RunContext& run, const RunStep& readTables, const RunStep& compute, const RunStep& checkOptions) {
   try {
-    RunSteps(run, readTables, compute);
-    return ExitOk;
+    return RunSteps(run, readTables, compute, checkOptions) ? run.exitStatus : ExitFatalStop;
   } catch (const AbruptEnd& e) {
     ReportAbruptEnd(run, e.what(), IsConsoleFailure(e));
     return e.Status();
   } catch (const FatalStopRequest& stop) {
-    // Only the internal guards can raise a fatal stop outside the steps that
-    // expect one; finish it the same way.
-    try {
-      CompleteFatalStop(run, stop.message);
-      return ExitOk;
-    } catch (const AbruptEnd& e) {
-      ReportAbruptEnd(run, e.what(), IsConsoleFailure(e));
-      return e.Status();
-    }
+    return FinishFatalStop(run, stop.message);
   } catch (const std::bad_alloc&) {
     ReportAbruptEnd(run, "Out of memory", false);
     return ExitInternalError;
+  } catch (const std::system_error& e) {
+    // A thread or another resource the system could not give.
+    if (e.code() == std::errc::resource_unavailable_try_again || e.code() == std::errc::not_enough_memory) {
+      ReportAbruptEnd(run, "Out of memory", false);
+      return ExitInternalError;
+    }
+    return FinishFatalStop(run, std::string("Program error: ") + e.what());
+  } catch (const std::exception& e) {
+    // A broken internal check ends like any other fatal stop, not in
+    // std::terminate.
+    return FinishFatalStop(run, std::string("Program error: ") + e.what());
   }
 }
 
 int RunProgram(const ProgramDescription& program, int argc, char** argv,
-               const RunStep& readTables, const RunStep& compute) {
-#if !defined(_WIN32)
-  // A console whose reader has gone must give a write error, not kill the run.
-  (void)std::signal(SIGPIPE, SIG_IGN);
-#endif
+               const RunStep& readTables, const RunStep& compute, const RunStep& checkOptions) {
+  // A console whose reader has gone, or a file at its size limit, must give a
+  // write error, not kill the run.
+  IgnoreWriteSignals();
   UseBinaryConsole();
   try {
     std::vector<std::string> parameters;
     for (int i = 1; i < argc; ++i) parameters.emplace_back(argv[i]);
     RunContext run(program, std::move(parameters));
-    return RunSequence(run, readTables, compute);
+    return RunSequence(run, readTables, compute, checkOptions);
   } catch (const std::bad_alloc&) {
     // Not even the run could be set up; say so without allocating.
     (void)std::fputs("Out of memory\r\n", stdout);

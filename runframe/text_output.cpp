@@ -4,9 +4,11 @@
 
 #include "runframe/abrupt_end.hpp"
 
-#if defined(_WIN32)
 #include <fcntl.h>
+#if defined(_WIN32)
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace runframe {
@@ -23,12 +25,28 @@ TextOutput::~TextOutput() {
   if (owned_ && stream_ != nullptr) (void)std::fclose(stream_);
 }
 
-bool TextOutput::Create(const std::string& name) {
-  std::FILE* f = std::fopen(name.c_str(), "wb");
-  if (f == nullptr) return false;
+int TextOutput::CreateNew(const std::string& name) {
+  // Exclusive: two runs never share a file, and a link at the name is not
+  // followed to overwrite what it points to.
+#if defined(_WIN32)
+  const int fd = _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, 0666);
+#else
+  const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+#endif
+  if (fd < 0) return errno != 0 ? errno : EIO;
+  std::FILE* f = fdopen(fd, "wb");
+  if (f == nullptr) {
+    const int error = errno != 0 ? errno : ENOMEM;
+#if defined(_WIN32)
+    (void)_close(fd);
+#else
+    (void)close(fd);
+#endif
+    return error;
+  }
   stream_ = f;
   owned_ = true;
-  return true;
+  return 0;
 }
 
 void TextOutput::Put(std::string_view text) {

@@ -22,8 +22,10 @@ class TextOutput {
   TextOutput& operator=(const TextOutput&) = delete;
   ~TextOutput();
 
-  // Creates (or empties) a file for writing; false when that fails.
-  bool Create(const std::string& name);
+  // Creates a new file for writing.  Returns 0, or the errno value of the
+  // failure: EEXIST when anything (a file, a link) already has the name, which
+  // is never opened, emptied or followed.
+  int CreateNew(const std::string& name);
   bool IsOpen() const { return stream_ != nullptr; }
 
   void Write(std::string_view text);

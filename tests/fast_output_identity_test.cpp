@@ -106,7 +106,7 @@ ProgramOutput Sample(gensample::SampleProduct& p, int n, int m, const std::vecto
     runframe::RunContext run(program, params, console);
     run.n = n;
     run.m = m;
-    EXPECT_TRUE(run.result.Create(dir.Path() + "/result"));
+    EXPECT_EQ(run.result.CreateNew(dir.Path() + "/result"), 0);
     gensample::RandomSource random(seed);
     NoKeys keys;
     gensample::RandomSampling(run, p, random, keys, test);

@@ -168,13 +168,17 @@ TEST_F(GencountRun, FullRuns) {
 }
 
 // Takes every name that a "2 2" run started in the next 6 seconds can give
-// its result file, each a link to target, so that the run meets one of them.
-// Returns how many names were taken.
-std::size_t TakeResultNames(const testsupport::TempDir& dir, const std::string& target, bool hard) {
+// its result file, each a link to target, so that the run meets one of them;
+// with freeEvery > 0, every freeEvery-th millisecond is left free.  Returns
+// how many names were taken.
+std::size_t TakeResultNames(const testsupport::TempDir& dir, const std::string& target, bool hard,
+                            int freeEvery = 0) {
   using namespace std::chrono;
   const auto start = system_clock::now();
   std::size_t taken = 0;
+  int k = 0;
   for (auto at = start; at < system_clock::now() + milliseconds(6000) && taken < 20000; at += milliseconds(1)) {
+    if (freeEvery > 0 && ++k % freeEvery == 0) continue;
     const std::time_t seconds = system_clock::to_time_t(at);
     std::tm t{};
     localtime_r(&seconds, &t);
@@ -192,42 +196,42 @@ std::size_t TakeResultNames(const testsupport::TempDir& dir, const std::string& 
   return taken;
 }
 
-// A file that already has the result file's name is emptied first.
-TEST_F(GencountRun, ExistingResultFileIsEmptied) {
+// A file that already has the result file's name (the file of another run
+// started in the same millisecond) is never emptied or shared: the run takes
+// the next start time whose name is free.
+TEST_F(GencountRun, ExistingResultFileIsLeftAlone) {
   testsupport::WriteTables(dir, 2, 2);
-  dir.Write("junk", std::string(1000, 'j'));
-  const std::size_t taken = TakeResultNames(dir, dir.Path() + "/junk", true);
+  const std::string junk(1000, 'j');
+  dir.Write("junk", junk);
+  const std::size_t taken = TakeResultNames(dir, dir.Path() + "/junk", true, 10);
   Outcome o = RunIn(dir, {"2", "2"});
   ExpectExit(o, 0);
-  ASSERT_EQ(o.resultNames.size(), taken) << "the run started after the prepared names";
+  EXPECT_EQ(dir.Read("junk"), junk);
+  ASSERT_EQ(o.resultNames.size(), taken + 1) << "one new file beside the prepared names";
   o.resultNames = {ReportedResultName(o)};
   o.resultText = dir.Read(o.resultNames[0]);
   ExpectFullRun(o, 2, 2, "2-optablea.txt", "2-optableb.txt", "", 1);
 }
 
-// A result name that is a folder cannot be created; one on a full device
-// cannot be written, which ends the run at once without a wait for Enter.
-TEST_F(GencountRun, ResultNameTakenByFolderOrFullDevice) {
+// A result name that is a folder cannot be created; a link at the name is
+// refused the same way and never followed, whatever it points to.
+TEST_F(GencountRun, ResultNameTakenByFolderOrLink) {
   testsupport::WriteTables(dir, 2, 2);
   std::filesystem::create_directory(dir.Path() + "/folder");
   TakeResultNames(dir, dir.Path() + "/folder", false);
   Outcome o = RunIn(dir, {"2", "2"});
-  ExpectExit(o, 0);
+  ExpectExit(o, 1);  // a fatal stop
   EXPECT_EQ(o.run.out, Banner + FatalConsole("Fatal error. Is there enough room on your drive?"));
   EXPECT_TRUE(std::filesystem::is_empty(dir.Path() + "/folder"));
 
-  testsupport::TempDir full;
-  testsupport::WriteTables(full, 2, 2);
-  TakeResultNames(full, "/dev/full", false);
-  testsupport::RunOptions options;
-  options.stdinBytes = "";
-  options.keepStdinOpen = true;
-  options.timeout = std::chrono::milliseconds(5000);
-  o = RunIn(full, {"2", "2"}, options);
-  // The start stamp goes to the result file first, so its failed write ends
-  // the run before the stamp reaches the console.
-  ExpectExit(o, 4);
-  EXPECT_EQ(o.run.out, Banner + "Input/output error: write to the result file failed (No space left on device)\r\n");
+  testsupport::TempDir linked;
+  testsupport::WriteTables(linked, 2, 2);
+  linked.Write("victim", "keep");
+  TakeResultNames(linked, linked.Path() + "/victim", false);
+  o = RunIn(linked, {"2", "2"});
+  ExpectExit(o, 1);
+  EXPECT_EQ(o.run.out, Banner + FatalConsole("Fatal error. Is there enough room on your drive?"));
+  EXPECT_EQ(linked.Read("victim"), "keep");
 }
 
 // Both waits for Enter: the end of a run (with every file already closed, so
@@ -282,7 +286,7 @@ TEST_F(GencountRun, FatalStopsBeforeTheResultFile) {
       }
     }
     const Outcome o = RunIn(own, c.args);
-    ExpectExit(o, 0);
+    ExpectExit(o, 1);  // a fatal stop
     EXPECT_EQ(o.run.out, Banner + FatalConsole(c.message));
     EXPECT_EQ(o.resultNames, std::vector<std::string>{});
   }
@@ -303,7 +307,7 @@ TEST_F(GencountRun, ResultFileThatCannotBeCreated) {
   testsupport::RunOptions options;
   options.openFileLimit = 5;
   const Outcome o = Run({"2", "2"}, options);
-  ExpectExit(o, 0);
+  ExpectExit(o, 1);  // a fatal stop
   EXPECT_EQ(o.run.out, Banner + FatalConsole("Fatal error. Is there enough room on your drive?"));
   EXPECT_EQ(o.resultNames, std::vector<std::string>{});
 }
@@ -362,7 +366,7 @@ TEST_F(GencountRun, FatalStopsWhileReadingTables) {
     own.Write("2-optablea.txt", JoinLines(a));
     own.Write("2-optableb.txt", JoinLines(b));
     const Outcome o = RunIn(own, {"2", "2"});
-    ExpectExit(o, 0);
+    ExpectExit(o, 1);  // a fatal stop
     const std::string start = StartLines(o, 2, 2, "2-optablea.txt", "2-optableb.txt");
     EXPECT_EQ(o.run.out, Banner + start + FatalConsole(c.message));
     EXPECT_EQ(o.resultText, start + Header + CRLF + c.message + CRLF);
@@ -374,14 +378,14 @@ TEST_F(GencountRun, TableOfTheWrongLattice) {
   dir.Write("4-optablea.txt", TableText(3));
   dir.Write("1-optableb.txt", TableText(1));
   Outcome o = Run({"4", "1"});
-  ExpectExit(o, 0);
+  ExpectExit(o, 1);  // a fatal stop
   EXPECT_EQ(o.run.out, Banner + StartLines(o, 4, 1, "4-optablea.txt", "1-optableb.txt") +
                            FatalConsole("First input file is too short"));
   testsupport::TempDir other;
   other.Write("1-optablea.txt", TableText(1));
   other.Write("3-optableb.txt", TableText(4));  // canonical order: line 6 is 1&6
   o = RunIn(other, {"1", "3"});
-  ExpectExit(o, 0);
+  ExpectExit(o, 1);  // a fatal stop
   EXPECT_EQ(o.run.out, Banner + StartLines(o, 1, 3, "1-optablea.txt", "3-optableb.txt") +
                            FatalConsole("Corrupt 2nd input file (code Zt4bq)"));
 }

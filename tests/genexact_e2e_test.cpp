@@ -147,6 +147,7 @@ TEST(GenexactProgram, ShardsMergeToTheWholeCount) {
   // Two of three shards do not make a count, nor does one shard twice.
   const Outcome missing = RunIn(dir, "genexact/genexact", {"3", "5", "--merge", parts[0], parts[1]});
   EXPECT_NE(missing.program.out.find("Partial-result files cover"), std::string::npos) << missing.program.out;
+  EXPECT_EQ(missing.program.exitCode, 1) << "a merge that does not cover every unit is a failure";
   const Outcome twice = RunIn(dir, "genexact/genexact", {"3", "5", "--merge", parts[0], parts[0], parts[1], parts[2]});
   EXPECT_NE(twice.program.out.find("Partial-result files overlap at unit"), std::string::npos);
   // Partial results of another problem are refused.
@@ -162,6 +163,7 @@ TEST(GenexactProgram, ResumesFromItsCheckpoint) {
   testsupport::WriteTables(dir, 2, 5);
   const Outcome stopped = RunIn(dir, "genexact/genexact", {"2", "5", "--checkpoint", "run.ckpt", "--stop-after", "20"});
   EXPECT_NE(stopped.program.out.find("Interrupted after 20 of 61 units"), std::string::npos) << stopped.program.out;
+  EXPECT_EQ(stopped.program.exitCode, 75) << "saved and stopped early: try again";
   EXPECT_EQ(ResultCount(stopped.program.out, 2, 5), -1);
   const std::string saved = dir.Read("run.ckpt");
   EXPECT_NE(saved.find("end 20\r\n"), std::string::npos) << saved;
@@ -220,7 +222,7 @@ TEST(GenexactProgram, RefusesTablesThatAreNotLattices) {
   dir.Write("2-optablea.txt", text);
   dir.Write("2-optableb.txt", Render(genexact_test::Chain(2), false));
   const Outcome r = RunIn(dir, "genexact/genexact", {"2", "2", "--sizes", "3", "auto"});
-  EXPECT_EQ(r.program.exitCode, 0);
+  EXPECT_EQ(r.program.exitCode, 1);  // a fatal stop
   const std::string message = "The 1st input file is not a lattice: the first operation is not associative at 1,2,3";
   EXPECT_NE(r.program.out.find("Error in data; possibly/appeared at: \r\n" + message + "\r\n"), std::string::npos)
       << r.program.out;
@@ -247,14 +249,20 @@ TEST(GenexactProgram, RefusesBadOptions) {
       {{"2", "2", "--sizes", "300", "2"}, "Option --sizes takes a number from 1 to 255"},
       {{"2", "2", "--merge"}, "Option --merge needs at least one partial-result file"},
       {{"7", "2"}, "1st parameter is illegal or too large!"},
+      // Text that is no number takes the same path as a number out of range.
+      {{"2", "2", "--threads", "many"}, "Option --threads takes a number from 1 to 1024"},
+      {{"2", "2", "--save-every", ""}, "Option --save-every takes a number from 1 to 86400"},
+      {{"2", "2", "--threads", "2", "--shard", "x/2"}, "Option --shard takes a number from 1 to 2"},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
     const Outcome r = RunIn(dir, "genexact/genexact", c.args);
-    EXPECT_EQ(r.program.exitCode, 0);
+    EXPECT_EQ(r.program.exitCode, 1);  // a fatal stop
     EXPECT_NE(r.program.out.find("\r\n" + c.message + "\r\n"), std::string::npos) << r.program.out;
+    // Every option is checked before any file is created.
+    EXPECT_EQ(r.resultNames, std::vector<std::string>{});
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"2-optablea.txt", "2-optableb.txt"}));
   }
-  const Outcome notNumber = RunIn(dir, "genexact/genexact", {"2", "2", "--threads", "many"});
-  EXPECT_NE(notNumber.program.exitCode, 0);
 }
 
 TEST(GenexactProgram, SampleEstimatesTheWholeRun) {

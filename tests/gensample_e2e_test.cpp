@@ -276,7 +276,7 @@ TEST_F(GensampleRun, ProductsWithFewerThanFourElements) {
     testsupport::TempDir own;
     testsupport::WriteTables(own, s[0], s[1]);
     const Outcome o = RunIn(own, {std::to_string(s[0]), std::to_string(s[1]), "10", "1"});
-    ExpectExit(o, 0);
+    ExpectExit(o, 1);  // a fatal stop
     const std::string start = StartLines(o, s[0], s[1]);
     EXPECT_EQ(o.run.out, Banner + start + FatalConsole(TooSmall));
     EXPECT_EQ(o.resultText, start + Header + CRLF + TooSmall + CRLF);
@@ -308,7 +308,7 @@ TEST_F(GensampleRun, FactorLimits) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.args));
     const Outcome o = RunIn(dir, c.args);
-    ExpectExit(o, 0);
+    ExpectExit(o, 1);  // a fatal stop
     EXPECT_EQ(o.run.out, Banner + FatalConsole(c.message));
     EXPECT_EQ(o.resultNames, std::vector<std::string>{});
   }

@@ -119,7 +119,7 @@ struct SamplingRun {
       runframe::RunContext run(TestProgram, std::move(params), consoleFile);
       run.n = n;
       run.m = m;
-      ASSERT_TRUE(run.result.Create(dir.Path() + "/result"));
+      ASSERT_EQ(run.result.CreateNew(dir.Path() + "/result"), 0);
       gensample::RandomSource random(5);
       gensample::RandomSampling(run, p, random, keys);
       run.result.Close();

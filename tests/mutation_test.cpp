@@ -447,7 +447,7 @@ void CheckRun(const testsupport::ProgramResult& r, const Prediction& p, bool gen
       break;
     }
     default:
-      ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+      ASSERT_EQ(r.exitCode, 1) << r.out << r.err;
       EXPECT_NE(r.out.find("\a\r\nError in data; possibly/appeared at: \r\n" + Message(p.fault, p.firstFile) +
                            "\r\n  Press <enter> to quit\r\n"),
                 std::string::npos)

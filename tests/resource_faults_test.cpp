@@ -110,7 +110,7 @@ TEST(RunFiles, GensampleResultFileThatCannotBeCreated) {
   testsupport::RunOptions options;
   options.openFileLimit = 5;
   const Outcome o = RunIn(dir, "gensample", {"2", "2", "3"}, options);
-  ExpectEndedByItself(o, 0);
+  ExpectEndedByItself(o, 1);  // a fatal stop
   EXPECT_NE(o.run.out.find(FatalLines("Fatal error. Is there enough room on your drive?")), std::string::npos)
       << o.run.out;
   EXPECT_EQ(o.resultNames, std::vector<std::string>{});
@@ -131,7 +131,7 @@ TEST(RunFiles, GensampleInputThatIsAFolder) {
     std::filesystem::create_directory(dir.Path() + "/" + c.folder);
     dir.Write(c.file, TableText(3));
     const Outcome o = RunIn(dir, "gensample", {"3", "3"});
-    ExpectEndedByItself(o, 0);
+    ExpectEndedByItself(o, 1);  // a fatal stop
     EXPECT_NE(o.run.out.find(FatalLines(c.message)), std::string::npos) << o.run.out;
     EXPECT_EQ(o.resultNames, std::vector<std::string>{});
   }

@@ -52,6 +52,14 @@ void CloseFd(int& fd) {
     const rlimit limit{static_cast<rlim_t>(o.addressSpaceLimit), static_cast<rlim_t>(o.addressSpaceLimit)};
     if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
   }
+  if (o.fileSizeLimit > 0) {
+    const rlimit limit{static_cast<rlim_t>(o.fileSizeLimit), static_cast<rlim_t>(o.fileSizeLimit)};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+  }
+  if (o.stackLimit > 0) {
+    const rlimit limit{static_cast<rlim_t>(o.stackLimit), static_cast<rlim_t>(o.stackLimit)};
+    if (setrlimit(RLIMIT_STACK, &limit) != 0) _exit(126);
+  }
   // The test process ignores SIGPIPE; ignored signals survive exec.
   if (o.stdoutReadLimit && signal(SIGPIPE, SIG_DFL) == SIG_ERR) _exit(126);
   execv(exe.c_str(), argv);

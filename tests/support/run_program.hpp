@@ -38,6 +38,8 @@ struct RunOptions {
   // gets SIGPIPE at its default action, as a shell would leave it.
   std::optional<std::size_t> stdoutReadLimit;
   std::uint64_t addressSpaceLimit = 0;  // > 0: RLIMIT_AS of the child, in bytes
+  std::uint64_t fileSizeLimit = 0;      // > 0: RLIMIT_FSIZE of the child, in bytes
+  std::uint64_t stackLimit = 0;         // > 0: RLIMIT_STACK of the child (also the default thread stack)
 };
 
 struct ProgramResult {

@@ -1,0 +1,190 @@
+#include "runframe/atomic_file.hpp"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#if !defined(_WIN32)
+#include <sys/file.h>
+#include <unistd.h>
+#else
+#include <io.h>
+#include <windows.h>
+#endif
+
+namespace runframe {
+namespace {
+
+#if !defined(_WIN32)
+int WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t put = write(fd, bytes.data(), bytes.size());
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(put));
+  }
+  return 0;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+#endif
+
+}  // namespace
+
+#if !defined(_WIN32)
+
+int ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+  const std::string temporary = path + ".tmp";
+  // Whatever is there (a leftover of a crash, a planted link) is removed, not
+  // written through; removing a link leaves its target alone.
+  if (unlink(temporary.c_str()) != 0 && errno != ENOENT) return errno;
+  const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0) return errno;
+  int error = WriteAll(fd, bytes);
+  if (error == 0 && fsync(fd) != 0) error = errno;
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && rename(temporary.c_str(), path.c_str()) != 0) error = errno;
+  if (error != 0) {
+    (void)unlink(temporary.c_str());
+    return error;
+  }
+  // The rename itself reaches the disk with its folder; a failure here leaves
+  // the new file in place, so it is not reported.
+  const int folder = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    (void)fsync(folder);
+    (void)close(folder);
+  }
+  return 0;
+}
+
+FileLock::~FileLock() {
+  if (fd_ >= 0) (void)close(fd_);
+}
+
+int FileLock::Acquire(const std::string& path) {
+  const std::string name = path + ".lock";
+  const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+  if (fd < 0) return errno;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    (void)close(fd);
+    return EINVAL;
+  }
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    (void)close(fd);
+    return error == EAGAIN ? EWOULDBLOCK : error;
+  }
+  if (fd_ >= 0) (void)close(fd_);
+  fd_ = fd;
+  return 0;
+}
+
+SmallFileRead ReadSmallRegularFile(const std::string& path, std::size_t maxBytes, std::size_t maxLine,
+                                   std::string& bytes, int& errnoValue) {
+  bytes.clear();
+  errnoValue = 0;
+  // Non-blocking, so that opening a FIFO does not wait for a writer.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    errnoValue = errno;
+    return errnoValue == ENOENT ? SmallFileRead::Missing : SmallFileRead::Failed;
+  }
+  struct stat info {};
+  SmallFileRead outcome = SmallFileRead::Read;
+  if (fstat(fd, &info) != 0) {
+    errnoValue = errno;
+    outcome = SmallFileRead::Failed;
+  } else if (!S_ISREG(info.st_mode)) {
+    outcome = SmallFileRead::NotRegular;
+  } else if (static_cast<std::uint64_t>(info.st_size) > maxBytes) {
+    outcome = SmallFileRead::TooLarge;
+  }
+  std::size_t lineLength = 0;
+  char buffer[65536];
+  while (outcome == SmallFileRead::Read) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      errnoValue = errno;
+      outcome = SmallFileRead::Failed;
+      break;
+    }
+    if (got == 0) break;
+    for (ssize_t i = 0; i < got; ++i) {
+      lineLength = buffer[i] == '\n' ? 0 : lineLength + 1;
+      if (lineLength > maxLine) outcome = SmallFileRead::LineTooLong;
+    }
+    // A file that grows while it is read is cut off at the limit.
+    if (bytes.size() + static_cast<std::size_t>(got) > maxBytes) outcome = SmallFileRead::TooLarge;
+    if (outcome == SmallFileRead::Read) bytes.append(buffer, static_cast<std::size_t>(got));
+  }
+  (void)close(fd);
+  if (outcome != SmallFileRead::Read) bytes.clear();
+  return outcome;
+}
+
+#else  // Windows: no links to plant in the way, no advisory locks, no FIFOs.
+
+int ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+  const std::string temporary = path + ".tmp";
+  std::FILE* f = std::fopen(temporary.c_str(), "wb");
+  if (f == nullptr) return errno != 0 ? errno : EIO;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  const bool flushed = std::fflush(f) == 0 && _commit(_fileno(f)) == 0;
+  const bool closed = std::fclose(f) == 0;
+  if (!written || !flushed || !closed ||
+      MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+    (void)std::remove(temporary.c_str());
+    return EIO;
+  }
+  return 0;
+}
+
+FileLock::~FileLock() = default;
+
+int FileLock::Acquire(const std::string&) { return 0; }
+
+SmallFileRead ReadSmallRegularFile(const std::string& path, std::size_t maxBytes, std::size_t maxLine,
+                                   std::string& bytes, int& errnoValue) {
+  bytes.clear();
+  errnoValue = 0;
+  struct _stat64 info {};
+  if (_stat64(path.c_str(), &info) != 0) {
+    errnoValue = errno;
+    return errnoValue == ENOENT ? SmallFileRead::Missing : SmallFileRead::Failed;
+  }
+  if ((info.st_mode & _S_IFMT) != _S_IFREG) return SmallFileRead::NotRegular;
+  if (static_cast<std::uint64_t>(info.st_size) > maxBytes) return SmallFileRead::TooLarge;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) {
+    errnoValue = errno;
+    return SmallFileRead::Failed;
+  }
+  std::size_t lineLength = 0;
+  SmallFileRead outcome = SmallFileRead::Read;
+  for (int c; outcome == SmallFileRead::Read && (c = std::getc(f)) != EOF;) {
+    lineLength = c == '\n' ? 0 : lineLength + 1;
+    if (lineLength > maxLine) outcome = SmallFileRead::LineTooLong;
+    if (bytes.size() >= maxBytes) outcome = SmallFileRead::TooLarge;
+    bytes.push_back(static_cast<char>(c));
+  }
+  if (outcome == SmallFileRead::Read && std::ferror(f)) outcome = SmallFileRead::Failed;
+  (void)std::fclose(f);
+  if (outcome != SmallFileRead::Read) bytes.clear();
+  return outcome;
+}
+
+#endif
+
+}  // namespace runframe

@@ -1,0 +1,491 @@
+// genexact on the ways a long run ends, with the real programs: signals, a
+// console that goes away, a full disk, a second run on the same checkpoint,
+// planted links and damaged, strange or huge checkpoint files, file size and
+// thread limits.  Every wait is bounded, so a broken program fails a test
+// instead of hanging it.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/run_program.hpp"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::seconds;
+
+// Bounded waits: generous, as the machine may be busy and the sanitizer
+// build is slow.
+constexpr auto LongWait = seconds(180);
+
+std::string Genexact() { return testsupport::BinaryPath("genexact/genexact"); }
+
+// genexact started in a folder with standard output on a pipe that this test
+// reads while the program runs; standard input is /dev/null.
+class Child {
+ public:
+  Child(const std::string& dir, const std::vector<std::string>& args) {
+    signal(SIGPIPE, SIG_IGN);
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
+    std::vector<std::string> text{Genexact()};
+    text.insert(text.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& s : text) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    pid_ = fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+      const int in = open("/dev/null", O_RDONLY);
+      if (chdir(dir.c_str()) != 0 || in < 0 || dup2(in, 0) < 0 || dup2(out[1], 1) < 0 || dup2(out[1], 2) < 0) {
+        _exit(126);
+      }
+      // As a shell leaves them: default actions.
+      signal(SIGPIPE, SIG_DFL);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(out[1]);
+    out_ = out[0];
+  }
+  ~Child() {
+    if (!reaped_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status_, 0);
+    }
+    if (out_ >= 0) close(out_);
+  }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  // Reads output until done(output) holds, the output ends or the wait is over.
+  bool ReadUntil(const std::function<bool(const std::string&)>& done, Clock::duration wait = LongWait) {
+    const auto deadline = Clock::now() + wait;
+    while (!done(output_)) {
+      if (out_ < 0 || Clock::now() > deadline) return false;
+      pollfd p{out_, POLLIN, 0};
+      if (poll(&p, 1, 200) <= 0) continue;
+      char buf[4096];
+      const ssize_t got = read(out_, buf, sizeof buf);
+      if (got > 0) {
+        output_.append(buf, static_cast<std::size_t>(got));
+      } else if (got == 0 || errno != EINTR) {
+        close(out_);
+        out_ = -1;
+      }
+    }
+    return true;
+  }
+  // Waits until at least `units` units are shown as finished.
+  bool WaitForUnits(std::uint64_t units) { return ReadUntil([&](const std::string&) { return UnitsShown() >= units; }); }
+  std::uint64_t UnitsShown() const {
+    std::uint64_t most = 0;
+    for (std::size_t at = output_.find("units "); at != std::string::npos; at = output_.find("units ", at + 1)) {
+      const std::size_t slash = output_.find('/', at);
+      if (slash == std::string::npos) break;
+      const std::string digits = output_.substr(at + 6, slash - at - 6);
+      if (!digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos) {
+        most = std::max<std::uint64_t>(most, std::stoull(digits));
+      }
+    }
+    return most;
+  }
+  void Signal(int sig) const { kill(pid_, sig); }
+  void CloseOutput() {
+    if (out_ >= 0) close(out_);
+    out_ = -1;
+  }
+  // Waits for the end (draining the output); false when the wait is over.
+  bool Wait(Clock::duration wait = LongWait) {
+    const auto deadline = Clock::now() + wait;
+    for (;;) {
+      if (out_ >= 0) ReadUntil([](const std::string&) { return false; }, std::chrono::milliseconds(100));
+      const pid_t r = waitpid(pid_, &status_, WNOHANG);
+      if (r == pid_) {
+        reaped_ = true;
+        return true;
+      }
+      if (Clock::now() > deadline) return false;
+      if (out_ < 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  int ExitCode() const { return reaped_ && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1; }
+  int TermSignal() const { return reaped_ && WIFSIGNALED(status_) ? WTERMSIG(status_) : 0; }
+  const std::string& Output() const { return output_; }
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  int status_ = 0;
+  bool reaped_ = false;
+  std::string output_;
+};
+
+// The number on the end line of a partial-result file; -1 when there is none.
+long long SavedUnits(const std::string& text) {
+  const std::size_t at = text.find("\r\nend ");
+  if (at == std::string::npos) return -1;
+  return std::stoll(text.substr(at + 6));
+}
+
+testsupport::RunOptions In(const testsupport::TempDir& dir) {
+  testsupport::RunOptions o;
+  o.workDir = dir.Path();
+  o.timeout = LongWait;
+  return o;
+}
+
+// A long run (Equ(5) x Equ(6) on one thread: 1661 units, a minute or more)
+// that tests stop early.
+// Runs that last long enough on one thread to be stopped mid-way (about ten
+// seconds on a quiet machine; the tests stop them after a few units).
+constexpr int LongN = 6;
+constexpr int LongM = 6;
+std::vector<std::string> LongRun(const std::string& checkpoint) {
+  return {"6", "6", "--threads", "1", "--checkpoint", checkpoint};
+}
+
+TEST(GenexactEndings, InterruptedRunExitsWithTryAgainAfterSaving) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 2, 5);
+  const auto r = testsupport::RunProgram(Genexact(), {"2", "5", "--checkpoint", "c", "--stop-after", "7"}, In(dir));
+  EXPECT_EQ(r.exitCode, 75) << r.out;
+  EXPECT_EQ(SavedUnits(dir.Read("c")), 7);
+  EXPECT_NE(r.out.find("Finished units are saved in c; run again to resume"), std::string::npos);
+  // The run still ends in order: end stamp and elapsed time.
+  EXPECT_NE(r.out.find("the time elapsed is: "), std::string::npos);
+}
+
+TEST(GenexactEndings, HangupSavesTheFinishedUnits) {
+  for (const int sig : {SIGHUP, SIGTERM, SIGINT}) {
+    SCOPED_TRACE(sig);
+    testsupport::TempDir dir;
+    testsupport::WriteTables(dir, LongN, LongM);
+    Child child(dir.Path(), LongRun("c"));
+    ASSERT_TRUE(child.WaitForUnits(3)) << child.Output();
+    const std::uint64_t shown = child.UnitsShown();
+    child.Signal(sig);
+    ASSERT_TRUE(child.Wait());
+    EXPECT_EQ(child.ExitCode(), 75) << child.Output();
+    EXPECT_GE(SavedUnits(dir.Read("c")), static_cast<long long>(shown));
+    EXPECT_NE(child.Output().find("Interrupted after "), std::string::npos);
+  }
+}
+
+TEST(GenexactEndings, SecondInterruptKeepsWhatTheFirstFinished) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, LongN, LongM);
+  Child child(dir.Path(), LongRun("c"));
+  ASSERT_TRUE(child.WaitForUnits(3)) << child.Output();
+  const std::uint64_t shown = child.UnitsShown();
+  child.Signal(SIGINT);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  child.Signal(SIGINT);
+  ASSERT_TRUE(child.Wait());
+  // The second Ctrl+C ends the process as Ctrl+C does, after saving.
+  EXPECT_TRUE(child.TermSignal() == SIGINT || child.ExitCode() == 75) << child.Output();
+  EXPECT_GE(SavedUnits(dir.Read("c")), static_cast<long long>(shown));
+}
+
+TEST(GenexactEndings, ClosedConsoleSavesBeforeTheIoErrorStop) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, LongN, LongM);
+  Child child(dir.Path(), LongRun("c"));
+  ASSERT_TRUE(child.WaitForUnits(3)) << child.Output();
+  const std::uint64_t shown = child.UnitsShown();
+  child.CloseOutput();
+  ASSERT_TRUE(child.Wait());
+  EXPECT_EQ(child.ExitCode(), 4);
+  EXPECT_GE(SavedUnits(dir.Read("c")), static_cast<long long>(shown));
+}
+
+TEST(GenexactEndings, OneWriterPerCheckpoint) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, LongN, LongM);
+  Child first(dir.Path(), LongRun("c"));
+  ASSERT_TRUE(first.WaitForUnits(1)) << first.Output();
+  const auto second = testsupport::RunProgram(Genexact(), LongRun("c"), In(dir));
+  EXPECT_EQ(second.exitCode, 1) << second.out;
+  EXPECT_NE(second.out.find("\r\nCheckpoint file c is in use by another run\r\n"), std::string::npos) << second.out;
+  first.Signal(SIGTERM);
+  ASSERT_TRUE(first.Wait());
+  EXPECT_EQ(first.ExitCode(), 75);
+  EXPECT_GE(SavedUnits(dir.Read("c")), 1);
+  // The lock goes with its holder: the next run resumes.
+  const auto third = testsupport::RunProgram(Genexact(), {"6", "6", "--checkpoint", "c", "--stop-after", "1"}, In(dir));
+  EXPECT_EQ(third.exitCode, 75) << third.out;
+}
+
+TEST(GenexactEndings, ShardsStartedTogetherWriteTheirOwnResultFiles) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 3, 3);
+  constexpr int Shards = 6;
+  std::vector<std::unique_ptr<Child>> children;
+  for (int i = 1; i <= Shards; ++i) {
+    children.push_back(std::make_unique<Child>(
+        dir.Path(), std::vector<std::string>{"3", "3", "--shard", std::to_string(i) + "/" + std::to_string(Shards)}));
+  }
+  for (auto& child : children) {
+    ASSERT_TRUE(child->Wait());
+    EXPECT_EQ(child->ExitCode(), 0) << child->Output();
+  }
+  const std::vector<std::string> results = dir.Names("r-");
+  ASSERT_EQ(results.size(), static_cast<std::size_t>(Shards));
+  std::vector<bool> seen(Shards + 1, false);
+  for (const std::string& name : results) {
+    const std::string text = dir.Read(name);
+    int owners = 0;
+    for (int i = 1; i <= Shards; ++i) {
+      if (text.find("Shard " + std::to_string(i) + "/" + std::to_string(Shards) + " of ") != std::string::npos) {
+        ++owners;
+        seen[static_cast<std::size_t>(i)] = true;
+      }
+    }
+    EXPECT_EQ(owners, 1) << name << "\n" << text;
+    EXPECT_EQ(text.rfind("      Started", 0), 0u) << text;
+  }
+  for (int i = 1; i <= Shards; ++i) EXPECT_TRUE(seen[static_cast<std::size_t>(i)]) << i;
+}
+
+TEST(GenexactEndings, PlantedTemporaryLinksAreNotFollowed) {
+  for (const bool shard : {false, true}) {
+    SCOPED_TRACE(shard);
+    testsupport::TempDir dir;
+    testsupport::WriteTables(dir, 2, 3);
+    dir.Write("victim", "keep");
+    const std::string file = shard ? "genexact-2-3-shard-1-of-2.part" : "c";
+    std::filesystem::create_symlink(dir.Path() + "/victim", dir.Path() + "/" + file + ".tmp");
+    const std::vector<std::string> args =
+        shard ? std::vector<std::string>{"2", "3", "--shard", "1/2"} : std::vector<std::string>{"2", "3", "--checkpoint", "c"};
+    const auto r = testsupport::RunProgram(Genexact(), args, In(dir));
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(dir.Read("victim"), "keep");
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(dir.Path() + "/" + file)));
+    EXPECT_GE(SavedUnits(dir.Read(file)), 1);
+  }
+}
+
+TEST(GenexactEndings, EditedCheckpointIsDamaged) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 2, 5);
+  auto r = testsupport::RunProgram(Genexact(), {"2", "5", "--checkpoint", "c", "--stop-after", "20"}, In(dir));
+  const std::string saved = dir.Read("c");
+  ASSERT_EQ(SavedUnits(saved), 20) << r.out;
+  const std::size_t unit = saved.find("\r\nunit ");
+  ASSERT_NE(unit, std::string::npos);
+  const std::size_t lineEnd = saved.find("\r\n", unit + 2);
+  const std::string unitLine = saved.substr(unit + 2, lineEnd - unit - 2);
+  // A changed count, a lost unit line, an added one with the end line fixed up.
+  std::string changed = saved;
+  changed[lineEnd - 1] = changed[lineEnd - 1] == '9' ? '8' : static_cast<char>(changed[lineEnd - 1] + 1);
+  std::string lost = saved;
+  lost.erase(unit, lineEnd - unit);
+  const std::size_t end = lost.find("end 20");
+  ASSERT_NE(end, std::string::npos);
+  lost.replace(end, 6, "end 19");
+  std::string added = saved;
+  added.insert(added.find("end 20"), "unit 60 5\r\n");
+  added.replace(added.find("end 20"), 6, "end 21");
+  for (const std::string& text : {changed, lost, added}) {
+    dir.Write("c", text);
+    r = testsupport::RunProgram(Genexact(), {"2", "5", "--checkpoint", "c"}, In(dir));
+    EXPECT_EQ(r.exitCode, 1) << unitLine << "\n" << r.out;
+    EXPECT_NE(r.out.find("\r\nCheckpoint file c is damaged\r\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("has exactly"), std::string::npos);
+  }
+  // LF line ends alone still read.
+  std::string lf;
+  for (const char ch : saved) {
+    if (ch != '\r') lf += ch;
+  }
+  dir.Write("c", lf);
+  r = testsupport::RunProgram(Genexact(), {"2", "5", "--checkpoint", "c"}, In(dir));
+  EXPECT_NE(r.out.find("Part(2)*Part(5) has exactly 14280 "), std::string::npos) << r.out;
+}
+
+TEST(GenexactEndings, StrangeInputsAreRefusedQuickly) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 2, 2);
+  ASSERT_EQ(mkfifo((dir.Path() + "/fifo").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir.Path() + "/folder");
+  {
+    // 300 MB without a line end, sparse so that the test writes little.
+    std::ofstream big(dir.Path() + "/big", std::ios::binary);
+    big.seekp(300LL << 20);
+    big << 'x';
+  }
+  {
+    // Under the size limit, but one endless line.
+    std::ofstream line(dir.Path() + "/line", std::ios::binary);
+    line << "genexact partial result 2\r\n" << std::string(10 << 20, '7');
+  }
+  for (const std::string& name : std::vector<std::string>{"fifo", "/dev/zero", "folder", "big", "line"}) {
+    SCOPED_TRACE(name);
+    for (const bool merge : {true, false}) {
+      const std::vector<std::string> args = merge ? std::vector<std::string>{"2", "2", "--merge", name}
+                                                  : std::vector<std::string>{"2", "2", "--checkpoint", name};
+      testsupport::RunOptions options = In(dir);
+      options.timeout = seconds(60);
+      const auto start = Clock::now();
+      const auto r = testsupport::RunProgram(Genexact(), args, options);
+      const double took = std::chrono::duration<double>(Clock::now() - start).count();
+      ASSERT_FALSE(r.timedOut);
+      EXPECT_EQ(r.exitCode, 1) << r.out;
+      const std::string message = merge ? "Partial-result file " + name + " is damaged"
+                                        : "Checkpoint file " + name + " is damaged";
+      EXPECT_NE(r.out.find("\r\n" + message + "\r\n"), std::string::npos) << r.out;
+      // Well under a second on a quiet machine; the bound allows for a busy one.
+      EXPECT_LT(took, 10.0);
+      EXPECT_LT(r.maxRssKb, 200 * 1024) << "no growth with the file";
+    }
+  }
+}
+
+TEST(GenexactEndings, MessagesAboutFilesGiveTheReason) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 2, 2);
+  auto r = testsupport::RunProgram(Genexact(), {"2", "2", "--checkpoint", "nofolder/c"}, In(dir));
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.out.find("\r\nCheckpoint file nofolder/c cannot be locked (No such file or directory)\r\n"),
+            std::string::npos)
+      << r.out;
+  r = testsupport::RunProgram(Genexact(), {"2", "2", "--merge", "gone.part"}, In(dir));
+  EXPECT_NE(r.out.find("\r\nPartial-result file gone.part is missing (No such file or directory)\r\n"),
+            std::string::npos)
+      << r.out;
+}
+
+TEST(GenexactEndings, OutsideTextsAreShownEscaped) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 2, 2);
+  const std::string hostile = "x\x1b]0;owned\x07\x9b" "2J";
+  for (const auto& args : {std::vector<std::string>{"2", "2", "--" + hostile},
+                           std::vector<std::string>{"2", "2", "--merge", hostile},
+                           std::vector<std::string>{"2", "2", "--checkpoint", "nofolder/" + hostile}}) {
+    const auto r = testsupport::RunProgram(Genexact(), args, In(dir));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("x\\x1B]0;owned\\x07\\x9B2J"), std::string::npos) << r.out;
+    for (const char c : r.out) {
+      const auto u = static_cast<unsigned char>(c);
+      EXPECT_FALSE(u == 0x1b || (u >= 0x80 && u <= 0x9f)) << r.out;
+    }
+  }
+}
+
+TEST(GenexactEndings, FileSizeLimitIsTheIoErrorStop) {
+  for (const char* program : {"gencount/gencount", "genexact/genexact"}) {
+    SCOPED_TRACE(program);
+    testsupport::TempDir dir;
+    testsupport::WriteTables(dir, 2, 2);
+    testsupport::RunOptions options = In(dir);
+    options.fileSizeLimit = 100;  // the result file's first lines are longer
+    const auto r = testsupport::RunProgram(testsupport::BinaryPath(program), {"2", "2"}, options);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.exitCode, 4) << r.out << r.err;
+    EXPECT_NE(r.out.find("Input/output error: write to the result file failed (File too large)\r\n"),
+              std::string::npos)
+        << r.out;
+  }
+}
+
+TEST(GenexactEndings, ThreadThatCannotBeCreatedIsOutOfMemory) {
+  if (testsupport::UnderAddressSanitizer) GTEST_SKIP() << "AddressSanitizer cannot run under an address-space limit";
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 3, 3);
+  testsupport::RunOptions options = In(dir);
+  // Every new thread asks for a stack as large as the stack limit, which
+  // the address-space limit cannot hold; the main thread's stack grows only
+  // as it is used.
+  options.stackLimit = 1ULL << 30;
+  options.addressSpaceLimit = 512ULL << 20;
+  const auto r = testsupport::RunProgram(Genexact(), {"3", "3", "--threads", "2"}, options);
+  EXPECT_EQ(r.signal, 0) << r.out << r.err;
+  EXPECT_EQ(r.exitCode, 5) << r.out << r.err;
+  EXPECT_NE(r.out.find("\r\nOut of memory\r\n"), std::string::npos) << r.out;
+}
+
+// A real small file system (tmpfs) when the tests run as root; elsewhere the
+// test is skipped and says why.
+class SmallFileSystem {
+ public:
+  explicit SmallFileSystem(const std::string& path) : path_(path) {
+    std::filesystem::create_directory(path_);
+    if (geteuid() != 0) {
+      reason_ = "a tmpfs can only be mounted by root";
+    } else if (mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=64k") != 0) {
+      reason_ = std::string("mounting a tmpfs failed: ") + std::strerror(errno);
+    } else {
+      mounted_ = true;
+    }
+  }
+  ~SmallFileSystem() {
+    if (mounted_) umount2(path_.c_str(), MNT_DETACH);
+  }
+  SmallFileSystem(const SmallFileSystem&) = delete;
+  SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+  bool Mounted() const { return mounted_; }
+  const std::string& Reason() const { return reason_; }
+
+  // Fills the file system with a filler file, then leaves exactly `pages`
+  // pages free.
+  void LeaveFree(int pages) const {
+    const std::string filler = path_ + "/filler";
+    const int fd = open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    const std::string page(4096, 'f');
+    off_t size = 0;
+    while (write(fd, page.data(), page.size()) == static_cast<ssize_t>(page.size())) size += 4096;
+    ASSERT_EQ(ftruncate(fd, size - 4096 * pages), 0);
+    close(fd);
+  }
+
+ private:
+  std::string path_;
+  std::string reason_;
+  bool mounted_ = false;
+};
+
+TEST(GenexactEndings, FailedLastSaveKeepsTheCount) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 4, 5);
+  SmallFileSystem full(dir.Path() + "/full");
+  if (!full.Mounted()) GTEST_SKIP() << "no small file system: " << full.Reason();
+  // One page: the first save (no units yet) fits, the last (all units, while
+  // the first still exists) does not.
+  full.LeaveFree(1);
+  const auto r = testsupport::RunProgram(Genexact(), {"4", "5", "--checkpoint", "full/c"}, In(dir));
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find("Part(4)*Part(5) has exactly 2049960   4-element generating sets\r\n"), std::string::npos)
+      << r.out;
+  const std::string warning =
+      "Warning: the checkpoint file full/c could not be saved (No space left on device)\r\n";
+  EXPECT_NE(r.out.find(warning), std::string::npos) << r.out;
+  const std::vector<std::string> results = dir.Names("r-");
+  ASSERT_EQ(results.size(), 1u);
+  const std::string resultText = dir.Read(results[0]);
+  EXPECT_NE(resultText.find("has exactly 2049960 "), std::string::npos);
+  EXPECT_NE(resultText.find(warning), std::string::npos);
+  // The checkpoint of the first save is still there, whole.
+  EXPECT_EQ(SavedUnits(dir.Read("full/c")), 0);
+}
+
+}  // namespace
