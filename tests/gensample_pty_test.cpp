@@ -308,6 +308,39 @@ TEST(GensamplePty, ShiftedAndEightBitAltRStopToo) {
   }
 }
 
+// xterm in a UTF-8 locale without metaSendsEscape: Alt+R is U+00F2 (C3 B2),
+// Alt+Shift+R U+00D2 (C3 92).
+TEST(GensamplePty, Utf8AltRStopsToo) {
+  for (const std::string_view altR : {"\xc3\xb2", "\xc3\x92"}) {
+    SCOPED_TRACE(testing::PrintToString(std::string(altR)));
+    testsupport::TempDir dir;
+    testsupport::WriteTables(dir, 4, 4);
+    SampleTerminal t(dir, LongRun);
+    WaitForSampling(t);
+    StopAndQuit(t, dir, altR);
+  }
+}
+
+// Other characters that begin with C3 (here é, ü) are ignored like any key.
+TEST(GensamplePty, OtherUtf8CharactersDoNotStop) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 4, 4);
+  SampleTerminal t(dir, LongRun);
+  WaitForSampling(t);
+  t.SkipOutput();
+  const std::size_t mark = t.Output().size();
+  for (const std::string_view key : {"\xc3\xa9", "\xc3\xbc", "\xc3", "\xb2"}) {
+    t.Send(key);
+    t.Drain(80);
+  }
+  t.Drain(300);
+  EXPECT_TRUE(t.WaitFor(".")) << "still sampling";
+  ASSERT_TRUE(t.Running()) << t.Output();
+  const std::string since = t.Output().substr(mark);
+  EXPECT_EQ(since.find_first_not_of(".\r\n"), std::string::npos) << "no echo, no stop: " << since;
+  StopAndQuit(t, dir, "\xc3\xb2");
+}
+
 // Typed while the tables are read, Alt+R waits for the first poll: one test.
 TEST(GensamplePty, AltRTypedBeforeSamplingEndsAfterTheFirstTest) {
   testsupport::TempDir dir;
