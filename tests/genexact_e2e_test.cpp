@@ -99,6 +99,12 @@ TEST(GenexactProgram, WritesTheRunFrameAndTheResultFile) {
       << name;
   EXPECT_EQ(ResultCount(out, 3, 3), 72);
   EXPECT_EQ(ResultCount(r.resultText, 3, 3), 72);
+  // The share follows the result line, on the console and in the file.
+  const std::string result2 =
+      "Part(3)*Part(3) has exactly 72   4-element generating sets\r\n"
+      "Out of 12650 4-element subsets, 72 are generating, i.e.,   0.5692%.\r\n";
+  EXPECT_NE(out.find(result2 + "\r\nHit <enter> to quit!\r\n"), std::string::npos) << out;
+  EXPECT_NE(r.resultText.find(result2 + "\r\n      Terminated"), std::string::npos) << r.resultText;
   // The progress line is rewritten with a bare carriage return and closed
   // with CR LF before the result; no line ends with LF alone.
   EXPECT_NE(out.find("\r  units 3/3, 100.0% of 285 tests"), std::string::npos);
@@ -141,6 +147,10 @@ TEST(GenexactProgram, ShardsMergeToTheWholeCount) {
   std::vector<std::string> merge = {"--merge"};
   merge.insert(merge.end(), parts.begin(), parts.end());
   EXPECT_EQ(Genexact(dir, 3, 5, merge), whole);
+  const Outcome merged = RunIn(dir, "genexact/genexact", {"3", "5", "--merge", parts[0], parts[1], parts[2]});
+  EXPECT_NE(merged.program.out.find("Out of 186043585 4-element subsets, 58800 are generating, i.e.,   0.0316%.\r\n"),
+            std::string::npos)
+      << merged.program.out;
 
   // Two of three shards do not make a count, nor does one shard twice.
   const Outcome missing = RunIn(dir, "genexact/genexact", {"3", "5", "--merge", parts[0], parts[1]});

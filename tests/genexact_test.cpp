@@ -12,6 +12,7 @@
 #include "genexact/automorphisms.hpp"
 #include "genexact/corner_test.hpp"
 #include "genexact/count_plan.hpp"
+#include "genexact/exact_run.hpp"
 #include "genexact/generating_sets.hpp"
 #include "genexact/lattice_laws.hpp"
 #include "genexact/relation_patterns.hpp"
@@ -350,6 +351,44 @@ TEST(GenexactCounts, UnitsAreShardedWithoutLossOrOverlap) {
   std::uint64_t tests = 0;
   for (std::size_t u = 0; u < plan.UnitCount(); ++u) tests += plan.UnitTests(u);
   EXPECT_EQ(tests, plan.TotalTests());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GenexactShare, FourSubsetsIsTheBinomialCoefficient) {
+  EXPECT_EQ(genexact::FourSubsets(0), 0u);
+  EXPECT_EQ(genexact::FourSubsets(3), 0u);
+  EXPECT_EQ(genexact::FourSubsets(4), 1u);
+  EXPECT_EQ(genexact::FourSubsets(25), 12650u);
+  EXPECT_EQ(genexact::FourSubsets(41209), 120141714922932626ull);  // Equ(6) x Equ(6)
+  // The largest product genexact takes: 255 * 255 elements.
+  EXPECT_EQ(genexact::FourSubsets(65025), 744852239264246400ull);
+  for (std::uint64_t n = 4; n < 200; ++n) {
+    EXPECT_EQ(genexact::FourSubsets(n + 1), genexact::FourSubsets(n) + (n * (n - 1) * (n - 2) / 6)) << n;
+  }
+}
+
+TEST(GenexactShare, LineInGensamplesForm) {
+  EXPECT_EQ(genexact::ShareLine(25, 72), "Out of 12650 4-element subsets, 72 are generating, i.e.,   0.5692%.");
+  EXPECT_EQ(genexact::ShareLine(4, 1), "Out of 1 4-element subsets, 1 are generating, i.e., 100.0000%.");
+  EXPECT_EQ(genexact::ShareLine(4, 0), "Out of 1 4-element subsets, 0 are generating, i.e.,   0.0000%.");
+  EXPECT_EQ(genexact::ShareLine(41209, 9816108379200ull),
+            "Out of 120141714922932626 4-element subsets, 9816108379200 are generating, i.e.,   0.0082%.");
+  // Rounded to the nearest 0.0001 %, exactly: C(8,4) = 70 subsets.
+  EXPECT_EQ(genexact::ShareLine(8, 7), "Out of 70 4-element subsets, 7 are generating, i.e.,  10.0000%.");
+  EXPECT_EQ(genexact::ShareLine(8, 1), "Out of 70 4-element subsets, 1 are generating, i.e.,   1.4286%.");
+  EXPECT_EQ(genexact::ShareLine(8, 69), "Out of 70 4-element subsets, 69 are generating, i.e.,  98.5714%.");
+  EXPECT_EQ(genexact::ShareLine(8, 2), "Out of 70 4-element subsets, 2 are generating, i.e.,   2.8571%.");
+  // The largest product genexact takes, where count * 10^6 no longer fits 64 bits.
+  EXPECT_EQ(genexact::ShareLine(65025, 372426119632123200ull),
+            "Out of 744852239264246400 4-element subsets, 372426119632123200 are generating, i.e.,  50.0000%.");
+  EXPECT_EQ(genexact::ShareLine(65025, 744852239264246399ull),
+            "Out of 744852239264246400 4-element subsets, 744852239264246399 are generating, i.e., 100.0000%.");
+  EXPECT_EQ(genexact::ShareLine(65025, 248284079754748800ull),
+            "Out of 744852239264246400 4-element subsets, 248284079754748800 are generating, i.e.,  33.3333%.");
+  EXPECT_EQ(genexact::ShareLine(65025, 1), "Out of 744852239264246400 4-element subsets, 1 are generating, i.e.,   0.0000%.");
 }
 
 }  // namespace
