@@ -290,16 +290,14 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
                        " units done before");
   }
 
-  std::size_t shownLength = 0;
+  ProgressDisplay display(StandardOutputKind().terminal);
   request.progress = [&](const RunnerProgress& p) {
     const double rate = p.seconds > 0 ? static_cast<double>(p.testsDone) / p.seconds : 0;
-    std::string text = ProgressText(p.unitsDone, request.units.size(), p.testsDone, testsToDo, rate);
-    if (StopRequested) text += ", stopping";
-    const std::size_t length = text.size();
-    // Blanks cover what is left of a longer earlier line.
-    if (length < shownLength) text.append(shownLength - length, ' ');
-    shownLength = length;
-    run.console.Write("\r" + text);
+    // The width is asked every time: the window may have been resized.
+    const std::string shown =
+        display.Show(ProgressText(p.unitsDone, request.units.size(), p.testsDone, testsToDo, rate),
+                     StopRequested ? ", stopping" : "", p.seconds, StandardOutputKind().columns);
+    if (!shown.empty()) run.console.Write(shown);
   };
   auto save = [&](const std::map<std::uint64_t, std::uint64_t>& finished) {
     PartialResult all = state.saved;

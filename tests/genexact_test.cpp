@@ -13,6 +13,7 @@
 #include "genexact/corner_test.hpp"
 #include "genexact/count_plan.hpp"
 #include "genexact/exact_run.hpp"
+#include "genexact/progress_line.hpp"
 #include "genexact/generating_sets.hpp"
 #include "genexact/lattice_laws.hpp"
 #include "genexact/relation_patterns.hpp"
@@ -389,6 +390,48 @@ TEST(GenexactShare, LineInGensamplesForm) {
   EXPECT_EQ(genexact::ShareLine(65025, 248284079754748800ull),
             "Out of 744852239264246400 4-element subsets, 248284079754748800 are generating, i.e.,  33.3333%.");
   EXPECT_EQ(genexact::ShareLine(65025, 1), "Out of 744852239264246400 4-element subsets, 1 are generating, i.e.,   0.0000%.");
+}
+
+}  // namespace
+
+namespace {
+
+using genexact::ProgressDisplay;
+
+TEST(GenexactProgress, FitsTheTerminalAndKeepsTheStatus) {
+  ProgressDisplay display(true);
+  const std::string text = genexact::ProgressText(1234, 1661, 123456789, 999999999999, 1234567.0);
+  ASSERT_GT(text.size() + 10, 80u) << text;
+  std::string shown = display.Show(text, ", stopping", 0.25, 80);
+  EXPECT_EQ(shown.size(), 1u + 79u) << "carriage return and 79 characters";
+  EXPECT_EQ(shown.front(), '\r');
+  EXPECT_EQ(shown.substr(shown.size() - 10), ", stopping");
+  EXPECT_EQ(shown.substr(1, 69), text.substr(0, 69));
+  // Short enough: as it is.
+  shown = display.Show("  units 1/2", "", 0.5, 80);
+  EXPECT_EQ(shown, "\r  units 1/2" + std::string(79 - 11, ' ')) << "blanks cover the longer line before";
+  shown = display.Show("  units 2/2", "", 0.75, 80);
+  EXPECT_EQ(shown, "\r  units 2/2");
+  // A narrower window: the cover is cut too.
+  display.Show(std::string(60, 'x'), "", 1.0, 80);
+  shown = display.Show("y", "", 1.25, 20);
+  EXPECT_EQ(shown, "\ry" + std::string(18, ' '));
+  // A status wider than the terminal is cut like the text.
+  shown = display.Show("z", ", stopping", 1.5, 6);
+  EXPECT_EQ(shown, "\rz, st");
+}
+
+TEST(GenexactProgress, PlainLinesNowAndThenWhenNoTerminal) {
+  ProgressDisplay display(false);
+  const std::string text = "  units 1/9";
+  EXPECT_EQ(display.Show(text, "", 0.25, 0), "");
+  EXPECT_EQ(display.Show(text, "", genexact::PlainProgressInterval - 0.01, 0), "");
+  EXPECT_EQ(display.Show(text, ", stopping", genexact::PlainProgressInterval, 0), text + ", stopping\r\n");
+  EXPECT_EQ(display.Show(text, "", genexact::PlainProgressInterval + 0.25, 0), "");
+  // After a long pause, one line, and the next one a whole interval later.
+  EXPECT_EQ(display.Show(text, "", 3.5 * genexact::PlainProgressInterval, 0), text + "\r\n");
+  EXPECT_EQ(display.Show(text, "", 3.9 * genexact::PlainProgressInterval, 0), "");
+  EXPECT_EQ(display.Show(text, "", 4 * genexact::PlainProgressInterval, 0), text + "\r\n");
 }
 
 }  // namespace
