@@ -24,7 +24,8 @@ TEST(GenexactPty, ProgressLineFitsTheTerminal) {
     // and for the interruption.
     testsupport::PtySession t(dir, testsupport::BinaryPath("genexact/genexact"), {"5", "6", "--threads", "1"},
                               {{}, columns, 24});
-    ASSERT_TRUE(t.WaitFor(" thread(s)" + CRLF)) << t.Output();
+    // Reading the tables and planning take a while under the sanitizers.
+    ASSERT_TRUE(t.WaitFor(" thread(s)" + CRLF, 60000)) << t.Output();
     const std::size_t progressStart = t.Output().find(" thread(s)" + CRLF) + 10 + CRLF.size();
     ASSERT_TRUE(t.WaitFor("\r  units ")) << t.Output();
     t.Drain(600);
