@@ -23,6 +23,40 @@ std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t count) {
          "   4-element generating sets";
 }
 
+std::uint64_t FourSubsets(std::uint64_t productSize) {
+  if (productSize < 4) return 0;
+  // Each step is a binomial coefficient, so every division is exact, and the
+  // largest intermediate is 4 * C(N,4).
+  const char* where = "the number of 4-element subsets";
+  std::uint64_t c = productSize;
+  c = runframe::CheckedMul(c, productSize - 1, where) / 2;
+  c = runframe::CheckedMul(c, productSize - 2, where) / 3;
+  c = runframe::CheckedMul(c, productSize - 3, where) / 4;
+  return c;
+}
+
+std::string ShareLine(std::uint64_t productSize, std::uint64_t count) {
+  const std::uint64_t total = FourSubsets(productSize);
+  // The share in units of 0.0001 %, by long division: count * 10^6 / total
+  // does not fit 64 bits for the largest products, the digits one by one do.
+  std::uint64_t scaled = 0;
+  if (total > 0) {
+    std::uint64_t rest = count % total;
+    scaled = count / total;
+    for (int digit = 0; digit < 6; ++digit) {
+      rest *= 10;
+      scaled = scaled * 10 + rest / total;
+      rest %= total;
+    }
+    if (rest >= total - rest) ++scaled;  // rest / total >= 1/2
+  }
+  char percent[32];
+  (void)std::snprintf(percent, sizeof percent, "%8s",
+                      (std::to_string(scaled / 10000) + "." + std::to_string(10000 + scaled % 10000).substr(1)).c_str());
+  return "Out of " + std::to_string(total) + " 4-element subsets, " + std::to_string(count) +
+         " are generating, i.e., " + percent + "%.";
+}
+
 namespace {
 
 // " (reason)" for an errno value, empty for 0.
@@ -142,6 +176,10 @@ std::uint64_t Sum(const std::map<std::uint64_t, std::uint64_t>& counts, std::uin
   return sum;
 }
 
+std::uint64_t ProductSize(const CountPlan& plan) {
+  return static_cast<std::uint64_t>(plan.a.size) * static_cast<std::uint64_t>(plan.b.size);
+}
+
 void BothLines(runframe::RunContext& run, const std::string& line) {
   run.console.Line(line);
   run.result.Line(line);
@@ -227,7 +265,8 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
   if (!state.options.merge.empty()) {
     BothLines(run, "Merged " + std::to_string(state.mergedFiles) + " partial-result file(s) covering all " +
                        std::to_string(plan.UnitCount()) + " units");
-    Finish(run, {ResultLine(run.n, run.m, Sum(state.saved.done))});
+    const std::uint64_t count = Sum(state.saved.done);
+    Finish(run, {ResultLine(run.n, run.m, count), ShareLine(ProductSize(plan), count)});
     return;
   }
 
@@ -254,17 +293,18 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
                        std::to_string(state.saved.done.size()) + " units done before");
   }
 
-  std::size_t shownLength = 0;
+  ProgressDisplay display(StandardOutputKind().terminal, state.options.progressEverySeconds);
   request.progress = [&](const RunnerProgress& p) {
     const double rate = p.seconds > 0 ? static_cast<double>(p.testsDone) / p.seconds : 0;
-    std::string text = ProgressText(p.unitsDone, request.units.size(), p.testsDone, testsToDo, rate);
-    if (runframe::StopRequested()) text += ", stopping";
-    const std::size_t length = text.size();
-    // Blanks cover what is left of a longer earlier line.
-    if (length < shownLength) text.append(shownLength - length, ' ');
-    shownLength = length;
-    run.console.Write("\r" + text);
-    run.progressLineShowing = true;
+    // The width is asked every time: the window may have been resized.
+    const std::string shown =
+        display.Show(ProgressText(p.unitsDone, request.units.size(), p.testsDone, testsToDo, rate),
+                     runframe::StopRequested() ? ", stopping" : "", p.seconds, StandardOutputKind().columns);
+    if (!shown.empty()) {
+      run.console.Write(shown);
+      // A rewritten line stays open; plain lines end with their line end.
+      run.progressLineShowing = shown.back() != '\n';
+    }
   };
   // A failed save never ends the run: the count in memory is worth more than
   // the file.  The last failure is reported with the result.
@@ -317,6 +357,7 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
                        " --merge <the partial-result files>");
     } else {
       report.push_back(ResultLine(run.n, run.m, count));
+      report.push_back(ShareLine(ProductSize(plan), count));
     }
   }
   if (!state.checkpointFile.empty() && saveError != 0) {

@@ -35,6 +35,16 @@ std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t count);
 // Checked before any file is opened or created: n, m and every option.
 void CheckExactOptions(runframe::RunContext& run, ExactRun& state);
 
+// The number of 4-element subsets of a set of productSize elements.
+std::uint64_t FourSubsets(std::uint64_t productSize);
+
+// The line after the result line, in gensample's form so that an exact count
+// and an estimate compare at a glance:
+//   "Out of " C(productSize,4) " 4-element subsets, " count " are generating, i.e., " P "%."
+// P is 100 * count / C(productSize,4), rounded exactly to 4 decimals (halves
+// up), right-aligned in 8 characters.  Contract: count <= C(productSize,4).
+std::string ShareLine(std::uint64_t productSize, std::uint64_t count);
+
 // Step 6 of the run sequence.  Every fault ends the run through FatalStop.
 void ReadExactTables(runframe::RunContext& run, ExactRun& state);
 

@@ -47,6 +47,8 @@ Options ParseOptions(const std::vector<std::string>& p) {
       o.checkpoint = Value(p, i, name);
     } else if (name == "--save-every") {
       o.saveEverySeconds = Number(Value(p, i, name), name, 1, 86400);
+    } else if (name == "--progress-every") {
+      o.progressEverySeconds = Number(Value(p, i, name), name, 1, 86400);
     } else if (name == "--shard") {
       const std::string& text = Value(p, i, name);
       const std::size_t slash = text.find('/');

@@ -1,6 +1,10 @@
 #include "genexact/program.hpp"
 
+#include <cstdio>
+#include <string_view>
+
 #include "genexact/exact_run.hpp"
+#include "runframe/abrupt_end.hpp"
 #include "runframe/run_sequence.hpp"
 
 namespace genexact {
@@ -24,9 +28,47 @@ const runframe::ProgramDescription GenexactProgram{
     "--exact--",
 };
 
+constexpr std::string_view Usage =
+    "usage: genexact n m [options]\n"
+    "       genexact --help | --version\n"
+    "Counts the 4-element generating sets of Equ(n) x Equ(m), n, m = 1..6, by symmetry,\n"
+    "from n-optablea.txt and m-optableb.txt in the current folder; writes the result\n"
+    "file r-<n>&<m>--exact--<time>.txt there and waits for Enter at the end.\n"
+    "  --threads T         worker threads (default: all cores)\n"
+    "  --checkpoint FILE   resume from FILE; finished units are saved to it\n"
+    "  --save-every S      seconds between two saves of the checkpoint (default 30)\n"
+    "  --progress-every S  seconds between two progress lines when the output is not\n"
+    "                      a terminal (default 60)\n"
+    "  --shard i/K         count only the units u with u mod K = i-1\n"
+    "  --merge FILE...     (last) add up partial-result files\n"
+    "  --sizes A B         element counts of other lattices' tables (a number or auto)\n"
+    "  --stop-after U      stop after U units, as if interrupted\n"
+    "  --sample U          time U units and estimate the whole run\n"
+    "  -h, --help          show this text and end\n"
+    "  --version           show the version and end\n"
+    "More in the manual page genexact(1).\n";
+
+constexpr std::string_view Version = "genexact " GENCOUNT_VERSION "\n";
+
+// --help, -h or --version anywhere on the command line answers at once,
+// before any run file is touched; nothing else changes the run.
+std::string_view InformationRequest(int argc, char** argv) {
+  std::string_view answer;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") return Usage;
+    if (arg == "--version") answer = Version;
+  }
+  return answer;
+}
+
 }  // namespace
 
 int RunGenexact(int argc, char** argv, CornerMethod method) {
+  if (const std::string_view text = InformationRequest(argc, argv); !text.empty()) {
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    return written && std::fflush(stdout) == 0 ? runframe::ExitOk : runframe::ExitIoError;
+  }
   ExactRun state;
   state.cornerMethod = method;
   return runframe::RunProgram(

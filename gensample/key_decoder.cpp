@@ -6,6 +6,7 @@ namespace {
 
 constexpr std::uint8_t Esc = 0x1B;
 constexpr std::uint8_t Enter = 13;
+constexpr std::uint8_t Utf8AltRLead = 0xC3; // first byte of U+00C0..U+00FF in UTF-8
 
 bool IsParameterOrIntermediate(std::uint8_t b) { return b >= 0x20 && b <= 0x3F; }
 bool IsFinal(std::uint8_t b) { return b >= 0x40 && b <= 0x7E; }
@@ -147,6 +148,7 @@ void KeyDecoder::Settle()
         break;
     case State::LinuxFunction: Emit(extcode::Unknown, true); break;
     case State::MetaR: Emit(extcode::AltR, true); break;
+    case State::Utf8Lead: Emit(Utf8AltRLead, false); break;
     }
     state_ = State::Ground;
 }
@@ -158,6 +160,10 @@ void KeyDecoder::Step(std::uint8_t b)
         if (b == Esc) {
             state_ = State::Escape;
             sequenceBytes_ = 1;
+        } else if (b == Utf8AltRLead) {
+            // xterm without metaSendsEscape in a UTF-8 locale sends Alt+R as the
+            // character U+00F2 or U+00D2: C3 B2 or C3 92.
+            state_ = State::Utf8Lead;
         } else if (b == 0xF2 || b == 0xD2) {
             // 'r' | 0x80 or 'R' | 0x80 from a terminal that sets bit 8 for Alt,
             // unless a UTF-8 continuation byte shows it is the start of a character.
@@ -220,6 +226,18 @@ void KeyDecoder::Step(std::uint8_t b)
         }
         state_ = State::Ground;
         if (!IsFinal(b)) {
+            Step(b);
+        }
+        return;
+
+    case State::Utf8Lead:
+        state_ = State::Ground;
+        if (b == 0xB2 || b == 0x92) {
+            Emit(extcode::AltR, true);
+        } else {
+            // Another character that begins with C3 (é, ü, ...) stays two ordinary
+            // bytes; anything else is decoded afresh.
+            Emit(Utf8AltRLead, false);
             Step(b);
         }
         return;

@@ -56,6 +56,9 @@ inline constexpr std::uint8_t Unknown = 0xFF;
 //   ESC r, ESC R, and the 8-bit bytes 0xF2 / 0xD2        -> extended 19 (Alt+R)
 //     (0xF2 / 0xD2 directly followed by a UTF-8 continuation byte is a UTF-8
 //      character instead, so typing e.g. Cyrillic never stops a run)
+//   C3 B2 / C3 92 (U+00F2 / U+00D2 in UTF-8)                  -> extended 19 (Alt+R)
+//     (xterm's Alt+R in a UTF-8 locale without metaSendsEscape; C3 with any other
+//      byte after it is the ordinary key C3, then that byte decoded afresh)
 //   ESC [ params intermediates final (CSI), ESC O x (SS3) -> one extended key:
 //     arrows 72/80/75/77, Home 71, End 79, PgUp 73, PgDn 81, Ins 82, Del 83,
 //     F1-F10 59-68, F11 133, F12 134, Shift+Tab 15, anything else 0xFF;
@@ -91,7 +94,7 @@ public:
     bool Holding() const { return state_ != State::Ground; }
 
 private:
-    enum class State { Ground, Escape, Sequence, LinuxFunction, Overlong, MetaR };
+    enum class State { Ground, Escape, Sequence, LinuxFunction, Overlong, MetaR, Utf8Lead };
 
     void Step(std::uint8_t byte);
     void Settle(); // reads a held partial sequence as what was typed so far

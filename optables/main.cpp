@@ -18,7 +18,8 @@ namespace {
 
 constexpr std::string_view kUsage =
     "usage: optables [--seed S] [--shuffle-lines] [--meet-first] [--line-end crlf|lf|cr] "
-    "[--only a|b] [--dir DIR] k";
+    "[--only a|b] [--dir DIR] k\n"
+    "       optables --help | --version";
 
 constexpr std::string_view kHelp =
     "Writes the join and meet tables of Equ(k), k = 1..6, to k-optablea.txt and k-optableb.txt.\n"
@@ -29,7 +30,11 @@ constexpr std::string_view kHelp =
     "  --line-end E       crlf (default), lf or cr\n"
     "  --only F           write only file a or only file b\n"
     "  --dir DIR          write into DIR instead of the current folder\n"
-    "  --help             show this text\n";
+    "  -h, --help         show this text and end\n"
+    "  --version          show the version and end\n"
+    "More in the manual page optables(1).\n";
+
+constexpr std::string_view kVersion = "optables " GENCOUNT_VERSION "\n";
 
 constexpr int kUsageError = 2;
 constexpr int kWriteError = 1;
@@ -49,6 +54,7 @@ struct UsageError {
 };
 
 struct HelpRequested {};
+struct VersionRequested {};
 
 // Digits only: from_chars alone would accept a leading '-' for some types and stop early on
 // trailing junk, and a seed that silently means something else is worse than an error.
@@ -73,8 +79,10 @@ Options ParseArgs(int argc, char** argv) {
       if (i + 1 >= argc) throw UsageError{std::string(arg) + " needs a value"};
       return argv[++i];
     };
-    if (arg == "--help") {
+    if (arg == "--help" || arg == "-h") {
       throw HelpRequested{};
+    } else if (arg == "--version") {
+      throw VersionRequested{};
     } else if (arg == "--seed") {
       const std::string_view text = value();
       opt.seed = ParseUnsigned(text);
@@ -160,6 +168,9 @@ int main(int argc, char** argv) {
     opt = ParseArgs(argc, argv);
   } catch (const HelpRequested&) {
     std::cout << kUsage << '\n' << kHelp;
+    return std::cout.flush() ? 0 : kWriteError;
+  } catch (const VersionRequested&) {
+    std::cout << kVersion;
     return std::cout.flush() ? 0 : kWriteError;
   } catch (const UsageError& e) {
     std::cerr << "optables: " << e.message << '\n' << kUsage << '\n';

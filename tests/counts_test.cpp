@@ -1,5 +1,7 @@
-// Known counts of generating sets, replayed through the built program on
-// tables in many numberings, line orders, operation orders and line ends.
+// Known counts of generating sets (the rows of docs/known-counts.txt that
+// gencount finishes at once), replayed through the built program on tables
+// in many numberings, line orders, operation orders and line ends; and the
+// table itself checked for consistency.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -8,16 +10,22 @@
 #include <tuple>
 #include <vector>
 
+#include <map>
+#include <utility>
+
+#include "tests/support/known_counts.hpp"
 #include "tests/support/run_program.hpp"
+
+namespace testsupport {
+void PrintTo(const KnownCount& k, std::ostream* os) { *os << k.n << " " << k.m << " -> " << k.count; }
+}  // namespace testsupport
 
 namespace {
 
 using optables::LineEnd;
 using testsupport::TableStyle;
 
-struct KnownCount {
-  int n, m, count;
-};
+using testsupport::KnownCount;
 
 struct Variant {
   const char* label;
@@ -25,7 +33,8 @@ struct Variant {
   const char* optablesArgs;  // non-null: the files come from the optables program instead
 };
 
-const KnownCount Known[] = {{2, 2, 1}, {1, 3, 2}, {3, 1, 2}, {2, 3, 14}, {3, 2, 14}, {1, 4, 50}, {3, 3, 72}};
+// Up to Equ(3) x Equ(3): each row runs in every variant.
+const std::vector<KnownCount> Known = testsupport::KnownCountsBy("gencount", 25);
 
 const Variant Variants[] = {
     {"canonical", {}, {}, nullptr},
@@ -36,7 +45,6 @@ const Variant Variants[] = {
     {"optables program", {}, {}, "--seed 42 --shuffle-lines --meet-first --line-end cr"},
 };
 
-void PrintTo(const KnownCount& k, std::ostream* os) { *os << k.n << " " << k.m << " -> " << k.count; }
 void PrintTo(const Variant& v, std::ostream* os) { *os << v.label; }
 
 class Counts : public ::testing::TestWithParam<std::tuple<KnownCount, Variant>> {};
@@ -80,5 +88,32 @@ INSTANTIATE_TEST_SUITE_P(KnownCounts, Counts,
                            }
                            return name.substr(1);
                          });
+
+std::uint64_t FourSubsets(std::uint64_t n) { return n < 4 ? 0 : n * (n - 1) / 2 * (n - 2) / 3 * (n - 3) / 4; }
+
+TEST(KnownCountsTable, RowsAreConsistent) {
+  const auto& rows = testsupport::KnownCounts();
+  ASSERT_GE(rows.size(), 19u);
+  EXPECT_GE(Known.size(), 7u) << "the replayed rows";
+  std::map<std::pair<int, int>, std::uint64_t> seen;
+  for (const KnownCount& row : rows) {
+    SCOPED_TRACE(std::to_string(row.n) + "x" + std::to_string(row.m));
+    const auto size = static_cast<std::uint64_t>(optables::BuildEquTables(row.n).size) *
+                      static_cast<std::uint64_t>(optables::BuildEquTables(row.m).size);
+    EXPECT_EQ(row.productSize, size);
+    EXPECT_GE(row.productSize, 4u);
+    EXPECT_LE(row.count, FourSubsets(row.productSize));
+    EXPECT_TRUE(row.By("gencount") || row.By("genexact")) << row.how;
+    EXPECT_TRUE(seen.emplace(std::pair{row.n, row.m}, row.count).second) << "listed twice";
+  }
+  // Equ(n) x Equ(m) and Equ(m) x Equ(n) are isomorphic.
+  for (const auto& [nm, count] : seen) {
+    const auto mirror = seen.find({nm.second, nm.first});
+    if (mirror != seen.end()) {
+      EXPECT_EQ(mirror->second, count) << nm.first << "x" << nm.second;
+    }
+  }
+  EXPECT_EQ(testsupport::KnownCountOf(3, 3), 72u);
+}
 
 }  // namespace

@@ -161,7 +161,7 @@ testsupport::RunOptions In(const testsupport::TempDir& dir) {
 constexpr int LongN = 6;
 constexpr int LongM = 6;
 std::vector<std::string> LongRun(const std::string& checkpoint) {
-  return {"6", "6", "--threads", "1", "--checkpoint", checkpoint};
+  return {"6", "6", "--threads", "1", "--progress-every", "1", "--checkpoint", checkpoint};
 }
 
 TEST(GenexactEndings, InterruptedRunExitsWithTryAgainAfterSaving) {

@@ -12,10 +12,13 @@
 #include "genexact/automorphisms.hpp"
 #include "genexact/corner_test.hpp"
 #include "genexact/count_plan.hpp"
+#include "genexact/exact_run.hpp"
+#include "genexact/progress_line.hpp"
 #include "genexact/generating_sets.hpp"
 #include "genexact/lattice_laws.hpp"
 #include "genexact/relation_patterns.hpp"
 #include "tests/genexact_lattices.hpp"
+#include "tests/support/known_counts.hpp"
 
 namespace {
 
@@ -298,13 +301,10 @@ TEST(GenexactCounts, PartitionLatticesAgreeWithBruteForce) {
 }
 
 TEST(GenexactCounts, PartitionLatticesAgreeWithGencount) {
-  // Counts from gencount runs (3x4, 2x5 and 1x5 take seconds, 4x4 three
-  // minutes, 3x5 six); the smaller ones also run in the end-to-end test.
-  const struct {
-    int n, m;
-    std::uint64_t count;
-  } known[] = {{2, 2, 1}, {1, 3, 2}, {3, 1, 2}, {2, 3, 14}, {3, 2, 14}, {1, 4, 50}, {3, 3, 72},
-               {3, 4, 600}, {4, 3, 600}, {2, 5, 14280}, {1, 5, 5305}, {5, 1, 5305}, {4, 4, 20160}, {3, 5, 58800}};
+  // The rows of the known counts that gencount obtained, up to 3x5 (the
+  // larger ones below); the smaller ones also run in the end-to-end test.
+  const auto known = testsupport::KnownCountsBy("gencount", 260);
+  EXPECT_GE(known.size(), 14u);
   for (const auto& k : known) {
     for (const bool meetFirst : {false, true}) {
       const FactorLattice a = Factor(Renumbered(optables::BuildEquTables(k.n), 40), meetFirst);
@@ -316,6 +316,20 @@ TEST(GenexactCounts, PartitionLatticesAgreeWithGencount) {
   // Equ(4), which gencount counts as 14400 (16 minutes).
   EXPECT_EQ(ExactCount(Factor(optables::BuildEquTables(4), true), Factor(Renumbered(optables::BuildEquTables(4), 3))),
             14400u);
+}
+
+TEST(GenexactCounts, LargerKnownCountsAgree) {
+  // Every known count up to Equ(5) x Equ(5) (a fraction of a second each);
+  // the larger products take seconds to minutes and are left to the table.
+  const auto known = testsupport::KnownCounts();
+  int replayed = 0;
+  for (const auto& k : known) {
+    if (k.productSize <= 260 || k.productSize > 2704) continue;
+    EXPECT_EQ(ExactCount(Factor(optables::BuildEquTables(k.n)), Factor(optables::BuildEquTables(k.m))), k.count)
+        << k.n << "x" << k.m;
+    ++replayed;
+  }
+  EXPECT_GE(replayed, 2);
 }
 
 TEST(GenexactCounts, OtherLatticesAgreeWithBruteForce) {
@@ -350,6 +364,86 @@ TEST(GenexactCounts, UnitsAreShardedWithoutLossOrOverlap) {
   std::uint64_t tests = 0;
   for (std::size_t u = 0; u < plan.UnitCount(); ++u) tests += plan.UnitTests(u);
   EXPECT_EQ(tests, plan.TotalTests());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GenexactShare, FourSubsetsIsTheBinomialCoefficient) {
+  EXPECT_EQ(genexact::FourSubsets(0), 0u);
+  EXPECT_EQ(genexact::FourSubsets(3), 0u);
+  EXPECT_EQ(genexact::FourSubsets(4), 1u);
+  EXPECT_EQ(genexact::FourSubsets(25), 12650u);
+  EXPECT_EQ(genexact::FourSubsets(41209), 120141714922932626ull);  // Equ(6) x Equ(6)
+  // The largest product genexact takes: 255 * 255 elements.
+  EXPECT_EQ(genexact::FourSubsets(65025), 744852239264246400ull);
+  for (std::uint64_t n = 4; n < 200; ++n) {
+    EXPECT_EQ(genexact::FourSubsets(n + 1), genexact::FourSubsets(n) + (n * (n - 1) * (n - 2) / 6)) << n;
+  }
+}
+
+TEST(GenexactShare, LineInGensamplesForm) {
+  EXPECT_EQ(genexact::ShareLine(25, 72), "Out of 12650 4-element subsets, 72 are generating, i.e.,   0.5692%.");
+  EXPECT_EQ(genexact::ShareLine(4, 1), "Out of 1 4-element subsets, 1 are generating, i.e., 100.0000%.");
+  EXPECT_EQ(genexact::ShareLine(4, 0), "Out of 1 4-element subsets, 0 are generating, i.e.,   0.0000%.");
+  EXPECT_EQ(genexact::ShareLine(41209, 9816108379200ull),
+            "Out of 120141714922932626 4-element subsets, 9816108379200 are generating, i.e.,   0.0082%.");
+  // Rounded to the nearest 0.0001 %, exactly: C(8,4) = 70 subsets.
+  EXPECT_EQ(genexact::ShareLine(8, 7), "Out of 70 4-element subsets, 7 are generating, i.e.,  10.0000%.");
+  EXPECT_EQ(genexact::ShareLine(8, 1), "Out of 70 4-element subsets, 1 are generating, i.e.,   1.4286%.");
+  EXPECT_EQ(genexact::ShareLine(8, 69), "Out of 70 4-element subsets, 69 are generating, i.e.,  98.5714%.");
+  EXPECT_EQ(genexact::ShareLine(8, 2), "Out of 70 4-element subsets, 2 are generating, i.e.,   2.8571%.");
+  // The largest product genexact takes, where count * 10^6 no longer fits 64 bits.
+  EXPECT_EQ(genexact::ShareLine(65025, 372426119632123200ull),
+            "Out of 744852239264246400 4-element subsets, 372426119632123200 are generating, i.e.,  50.0000%.");
+  EXPECT_EQ(genexact::ShareLine(65025, 744852239264246399ull),
+            "Out of 744852239264246400 4-element subsets, 744852239264246399 are generating, i.e., 100.0000%.");
+  EXPECT_EQ(genexact::ShareLine(65025, 248284079754748800ull),
+            "Out of 744852239264246400 4-element subsets, 248284079754748800 are generating, i.e.,  33.3333%.");
+  EXPECT_EQ(genexact::ShareLine(65025, 1), "Out of 744852239264246400 4-element subsets, 1 are generating, i.e.,   0.0000%.");
+}
+
+}  // namespace
+
+namespace {
+
+using genexact::ProgressDisplay;
+
+TEST(GenexactProgress, FitsTheTerminalAndKeepsTheStatus) {
+  ProgressDisplay display(true);
+  const std::string text = genexact::ProgressText(1234, 1661, 123456789, 999999999999, 1234567.0);
+  ASSERT_GT(text.size() + 10, 80u) << text;
+  std::string shown = display.Show(text, ", stopping", 0.25, 80);
+  EXPECT_EQ(shown.size(), 1u + 79u) << "carriage return and 79 characters";
+  EXPECT_EQ(shown.front(), '\r');
+  EXPECT_EQ(shown.substr(shown.size() - 10), ", stopping");
+  EXPECT_EQ(shown.substr(1, 69), text.substr(0, 69));
+  // Short enough: as it is.
+  shown = display.Show("  units 1/2", "", 0.5, 80);
+  EXPECT_EQ(shown, "\r  units 1/2" + std::string(79 - 11, ' ')) << "blanks cover the longer line before";
+  shown = display.Show("  units 2/2", "", 0.75, 80);
+  EXPECT_EQ(shown, "\r  units 2/2");
+  // A narrower window: the cover is cut too.
+  display.Show(std::string(60, 'x'), "", 1.0, 80);
+  shown = display.Show("y", "", 1.25, 20);
+  EXPECT_EQ(shown, "\ry" + std::string(18, ' '));
+  // A status wider than the terminal is cut like the text.
+  shown = display.Show("z", ", stopping", 1.5, 6);
+  EXPECT_EQ(shown, "\rz, st");
+}
+
+TEST(GenexactProgress, PlainLinesNowAndThenWhenNoTerminal) {
+  ProgressDisplay display(false);
+  const std::string text = "  units 1/9";
+  EXPECT_EQ(display.Show(text, "", 0.25, 0), "");
+  EXPECT_EQ(display.Show(text, "", genexact::PlainProgressInterval - 0.01, 0), "");
+  EXPECT_EQ(display.Show(text, ", stopping", genexact::PlainProgressInterval, 0), text + ", stopping\r\n");
+  EXPECT_EQ(display.Show(text, "", genexact::PlainProgressInterval + 0.25, 0), "");
+  // After a long pause, one line, and the next one a whole interval later.
+  EXPECT_EQ(display.Show(text, "", 3.5 * genexact::PlainProgressInterval, 0), text + "\r\n");
+  EXPECT_EQ(display.Show(text, "", 3.9 * genexact::PlainProgressInterval, 0), "");
+  EXPECT_EQ(display.Show(text, "", 4 * genexact::PlainProgressInterval, 0), text + "\r\n");
 }
 
 }  // namespace

@@ -2,32 +2,25 @@
 // run, and the terminal's modes are compared from outside before and after.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <signal.h>
-#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "tests/support/console_text.hpp"
+#include "tests/support/pty_session.hpp"
 #include "tests/support/run_program.hpp"
 
 namespace {
 
 using testsupport::JoinLines;
-using Clock = std::chrono::steady_clock;
 const std::string CRLF = "\r\n";
-constexpr int WaitMs = 10000;
 
 // Equ(4)*Equ(4) runs for hours with this test count; a dot every 1000 tests
 // keeps the terminal busy but never floods it.
@@ -42,156 +35,17 @@ bool SameModes(const termios& a, const termios& b) {
          a.c_cc[VMIN] == b.c_cc[VMIN] && a.c_cc[VTIME] == b.c_cc[VTIME];
 }
 
-// gensample on a fresh pseudo-terminal, started in dir.  The test keeps the
-// slave side open, so the modes stay readable after the program has gone.
-class SampleTerminal {
+// gensample on a fresh pseudo-terminal of 80 columns, started in dir.
+class SampleTerminal : public testsupport::PtySession {
  public:
   // typedAhead: bytes typed before the program starts.
   SampleTerminal(const testsupport::TempDir& dir, const std::vector<std::string>& args,
-                 std::string_view typedAhead = {}) {
-    const std::string exe = testsupport::BinaryPath("gensample/gensample");
-    std::vector<std::string> text{exe};
-    text.insert(text.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& s : text) argv.push_back(s.data());
-    argv.push_back(nullptr);
-
-    if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
-    // Output bytes pass unchanged, so CR LF can be compared exactly.
-    termios modes{};
-    tcgetattr(slave_, &modes);
-    modes.c_oflag &= ~static_cast<tcflag_t>(ONLCR);
-    tcsetattr(slave_, TCSANOW, &modes);
-    tcgetattr(slave_, &before_);
-    if (!typedAhead.empty()) Send(typedAhead);
-
-    pid_ = fork();
-    if (pid_ < 0) throw std::runtime_error("fork failed");
-    if (pid_ == 0) {
-      // Only async-signal-safe calls: a session of its own on the terminal,
-      // default signal handling whatever the test runner inherited.
-      if (chdir(dir.Path().c_str()) != 0) _exit(126);
-      setsid();
-      ioctl(slave_, TIOCSCTTY, 0);
-      dup2(slave_, 0);
-      dup2(slave_, 1);
-      dup2(slave_, 2);
-      close(master_);
-      close(slave_);
-      for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) signal(sig, SIG_DFL);
-      sigset_t none;
-      sigemptyset(&none);
-      sigprocmask(SIG_SETMASK, &none, nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-  }
-
-  ~SampleTerminal() {
-    if (pid_ > 0) {  // the test failed half-way: leave nothing running
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    close(master_);
-    close(slave_);
-  }
-
-  SampleTerminal(const SampleTerminal&) = delete;
-  SampleTerminal& operator=(const SampleTerminal&) = delete;
-
-  pid_t Pid() const { return pid_; }
-  const termios& Before() const { return before_; }
-  const std::string& Output() const { return output_; }
-
-  termios Now() const {
-    termios t{};
-    EXPECT_EQ(tcgetattr(slave_, &t), 0);
-    return t;
-  }
-
-  void Send(std::string_view bytes) const {
-    ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
-
-  // Waits (bounded) for text after what earlier waits matched.
-  bool WaitFor(std::string_view text, int timeoutMs = WaitMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-      const std::size_t at = output_.find(text, matched_);
-      if (at != std::string::npos) {
-        matched_ = at + text.size();
-        return true;
-      }
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0) return false;
-      Read(static_cast<int>(left));
-    }
-  }
-
-  // Later waits look only at output that comes after this call.
-  void SkipOutput() {
-    Read(0);
-    matched_ = output_.size();
-  }
-
-  // Keeps reading for ms, so the program never blocks on a full terminal.
-  void Drain(int ms) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0) return;
-      Read(static_cast<int>(left));
-    }
-  }
-
-  bool Running() {
-    int status = 0;
-    if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
-      status_ = status;
-    }
-    return pid_ > 0;
-  }
-
-  // Waits (bounded) for the end; the wait status, or nullopt after killing it.
-  std::optional<int> WaitExit(int timeoutMs = WaitMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Running()) {
-      if (Clock::now() >= deadline) {
-        ADD_FAILURE() << "gensample did not end; output:\n" << output_;
-        return std::nullopt;
-      }
-      Read(10);
-    }
-    Read(0);
-    return status_;
-  }
-
- private:
-  void Read(int timeoutMs) {
-    pollfd in{master_, POLLIN, 0};
-    if (poll(&in, 1, timeoutMs) != 1 || (in.revents & POLLIN) == 0) return;
-    char buffer[4096];
-    const ssize_t got = read(master_, buffer, sizeof buffer);
-    if (got > 0) output_.append(buffer, static_cast<std::size_t>(got));
-  }
-
-  int master_ = -1;
-  int slave_ = -1;
-  pid_t pid_ = -1;
-  int status_ = -1;
-  termios before_{};
-  std::string output_;
-  std::size_t matched_ = 0;
+                 std::string_view typedAhead = {})
+      : PtySession(dir, testsupport::BinaryPath("gensample/gensample"), args, {typedAhead}) {}
 };
 
-bool ExitedWith(const std::optional<int>& status, int code) {
-  return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
-}
-
-bool KilledBy(const std::optional<int>& status, int sig) {
-  return status && WIFSIGNALED(*status) && WTERMSIG(*status) == sig;
-}
+using testsupport::ExitedWith;
+using testsupport::KilledBy;
 
 // Starts a long run and waits for its first dot: the keys are then read by
 // the sampling loop, not by anything before it.
@@ -306,6 +160,39 @@ TEST(GensamplePty, ShiftedAndEightBitAltRStopToo) {
     WaitForSampling(t);
     StopAndQuit(t, dir, altR);
   }
+}
+
+// xterm in a UTF-8 locale without metaSendsEscape: Alt+R is U+00F2 (C3 B2),
+// Alt+Shift+R U+00D2 (C3 92).
+TEST(GensamplePty, Utf8AltRStopsToo) {
+  for (const std::string_view altR : {"\xc3\xb2", "\xc3\x92"}) {
+    SCOPED_TRACE(testing::PrintToString(std::string(altR)));
+    testsupport::TempDir dir;
+    testsupport::WriteTables(dir, 4, 4);
+    SampleTerminal t(dir, LongRun);
+    WaitForSampling(t);
+    StopAndQuit(t, dir, altR);
+  }
+}
+
+// Other characters that begin with C3 (here é, ü) are ignored like any key.
+TEST(GensamplePty, OtherUtf8CharactersDoNotStop) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 4, 4);
+  SampleTerminal t(dir, LongRun);
+  WaitForSampling(t);
+  t.SkipOutput();
+  const std::size_t mark = t.Output().size();
+  for (const std::string_view key : {"\xc3\xa9", "\xc3\xbc", "\xc3", "\xb2"}) {
+    t.Send(key);
+    t.Drain(80);
+  }
+  t.Drain(300);
+  EXPECT_TRUE(t.WaitFor(".")) << "still sampling";
+  ASSERT_TRUE(t.Running()) << t.Output();
+  const std::string since = t.Output().substr(mark);
+  EXPECT_EQ(since.find_first_not_of(".\r\n"), std::string::npos) << "no echo, no stop: " << since;
+  StopAndQuit(t, dir, "\xc3\xb2");
 }
 
 // Typed while the tables are read, Alt+R waits for the first poll: one test.

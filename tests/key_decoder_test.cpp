@@ -74,6 +74,16 @@ const std::vector<Case>& Cases()
         {"cr is enter", "\r", {Key(13)}},
         {"lf is enter", "\n", {Key(13)}},
         {"utf8 char", "\xc3\xa9", {Key(0xC3), Key(0xA9)}},
+        {"utf8 alt r (U+00F2)", "\xc3\xb2", {AltR}},
+        {"utf8 alt shift r (U+00D2)", "\xc3\x92", {AltR}},
+        {"utf8 alt r then r", "\xc3\xb2r", {AltR, Key('r')}},
+        {"utf8 alt r twice", "\xc3\x92\xc3\xb2", {AltR, AltR}},
+        {"utf8 other char then alt r", "\xc3\xbc\xc3\xb2", {Key(0xC3), Key(0xBC), AltR}},
+        {"lone c3", "\xc3", {Key(0xC3)}},
+        {"c3 then c3 b2", "\xc3\xc3\xb2", {Key(0xC3), AltR}},
+        {"c3 then esc r", "\xc3\x1br", {Key(0xC3), AltR}},
+        {"c3 then plain r", "\xc3r", {Key(0xC3), Key('r')}},
+        {"b2 alone", "\xb2", {Key(0xB2)}},
         {"up", "\x1b[A", {Ext(Up)}},
         {"down", "\x1b[B", {Ext(Down)}},
         {"right", "\x1b[C", {Ext(Right)}},
@@ -206,6 +216,16 @@ TEST(KeyDecoder, ByteAfterTimeoutIsNotPartOfTheSequence)
     lateMetaR.Feed("\xd2", 0);
     lateMetaR.Feed("\x90", KeyDecoder::EscapeTimeoutMs);
     EXPECT_EQ(Drain(lateMetaR), (Keys{AltR, Key(0x90)}));
+
+    KeyDecoder lateUtf8AltR;
+    lateUtf8AltR.Feed("\xc3", 0);
+    lateUtf8AltR.Feed("\xb2", KeyDecoder::EscapeTimeoutMs);
+    EXPECT_EQ(Drain(lateUtf8AltR), (Keys{Key(0xC3), Key(0xB2)}));
+
+    KeyDecoder timelyUtf8AltR;
+    timelyUtf8AltR.Feed("\xc3", 0);
+    timelyUtf8AltR.Feed("\x92", KeyDecoder::EscapeTimeoutMs - 1);
+    EXPECT_EQ(Drain(timelyUtf8AltR), Keys{AltR});
 }
 
 TEST(KeyDecoder, TimeoutCountsFromTheLatestByte)
@@ -271,6 +291,15 @@ TEST(KeyDecoder, OnlyAltRGivesTheStopCode)
             }
         }
     }
+    // After C3 only B2 and 92 make Alt+R (F2 and D2 are Alt+R of their own).
+    for (int b = 0; b < 256; ++b) {
+        if (b == 0xB2 || b == 0x92 || b == 0xF2 || b == 0xD2) {
+            continue;
+        }
+        for (const DecodedKey& key : Decode(std::string("\xc3") + static_cast<char>(b))) {
+            EXPECT_NE(key, AltR) << "C3 " << b;
+        }
+    }
     for (int n = 0; n < 300; ++n) {
         const Keys keys = Decode("\x1b[" + std::to_string(n) + "~");
         ASSERT_EQ(keys.size(), 1u) << n;
@@ -280,10 +309,11 @@ TEST(KeyDecoder, OnlyAltRGivesTheStopCode)
 
 TEST(KeyDecoder, RandomInputWithoutAltRNeverStops)
 {
-    // Every byte but those that can spell Alt+R, weighted towards sequence bytes.
-    std::string alphabet = "\x1b\x1b\x1b[[O;;1234~ABCDPQS";
+    // Every byte but those that can spell Alt+R, weighted towards sequence bytes
+    // and the UTF-8 lead byte C3.
+    std::string alphabet = "\x1b\x1b\x1b[[O;;1234~ABCDPQS\xc3\xc3";
     for (int b = 0; b < 256; ++b) {
-        if (b != 'r' && b != 'R' && b != 0xF2 && b != 0xD2) {
+        if (b != 'r' && b != 'R' && b != 0xF2 && b != 0xD2 && b != 0xB2 && b != 0x92) {
             alphabet += static_cast<char>(b);
         }
     }

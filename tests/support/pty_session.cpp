@@ -1,0 +1,147 @@
+#include "tests/support/pty_session.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+
+namespace testsupport {
+
+using Clock = std::chrono::steady_clock;
+
+PtySession::PtySession(const TempDir& dir, const std::string& exe, const std::vector<std::string>& args,
+                       const PtyOptions& options) {
+  std::vector<std::string> text{exe};
+  text.insert(text.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& s : text) argv.push_back(s.data());
+  argv.push_back(nullptr);
+
+  winsize size{};
+  size.ws_col = options.columns;
+  size.ws_row = options.rows;
+  if (openpty(&master_, &slave_, nullptr, nullptr, &size) != 0) throw std::runtime_error("openpty failed");
+  // Output bytes pass unchanged, so CR LF can be compared exactly.
+  termios modes{};
+  tcgetattr(slave_, &modes);
+  modes.c_oflag &= ~static_cast<tcflag_t>(ONLCR);
+  tcsetattr(slave_, TCSANOW, &modes);
+  tcgetattr(slave_, &before_);
+  if (!options.typedAhead.empty()) Send(options.typedAhead);
+
+  pid_ = fork();
+  if (pid_ < 0) throw std::runtime_error("fork failed");
+  if (pid_ == 0) {
+    // Only async-signal-safe calls: a session of its own on the terminal,
+    // default signal handling whatever the test runner inherited.
+    if (chdir(dir.Path().c_str()) != 0) _exit(126);
+    setsid();
+    ioctl(slave_, TIOCSCTTY, 0);
+    dup2(slave_, 0);
+    dup2(slave_, 1);
+    dup2(slave_, 2);
+    close(master_);
+    close(slave_);
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) signal(sig, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+}
+
+PtySession::~PtySession() {
+  if (pid_ > 0) {  // the test failed half-way: leave nothing running
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  close(master_);
+  close(slave_);
+}
+
+termios PtySession::Now() const {
+  termios t{};
+  EXPECT_EQ(tcgetattr(slave_, &t), 0);
+  return t;
+}
+
+void PtySession::Send(std::string_view bytes) const {
+  ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+}
+
+bool PtySession::WaitFor(std::string_view text, int timeoutMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    const std::size_t at = output_.find(text, matched_);
+    if (at != std::string::npos) {
+      matched_ = at + text.size();
+      return true;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return false;
+    Read(static_cast<int>(left));
+  }
+}
+
+void PtySession::SkipOutput() {
+  Read(0);
+  matched_ = output_.size();
+}
+
+void PtySession::Drain(int ms) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return;
+    Read(static_cast<int>(left));
+  }
+}
+
+bool PtySession::Running() {
+  int status = 0;
+  if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
+    pid_ = -1;
+    status_ = status;
+  }
+  return pid_ > 0;
+}
+
+std::optional<int> PtySession::WaitExit(int timeoutMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (Running()) {
+    if (Clock::now() >= deadline) {
+      ADD_FAILURE() << "the program did not end; output:\n" << output_;
+      return std::nullopt;
+    }
+    Read(10);
+  }
+  Read(0);
+  return status_;
+}
+
+void PtySession::Read(int timeoutMs) {
+  pollfd in{master_, POLLIN, 0};
+  if (poll(&in, 1, timeoutMs) != 1 || (in.revents & POLLIN) == 0) return;
+  char buffer[4096];
+  const ssize_t got = read(master_, buffer, sizeof buffer);
+  if (got > 0) output_.append(buffer, static_cast<std::size_t>(got));
+}
+
+bool ExitedWith(const std::optional<int>& status, int code) {
+  return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
+}
+
+bool KilledBy(const std::optional<int>& status, int sig) {
+  return status && WIFSIGNALED(*status) && WTERMSIG(*status) == sig;
+}
+
+}  // namespace testsupport
