@@ -34,6 +34,12 @@ struct CountPlan {
   std::array<std::array<std::vector<RelationPattern>, SubsetSize + 1>, SubsetSize + 1> patterns;
   // innerBySize[p]: inner representatives with p elements.
   std::array<std::uint64_t, SubsetSize + 1> innerBySize{};
+  // Elements of A and of B that are both join- and meet-irreducible.  More
+  // than four in a factor: it has no generating set of at most four elements,
+  // so its group and sets are not searched (a trivial group stands in) and
+  // neither are those of the other factor, as the count is 0 anyway.
+  std::size_t forcedA = 0, forcedB = 0;
+  bool searchedA = true, searchedB = true;
 
   const std::vector<GeneratingSet>& Outer() const { return outerIsA ? setsA : setsB; }
   const std::vector<GeneratingSet>& Inner() const { return outerIsA ? setsB : setsA; }
@@ -43,10 +49,15 @@ struct CountPlan {
   std::uint64_t TotalTests() const;
 };
 
+struct PlanSettings {
+  int threads = 1;          // workers of the generating-set search
+  SearchProgress progress;  // told what the plan is doing; may be empty
+};
+
 // Contract: a and b satisfy the lattice laws, with top and bottom set.
-// Finds both groups and the orbit representatives; may take seconds on
-// Equ(6).
-CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b);
+// Finds both groups and the orbit representatives; may take a minute or so
+// on Equ(7).
+CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b, const PlanSettings& settings = {});
 
 // A fingerprint of the tables and the unit list, so that a checkpoint or a
 // partial result is never added to the count of another problem.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <thread>
@@ -41,7 +42,8 @@ std::int32_t TableSize(const SizeChoice& choice, std::int32_t k, const std::stri
   while ((size + 1) * (size + 1) <= lines) ++size;
   if (size * size != lines || size < 1 || size > MaxFactorElements) {
     runframe::FatalStop("The size of the " + std::string(ordinal) + " table cannot be inferred: " +
-                        std::to_string(lines) + " lines is not the square of 1 to 255");
+                        std::to_string(lines) + " lines is not the square of 1 to " +
+                        std::to_string(MaxFactorElements));
   }
   return static_cast<std::int32_t>(size);
 }
@@ -50,7 +52,7 @@ FactorLattice ReadFactor(runframe::InputFile& file, std::int32_t size, const lat
                          const char* ordinal) {
   if (size < 1 || size > MaxFactorElements) {
     runframe::FatalStop(std::string("The ") + ordinal + " table has " + std::to_string(size) +
-                        " elements; genexact takes 1 to 255");
+                        " elements; genexact takes 1 to " + std::to_string(MaxFactorElements));
   }
   std::vector<std::int32_t> firstOp;
   std::vector<std::int32_t> secondOp;
@@ -128,10 +130,62 @@ void BothLines(runframe::RunContext& run, const std::string& line) {
 }
 
 std::string FactorLine(const char* ordinal, const FactorLattice& f, const AutomorphismGroup& g,
-                       const std::vector<GeneratingSet>& sets) {
-  return std::string(ordinal) + " factor: " + std::to_string(f.size) + " elements, " +
-         (g.complete ? "" : "a subgroup of ") + std::to_string(g.Order()) + " automorphisms, " +
+                       const std::vector<GeneratingSet>& sets, bool searched, std::size_t forced) {
+  const std::string head = std::string(ordinal) + " factor: " + std::to_string(f.size) + " elements, ";
+  if (!searched) {
+    return head + std::to_string(forced) + " of them both join- and meet-irreducible" +
+           (forced > static_cast<std::size_t>(SubsetSize) ? ", so no generating set of at most 4 elements"
+                                                          : "; not searched, as the other factor has too many");
+  }
+  return head + (g.complete ? "" : "a subgroup of ") + std::to_string(g.Order()) + " automorphisms, " +
          std::to_string(sets.size()) + " orbits of generating sets of at most 4 elements";
+}
+
+// Tells on the console what the plan is doing, once it has taken more than
+// two seconds; short plans stay silent and nothing goes to the result file.
+class PlanProgress {
+ public:
+  explicit PlanProgress(runframe::RunContext& run) : run_(run), start_(Clock::now()), last_(start_) {}
+  PlanProgress(const PlanProgress&) = delete;
+  PlanProgress& operator=(const PlanProgress&) = delete;
+
+  void Show(const std::string& text) {
+    const auto now = Clock::now();
+    if (now - start_ < std::chrono::seconds(2) || (shown_ > 0 && now - last_ < std::chrono::milliseconds(250))) {
+      return;
+    }
+    last_ = now;
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    std::string line = "Plan, " + std::to_string(static_cast<long long>(seconds)) + " s: " + text;
+    const std::size_t length = line.size();
+    if (length < shown_) line.append(shown_ - length, ' ');
+    shown_ = length;
+    line.insert(0, 1, '\r');
+    run_.console.Write(line);
+  }
+
+  // Blanks the progress line, if one was shown.
+  void Clear() {
+    if (shown_ > 0) {
+      std::string blank(shown_ + 2, ' ');
+      blank.front() = '\r';
+      blank.back() = '\r';
+      run_.console.Write(blank);
+    }
+    shown_ = 0;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  runframe::RunContext& run_;
+  Clock::time_point start_;
+  Clock::time_point last_;
+  std::size_t shown_ = 0;
+};
+
+int Threads(const Options& options) {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return options.threads > 0 ? options.threads : static_cast<int>(cores > 0 ? cores : 1);
 }
 
 extern "C" void OnStopSignal(int signalNumber) {
@@ -200,7 +254,14 @@ void ReadExactTables(runframe::RunContext& run, ExactRun& state) {
   const FactorLattice a = ReadFactor(run.firstInput, sizeA, lattice::FirstFileMessages, "1st");
   const std::int32_t sizeB = TableSize(state.options.sizeB, run.m, run.secondInputName, "2nd");
   const FactorLattice b = ReadFactor(run.secondInput, sizeB, lattice::SecondFileMessages, "2nd");
-  state.plan = MakeCountPlan(a, b);
+  {
+    PlanProgress progress(run);
+    PlanSettings settings;
+    settings.threads = Threads(state.options);
+    settings.progress = [&](const std::string& text) { progress.Show(text); };
+    state.plan = MakeCountPlan(a, b, settings);
+    progress.Clear();
+  }
   state.fingerprint = PlanFingerprint(state.plan);
   state.saved.fingerprint = state.fingerprint;
   state.saved.unitCount = state.plan.UnitCount();
@@ -219,8 +280,8 @@ void ReadExactTables(runframe::RunContext& run, ExactRun& state) {
 
 void ExactCount(runframe::RunContext& run, ExactRun& state) {
   const CountPlan& plan = state.plan;
-  BothLines(run, FactorLine("1st", plan.a, plan.groupA, plan.setsA));
-  BothLines(run, FactorLine("2nd", plan.b, plan.groupB, plan.setsB));
+  BothLines(run, FactorLine("1st", plan.a, plan.groupA, plan.setsA, plan.searchedA, plan.forcedA));
+  BothLines(run, FactorLine("2nd", plan.b, plan.groupB, plan.setsB, plan.searchedB, plan.forcedB));
   if (!state.options.merge.empty()) {
     BothLines(run, "Merged " + std::to_string(state.mergedFiles) + " partial-result file(s) covering all " +
                        std::to_string(plan.UnitCount()) + " units");
@@ -234,8 +295,7 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
                            : UnitsToCount(state);
   std::uint64_t testsToDo = 0;
   for (const std::size_t u : request.units) testsToDo += plan.UnitTests(u);
-  const unsigned cores = std::thread::hardware_concurrency();
-  request.threads = state.options.threads > 0 ? state.options.threads : static_cast<int>(cores > 0 ? cores : 1);
+  request.threads = Threads(state.options);
   request.stopAfterUnits = static_cast<std::uint64_t>(state.options.stopAfterUnits);
   request.saveEverySeconds = state.options.saveEverySeconds;
 

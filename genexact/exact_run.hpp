@@ -13,9 +13,9 @@
 
 namespace genexact {
 
-// genexact takes both parameters up to 6.
-inline constexpr std::int32_t MaxN = 6;
-inline constexpr std::int32_t MaxM = 6;
+// genexact takes both parameters up to 7: Equ(7) has 877 elements.
+inline constexpr std::int32_t MaxN = 7;
+inline constexpr std::int32_t MaxM = 7;
 
 struct ExactRun {
   Options options;

@@ -1,5 +1,5 @@
 #pragma once
-// One factor lattice as genexact holds it: 0-based element numbers in bytes,
+// One factor lattice as genexact holds it: 0-based element numbers in two bytes,
 // both operations as flat tables, and the two bounds.
 //
 // The first operation of the table file is taken as the join and the second
@@ -12,13 +12,18 @@
 
 namespace genexact {
 
-// A factor element, 0..size-1.
-using Element = std::uint8_t;
+// A factor element, 0..size-1.  Two bytes: Equ(7) has 877 elements.  Measured
+// against bytes on Equ(5)xEqu(6) and Equ(4)xEqu(6), the wider tables cost no
+// time that the runs could show (see the README); one type keeps every part
+// of genexact a single instance.
+using Element = std::uint16_t;
 
-// Largest factor size: elements are bytes and 255 is kept free as a mark for
-// "no element" in the corner test.
-inline constexpr int MaxFactorElements = 255;
-inline constexpr Element NoElement = 255;
+// Largest factor size.  The reader checks the lattice laws in size^3 steps
+// and the tables take 4 size^2 bytes, so this is a practical bound, well above
+// B(7) = 877; 0xFFFF stays free as a mark for "no element" in the corner test.
+inline constexpr int MaxFactorElements = 4095;
+inline constexpr Element NoElement = 0xFFFF;
+static_assert(MaxFactorElements < NoElement, "NoElement must not be an element number");
 
 // The position of (x, y) in a flat size*size table.
 inline std::size_t CellIndex(int x, int y, int size) {

@@ -1,5 +1,7 @@
 #include "genexact/options.hpp"
 
+#include "genexact/factor_lattice.hpp"
+
 #include "runframe/int_conversion.hpp"
 #include "runframe/run_frame.hpp"
 
@@ -26,7 +28,7 @@ SizeChoice Size(const std::string& text) {
   if (text == "auto") {
     s.automatic = true;
   } else {
-    s.value = Number(text, "--sizes", 1, 255);
+    s.value = Number(text, "--sizes", 1, MaxFactorElements);
   }
   return s;
 }

@@ -242,9 +242,10 @@ TEST(GenexactProgram, RefusesBadOptions) {
       {{"2", "2", "--threads", "0"}, "Option --threads takes a number from 1 to 1024"},
       {{"2", "2", "--shard", "4/3"}, "Option --shard takes a number from 1 to 3"},
       {{"2", "2", "--shard", "3"}, "Option --shard takes i/K, e.g. 2/5"},
-      {{"2", "2", "--sizes", "300", "2"}, "Option --sizes takes a number from 1 to 255"},
+      {{"2", "2", "--sizes", "4096", "2"}, "Option --sizes takes a number from 1 to 4095"},
       {{"2", "2", "--merge"}, "Option --merge needs at least one partial-result file"},
-      {{"7", "2"}, "1st parameter is illegal or too large!"},
+      {{"8", "2"}, "1st parameter is illegal or too large!"},
+      {{"2", "8"}, "2nd parameter is illegal or too large!"},
   };
   for (const auto& c : cases) {
     const Outcome r = RunIn(dir, "genexact/genexact", c.args);
