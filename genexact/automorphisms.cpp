@@ -5,7 +5,7 @@
 #include <unordered_map>
 #include <tuple>
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 std::vector<Element> JoinIrreducibles(const FactorLattice& f) {
   std::vector<Element> result;

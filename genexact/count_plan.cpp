@@ -4,7 +4,7 @@
 
 #include "runframe/checked.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 std::uint64_t CountPlan::UnitTests(std::size_t u) const {
   const int q = Outer()[u].size;

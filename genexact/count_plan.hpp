@@ -21,7 +21,7 @@
 #include "genexact/generating_sets.hpp"
 #include "genexact/relation_patterns.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 struct CountPlan {
   FactorLattice a;  // first factor, as read

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <thread>
 
 #include "genexact/lattice_laws.hpp"
 #include "genexact/progress_line.hpp"
+#include "genexact/stop_signals.hpp"
 #include "genexact/unit_runner.hpp"
 #include "lattice/product.hpp"
 #include "lattice/table_reader.hpp"
@@ -16,7 +16,7 @@
 #include "runframe/checked.hpp"
 #include "runframe/run_frame.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t count) {
   return "Part(" + std::to_string(n) + ")*Part(" + std::to_string(m) + ") has exactly " + std::to_string(count) +
@@ -188,30 +188,6 @@ int Threads(const Options& options) {
   return options.threads > 0 ? options.threads : static_cast<int>(cores > 0 ? cores : 1);
 }
 
-extern "C" void OnStopSignal(int signalNumber) {
-  StopRequested = true;
-  // A second signal ends the process the usual way.
-  (void)std::signal(signalNumber, SIG_DFL);
-}
-
-// Ctrl-C and SIGTERM ask the workers to stop while this lives; the previous
-// handlers come back afterwards, also when the count ends in an exception.
-class StopSignals {
- public:
-  StopSignals() : int_(std::signal(SIGINT, OnStopSignal)), term_(std::signal(SIGTERM, OnStopSignal)) {}
-  ~StopSignals() {
-    // Failing to restore can only leave the stop handler, which is harmless.
-    (void)std::signal(SIGINT, int_ == SIG_ERR ? SIG_DFL : int_);
-    (void)std::signal(SIGTERM, term_ == SIG_ERR ? SIG_DFL : term_);
-  }
-  StopSignals(const StopSignals&) = delete;
-  StopSignals& operator=(const StopSignals&) = delete;
-
- private:
-  void (*int_)(int);
-  void (*term_)(int);
-};
-
 // The units this run counts: the shard's, less those already saved, the
 // costliest first so that no long unit is left for the end.
 std::vector<std::size_t> UnitsToCount(const ExactRun& state) {
@@ -248,11 +224,16 @@ void Finish(runframe::RunContext& run, const std::vector<std::string>& lines) {
 
 }  // namespace
 
-void ReadExactTables(runframe::RunContext& run, ExactRun& state) {
+bool ReadExactTables(runframe::RunContext& run, ExactRun& state) {
   state.options = ParseOptions(std::vector<std::string>(run.parameters.begin() + 2, run.parameters.end()));
+  // Both sizes first: the build is chosen before either file is read.
   const std::int32_t sizeA = TableSize(state.options.sizeA, run.n, run.firstInputName, "1st");
-  const FactorLattice a = ReadFactor(run.firstInput, sizeA, lattice::FirstFileMessages, "1st");
   const std::int32_t sizeB = TableSize(state.options.sizeB, run.m, run.secondInputName, "2nd");
+  if (sizeA <= MaxFactorElements && sizeB <= MaxFactorElements &&
+      (sizeA > MaxWidthElements || sizeB > MaxWidthElements)) {
+    return false;
+  }
+  const FactorLattice a = ReadFactor(run.firstInput, sizeA, lattice::FirstFileMessages, "1st");
   const FactorLattice b = ReadFactor(run.secondInput, sizeB, lattice::SecondFileMessages, "2nd");
   {
     PlanProgress progress(run);
@@ -267,7 +248,7 @@ void ReadExactTables(runframe::RunContext& run, ExactRun& state) {
   state.saved.unitCount = state.plan.UnitCount();
   if (!state.options.merge.empty()) {
     LoadMergeFiles(state);
-    return;
+    return true;
   }
   state.saved.shardIndex = state.options.shardIndex;
   state.saved.shardCount = state.options.shardCount;
@@ -276,6 +257,7 @@ void ReadExactTables(runframe::RunContext& run, ExactRun& state) {
     state.checkpointFile = DefaultShardFile(run.n, run.m, state.options.shardIndex, state.options.shardCount);
   }
   if (!state.checkpointFile.empty()) LoadCheckpoint(state);
+  return true;
 }
 
 void ExactCount(runframe::RunContext& run, ExactRun& state) {
@@ -373,5 +355,27 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
   }
   Finish(run, report);
 }
+
+}  // namespace genexact
+
+namespace genexact {
+namespace {
+
+class ThisWidthRun final : public WidthRun {
+ public:
+  bool Read(runframe::RunContext& run) override { return GENEXACT_WIDTH::ReadExactTables(run, state_); }
+  void Count(runframe::RunContext& run) override { GENEXACT_WIDTH::ExactCount(run, state_); }
+
+ private:
+  GENEXACT_WIDTH::ExactRun state_;
+};
+
+}  // namespace
+
+#if GENEXACT_WIDE_ELEMENTS
+std::unique_ptr<WidthRun> MakeWideRun() { return std::make_unique<ThisWidthRun>(); }
+#else
+std::unique_ptr<WidthRun> MakeNarrowRun() { return std::make_unique<ThisWidthRun>(); }
+#endif
 
 }  // namespace genexact

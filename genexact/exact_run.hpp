@@ -9,13 +9,10 @@
 #include "genexact/count_plan.hpp"
 #include "genexact/options.hpp"
 #include "genexact/partial_result.hpp"
+#include "genexact/width_run.hpp"
 #include "runframe/run_context.hpp"
 
-namespace genexact {
-
-// genexact takes both parameters up to 7: Equ(7) has 877 elements.
-inline constexpr std::int32_t MaxN = 7;
-inline constexpr std::int32_t MaxM = 7;
+namespace genexact::inline GENEXACT_WIDTH {
 
 struct ExactRun {
   Options options;
@@ -29,8 +26,8 @@ struct ExactRun {
 // The result line shared with gencount.
 std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t count);
 
-// Step 6 of the run sequence.  Every fault ends the run through FatalStop.
-void ReadExactTables(runframe::RunContext& run, ExactRun& state);
+// Step 6 of the run sequence, as WidthRun::Read.
+bool ReadExactTables(runframe::RunContext& run, ExactRun& state);
 
 // Step 7: counts, shows progress and writes the report.
 void ExactCount(runframe::RunContext& run, ExactRun& state);

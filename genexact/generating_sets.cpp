@@ -6,7 +6,7 @@
 #include <iterator>
 #include <thread>
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 bool Generates(const FactorLattice& f, const Element* set, int k) {
   std::vector<Element> list;

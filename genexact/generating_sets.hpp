@@ -28,7 +28,7 @@
 #include "genexact/automorphisms.hpp"
 #include "genexact/factor_lattice.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 inline constexpr int SubsetSize = 4;
 

@@ -1,6 +1,8 @@
 // genexact: the exact number of 4-element generating sets of Equ(n)*Equ(m),
 // counted by orbits instead of subset by subset.
-#include "genexact/exact_run.hpp"
+#include <memory>
+
+#include "genexact/width_run.hpp"
 #include "runframe/run_sequence.hpp"
 
 namespace {
@@ -25,8 +27,15 @@ const runframe::ProgramDescription GenexactProgram{
 }  // namespace
 
 int main(int argc, char** argv) {
-  genexact::ExactRun state;
+  // The one-byte build unless a table is too large for it.
+  std::unique_ptr<genexact::WidthRun> chosen = genexact::MakeNarrowRun();
   return runframe::RunProgram(
-      GenexactProgram, argc, argv, [&](runframe::RunContext& run) { genexact::ReadExactTables(run, state); },
-      [&](runframe::RunContext& run) { genexact::ExactCount(run, state); });
+      GenexactProgram, argc, argv,
+      [&](runframe::RunContext& run) {
+        if (!chosen->Read(run)) {
+          chosen = genexact::MakeWideRun();
+          (void)chosen->Read(run);
+        }
+      },
+      [&](runframe::RunContext& run) { chosen->Count(run); });
 }

@@ -1,6 +1,6 @@
 #include "genexact/options.hpp"
 
-#include "genexact/factor_lattice.hpp"
+#include "genexact/element_width.hpp"
 
 #include "runframe/int_conversion.hpp"
 #include "runframe/run_frame.hpp"

@@ -8,9 +8,7 @@
 
 #include "genexact/progress_line.hpp"
 
-namespace genexact {
-
-std::atomic<bool> StopRequested{false};
+namespace genexact::inline GENEXACT_WIDTH {
 
 namespace {
 

@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "genexact/count_plan.hpp"
+#include "genexact/stop_signals.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 struct RunnerProgress {
   std::uint64_t unitsDone = 0;  // units finished in this run
@@ -36,9 +37,6 @@ struct RunnerOutcome {
   double seconds = 0;
 };
 
-// Set from a signal handler: the workers finish their current unit and stop.
-extern std::atomic<bool> StopRequested;
-static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");
 
 // Contract: every unit number is below plan.UnitCount().  Runs until all
 // units are counted or a stop is asked for; an exception in a worker (an
