@@ -281,6 +281,34 @@ TEST(GenexactOrbits, ElementsInEveryGeneratingSet) {
   EXPECT_TRUE(genexact::GeneratingSetOrbits(m30, genexact::FindAutomorphisms(m30, 24)).empty());
 }
 
+TEST(GenexactWideElements, Equ7BeyondOneByte) {
+  if (genexact::MaxWidthElements < 877) GTEST_SKIP() << "the one-byte build takes at most 255 elements";
+  const FactorLattice f = Factor(Renumbered(optables::BuildEquTables(7), 70), true);
+  ASSERT_EQ(f.size, 877);
+  EXPECT_EQ(genexact::FindAutomorphisms(f).Order(), 5040u);
+  EXPECT_TRUE(genexact::DoublyIrreducibles(f).empty());
+  // Generation of random 4-subsets, element numbers up to 876, against the
+  // plain closure; both outcomes occur.
+  const FactorLattice one = Factor(Chain(1));
+  std::mt19937 random(77);
+  int generating = 0;
+  int wide = 0;
+  for (int k = 0; k < 300; ++k) {
+    Element set[4];
+    std::set<int> chosen;
+    while (chosen.size() < 4) chosen.insert(static_cast<int>(random() % 877));
+    int i = 0;
+    for (const int e : chosen) set[i++] = static_cast<Element>(e);
+    wide += *chosen.rbegin() > 255;
+    const bool plain = ProductClosureSize(f, one, std::vector<int>(chosen.begin(), chosen.end())) == f.size;
+    EXPECT_EQ(genexact::Generates(f, set, 4), plain);
+    generating += plain;
+  }
+  EXPECT_GT(generating, 0);
+  EXPECT_LT(generating, 300);
+  EXPECT_GT(wide, 200);
+}
+
 TEST(GenexactOrbits, GeneratingSetsOfPartitionLattices) {
   // Equ(5) has 5305 four-element generating sets (gencount 1 5) and none
   // smaller; Equ(4) has 50 (gencount 1 4); Equ(6) has 1107900 (the plain
