@@ -35,7 +35,11 @@ genexact::FactorLattice EquFactor(int k) {
 const CountPlan& Plan(int n, int m, CornerMethod method) {
   static std::map<std::pair<int, int>, std::map<CornerMethod, std::unique_ptr<CountPlan>>> plans;
   auto& slot = plans[{n, m}][method];
-  if (!slot) slot = std::make_unique<CountPlan>(genexact::MakeCountPlan(EquFactor(n), EquFactor(m), method));
+  if (!slot) {
+    genexact::PlanSettings settings;
+    settings.method = method;
+    slot = std::make_unique<CountPlan>(genexact::MakeCountPlan(EquFactor(n), EquFactor(m), settings));
+  }
   return *slot;
 }
 

@@ -15,7 +15,7 @@
 
 #include "genexact/factor_lattice.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 // A map of the factor onto itself: image[x] for x in 0..size-1.
 using Permutation = std::vector<Element>;

@@ -1,6 +1,6 @@
 #include "genexact/corner_certificates.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 SubsetBounds FindSubsetBounds(const FactorLattice& f, const Element* elements, int size) {
   SubsetBounds bounds;

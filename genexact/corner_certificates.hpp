@@ -18,7 +18,7 @@
 
 #include "genexact/factor_lattice.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 // For the elements at positions 0..size-1 of one set: bit q of joinBelowTop
 // is set when the join of the positions in q (a 4-bit mask) is not top,

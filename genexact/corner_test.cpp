@@ -1,6 +1,6 @@
 #include "genexact/corner_test.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 CornerTest::CornerTest(const FactorLattice& domain, const FactorLattice& values)
     : domainSize_(domain.size), valueSize_(values.size), domain_(domain), values_(values) {

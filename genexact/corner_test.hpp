@@ -22,7 +22,7 @@
 
 #include "genexact/factor_lattice.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 class CornerTest {
  public:

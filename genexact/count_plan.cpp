@@ -1,8 +1,10 @@
 #include "genexact/count_plan.hpp"
 
+#include <string>
+
 #include "runframe/checked.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 std::uint64_t CountPlan::TotalTests() const {
   std::uint64_t total = 0;
@@ -10,18 +12,49 @@ std::uint64_t CountPlan::TotalTests() const {
   return total;
 }
 
-CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b, CornerMethod method) {
+namespace {
+
+AutomorphismGroup TrivialGroup(const FactorLattice& f) {
+  AutomorphismGroup g;
+  Permutation identity(static_cast<std::size_t>(f.size));
+  for (std::size_t x = 0; x < identity.size(); ++x) identity[x] = static_cast<Element>(x);
+  g.elements.push_back(std::move(identity));
+  g.complete = false;
+  return g;
+}
+
+}  // namespace
+
+CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b, const PlanSettings& settings) {
   CountPlan plan;
   plan.a = a;
   plan.b = b;
-  plan.groupA = FindAutomorphisms(a);
-  plan.groupB = FindAutomorphisms(b);
-  plan.setsA = GeneratingSetOrbits(a, plan.groupA);
-  plan.setsB = GeneratingSetOrbits(b, plan.groupB);
+  plan.forcedA = DoublyIrreducibles(a).size();
+  plan.forcedB = DoublyIrreducibles(b).size();
+  const bool hopeless = plan.forcedA > static_cast<std::size_t>(SubsetSize) ||
+                        plan.forcedB > static_cast<std::size_t>(SubsetSize);
+  auto tell = [&](const std::string& text) {
+    if (settings.progress) settings.progress(text);
+  };
+  auto search = [&](const FactorLattice& f, const char* ordinal, AutomorphismGroup& group,
+                    std::vector<GeneratingSet>& sets, bool& searched) {
+    if (hopeless) {
+      group = TrivialGroup(f);
+      searched = false;
+      return;
+    }
+    tell(std::string(ordinal) + " factor: automorphisms");
+    group = FindAutomorphisms(f);
+    SearchProgress inner;
+    if (settings.progress) inner = [&](const std::string& text) { tell(std::string(ordinal) + " factor: " + text); };
+    sets = GeneratingSetOrbits(f, group, settings.threads, inner);
+  };
+  search(a, "1st", plan.groupA, plan.setsA, plan.searchedA);
+  search(b, "2nd", plan.groupB, plan.setsB, plan.searchedB);
   // More units share out better among threads and shards; ties keep B outer.
   plan.outerIsA = plan.setsA.size() > plan.setsB.size();
   plan.domainIsA = a.size <= b.size;
-  if (method == CornerMethod::Covers) {
+  if (settings.method == CornerMethod::Covers) {
     plan.refuteFirst = true;
     plan.shortcuts = plan.domainIsA ? FindCornerShortcuts(plan.a, plan.b) : FindCornerShortcuts(plan.b, plan.a);
   }

@@ -27,8 +27,9 @@
 #include "genexact/generating_sets.hpp"
 #include "genexact/relation_patterns.hpp"
 #include "genexact/relation_test.hpp"
+#include "genexact/width_run.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 struct CountPlan {
   FactorLattice a;  // first factor, as read
@@ -43,6 +44,12 @@ struct CountPlan {
   std::array<std::array<std::vector<RelationPattern>, SubsetSize + 1>, SubsetSize + 1> patterns;
   bool symmetric = false;  // same tables for A and B: unit u meets inner sets u.. only
   std::vector<std::uint64_t> unitTests;  // unitTests[u]: the relations unit u tests, u < UnitCount()
+  // Elements of A and of B that are both join- and meet-irreducible.  More
+  // than four in a factor: it has no generating set of at most four elements,
+  // so its group and sets are not searched (a trivial group stands in) and
+  // neither are those of the other factor, as the count is 0 anyway.
+  std::size_t forcedA = 0, forcedB = 0;
+  bool searchedA = true, searchedB = true;
 
   const std::vector<GeneratingSet>& Outer() const { return outerIsA ? setsA : setsB; }
   const std::vector<GeneratingSet>& Inner() const { return outerIsA ? setsB : setsA; }
@@ -52,15 +59,16 @@ struct CountPlan {
   std::uint64_t TotalTests() const;
 };
 
-// How the corners are decided: by cover fixpoints where the factors allow
-// (the fast way), or by the row minima over all elements alone (the plain
-// way, kept as the baseline that benchmarks and tests compare with).
-enum class CornerMethod { Covers, RowMinima };
+struct PlanSettings {
+  int threads = 1;          // workers of the generating-set search
+  SearchProgress progress;  // told what the plan is doing; may be empty
+  CornerMethod method = CornerMethod::Covers;
+};
 
 // Contract: a and b satisfy the lattice laws, with top and bottom set.
-// Finds both groups and the orbit representatives; may take seconds on
-// Equ(6).
-CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b, CornerMethod method = CornerMethod::Covers);
+// Finds both groups and the orbit representatives; may take a minute or so
+// on Equ(7).
+CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b, const PlanSettings& settings = {});
 
 // A fingerprint of the tables and the unit list, so that a checkpoint or a
 // partial result is never added to the count of another problem.

@@ -2,7 +2,7 @@
 
 #include <bit>
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 namespace {
 

@@ -34,7 +34,7 @@
 
 #include "genexact/factor_lattice.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 // Join-irreducibles are kept in a 64-bit mask; lattices with more fall back.
 inline constexpr int MaxCoverIrreducibles = 64;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <system_error>
 #include <thread>
@@ -16,7 +17,7 @@
 #include "runframe/run_frame.hpp"
 #include "runframe/stop_signals.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t count) {
   return "Part(" + std::to_string(n) + ")*Part(" + std::to_string(m) + ") has exactly " + std::to_string(count) +
@@ -81,7 +82,8 @@ std::int32_t TableSize(const SizeChoice& choice, std::int32_t k, const std::stri
   while ((size + 1) * (size + 1) <= lines) ++size;
   if (size * size != lines || size < 1 || size > MaxFactorElements) {
     runframe::FatalStop("The size of the " + std::string(ordinal) + " table cannot be inferred: " +
-                        std::to_string(lines) + " lines is not the square of 1 to 255");
+                        std::to_string(lines) + " lines is not the square of 1 to " +
+                        std::to_string(MaxFactorElements));
   }
   return static_cast<std::int32_t>(size);
 }
@@ -90,7 +92,7 @@ FactorLattice ReadFactor(runframe::InputFile& file, std::int32_t size, const lat
                          const char* ordinal) {
   if (size < 1 || size > MaxFactorElements) {
     runframe::FatalStop(std::string("The ") + ordinal + " table has " + std::to_string(size) +
-                        " elements; genexact takes 1 to 255");
+                        " elements; genexact takes 1 to " + std::to_string(MaxFactorElements));
   }
   std::vector<std::int32_t> firstOp;
   std::vector<std::int32_t> secondOp;
@@ -186,10 +188,67 @@ void BothLines(runframe::RunContext& run, const std::string& line) {
 }
 
 std::string FactorLine(const char* ordinal, const FactorLattice& f, const AutomorphismGroup& g,
-                       const std::vector<GeneratingSet>& sets) {
-  return std::string(ordinal) + " factor: " + std::to_string(f.size) + " elements, " +
-         (g.complete ? "" : "a subgroup of ") + std::to_string(g.Order()) + " automorphisms, " +
+                       const std::vector<GeneratingSet>& sets, bool searched, std::size_t forced) {
+  const std::string head = std::string(ordinal) + " factor: " + std::to_string(f.size) + " elements, ";
+  if (!searched) {
+    return head + std::to_string(forced) + " of them both join- and meet-irreducible" +
+           (forced > static_cast<std::size_t>(SubsetSize) ? ", so no generating set of at most 4 elements"
+                                                          : "; not searched, as the other factor has too many");
+  }
+  return head + (g.complete ? "" : "a subgroup of ") + std::to_string(g.Order()) + " automorphisms, " +
          std::to_string(sets.size()) + " orbits of generating sets of at most 4 elements";
+}
+
+// Tells on the console what the plan is doing, once it has taken more than
+// two seconds; short plans stay silent and nothing goes to the result file.
+class PlanProgress {
+ public:
+  explicit PlanProgress(runframe::RunContext& run) : run_(run), start_(Clock::now()), last_(start_) {}
+  PlanProgress(const PlanProgress&) = delete;
+  PlanProgress& operator=(const PlanProgress&) = delete;
+
+  void Show(const std::string& text) {
+    // Rewrites in place suit a terminal only; elsewhere the plan stays silent.
+    if (!terminal_) return;
+    const auto now = Clock::now();
+    if (now - start_ < std::chrono::seconds(2) || (shown_ > 0 && now - last_ < std::chrono::milliseconds(250))) {
+      return;
+    }
+    last_ = now;
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    std::string line = "Plan, " + std::to_string(static_cast<long long>(seconds)) + " s: " + text;
+    const std::size_t length = line.size();
+    if (length < shown_) line.append(shown_ - length, ' ');
+    shown_ = length;
+    line.insert(0, 1, '\r');
+    run_.console.Write(line);
+    run_.progressLineShowing = true;
+  }
+
+  // Blanks the progress line, if one was shown.
+  void Clear() {
+    if (shown_ > 0) {
+      std::string blank(shown_ + 2, ' ');
+      blank.front() = '\r';
+      blank.back() = '\r';
+      run_.console.Write(blank);
+      run_.progressLineShowing = false;
+    }
+    shown_ = 0;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  runframe::RunContext& run_;
+  bool terminal_ = StandardOutputKind().terminal;
+  Clock::time_point start_;
+  Clock::time_point last_;
+  std::size_t shown_ = 0;
+};
+
+int Threads(const Options& options) {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return options.threads > 0 ? options.threads : static_cast<int>(cores > 0 ? cores : 1);
 }
 
 // The units this run counts: the shard's, less those already saved, the
@@ -229,25 +288,31 @@ void Finish(runframe::RunContext& run, const std::vector<std::string>& lines) {
 
 }  // namespace
 
-void CheckExactOptions(runframe::RunContext& run, ExactRun& state) {
-  // n and m first, so that their messages come before any about the options.
-  (void)runframe::ParseSizeParameter(run, 1);
-  (void)runframe::ParseSizeParameter(run, 2);
-  state.options = ParseOptions(std::vector<std::string>(run.parameters.begin() + 2, run.parameters.end()));
-}
-
-void ReadExactTables(runframe::RunContext& run, ExactRun& state) {
+bool ReadExactTables(runframe::RunContext& run, ExactRun& state) {
+  // Both sizes first: the build is chosen before either file is read.
   const std::int32_t sizeA = TableSize(state.options.sizeA, run.n, run.firstInputName, "1st");
-  const FactorLattice a = ReadFactor(run.firstInput, sizeA, lattice::FirstFileMessages, "1st");
   const std::int32_t sizeB = TableSize(state.options.sizeB, run.m, run.secondInputName, "2nd");
+  if (sizeA <= MaxFactorElements && sizeB <= MaxFactorElements &&
+      (sizeA > MaxWidthElements || sizeB > MaxWidthElements)) {
+    return false;
+  }
+  const FactorLattice a = ReadFactor(run.firstInput, sizeA, lattice::FirstFileMessages, "1st");
   const FactorLattice b = ReadFactor(run.secondInput, sizeB, lattice::SecondFileMessages, "2nd");
-  state.plan = MakeCountPlan(a, b, state.cornerMethod);
+  {
+    PlanProgress progress(run);
+    PlanSettings settings;
+    settings.threads = Threads(state.options);
+    settings.progress = [&](const std::string& text) { progress.Show(text); };
+    settings.method = state.cornerMethod;
+    state.plan = MakeCountPlan(a, b, settings);
+    progress.Clear();
+  }
   state.fingerprint = PlanFingerprint(state.plan);
   state.saved.fingerprint = state.fingerprint;
   state.saved.unitCount = state.plan.UnitCount();
   if (!state.options.merge.empty()) {
     LoadMergeFiles(state);
-    return;
+    return true;
   }
   state.saved.shardIndex = state.options.shardIndex;
   state.saved.shardCount = state.options.shardCount;
@@ -256,12 +321,13 @@ void ReadExactTables(runframe::RunContext& run, ExactRun& state) {
     state.checkpointFile = DefaultShardFile(run.n, run.m, state.options.shardIndex, state.options.shardCount);
   }
   if (!state.checkpointFile.empty()) LoadCheckpoint(state);
+  return true;
 }
 
 void ExactCount(runframe::RunContext& run, ExactRun& state) {
   const CountPlan& plan = state.plan;
-  BothLines(run, FactorLine("1st", plan.a, plan.groupA, plan.setsA));
-  BothLines(run, FactorLine("2nd", plan.b, plan.groupB, plan.setsB));
+  BothLines(run, FactorLine("1st", plan.a, plan.groupA, plan.setsA, plan.searchedA, plan.forcedA));
+  BothLines(run, FactorLine("2nd", plan.b, plan.groupB, plan.setsB, plan.searchedB, plan.forcedB));
   if (!state.options.merge.empty()) {
     BothLines(run, "Merged " + std::to_string(state.mergedFiles) + " partial-result file(s) covering all " +
                        std::to_string(plan.UnitCount()) + " units");
@@ -276,8 +342,7 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
                            : UnitsToCount(state);
   std::uint64_t testsToDo = 0;
   for (const std::size_t u : request.units) testsToDo += plan.UnitTests(u);
-  const unsigned cores = std::thread::hardware_concurrency();
-  request.threads = state.options.threads > 0 ? state.options.threads : static_cast<int>(cores > 0 ? cores : 1);
+  request.threads = Threads(state.options);
   request.stopAfterUnits = static_cast<std::uint64_t>(state.options.stopAfterUnits);
   request.saveEverySeconds = state.options.saveEverySeconds;
 
@@ -366,5 +431,31 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
   }
   Finish(run, report);
 }
+
+}  // namespace genexact
+
+namespace genexact {
+namespace {
+
+class ThisWidthRun final : public WidthRun {
+ public:
+  bool Read(runframe::RunContext& run, const Options& options, CornerMethod method) override {
+    state_.options = options;
+    state_.cornerMethod = method;
+    return GENEXACT_WIDTH::ReadExactTables(run, state_);
+  }
+  void Count(runframe::RunContext& run) override { GENEXACT_WIDTH::ExactCount(run, state_); }
+
+ private:
+  GENEXACT_WIDTH::ExactRun state_;
+};
+
+}  // namespace
+
+#if GENEXACT_WIDE_ELEMENTS
+std::unique_ptr<WidthRun> MakeWideRun() { return std::make_unique<ThisWidthRun>(); }
+#else
+std::unique_ptr<WidthRun> MakeNarrowRun() { return std::make_unique<ThisWidthRun>(); }
+#endif
 
 }  // namespace genexact

@@ -10,13 +10,10 @@
 #include "genexact/options.hpp"
 #include "genexact/partial_result.hpp"
 #include "runframe/atomic_file.hpp"
+#include "genexact/width_run.hpp"
 #include "runframe/run_context.hpp"
 
-namespace genexact {
-
-// genexact takes both parameters up to 6.
-inline constexpr std::int32_t MaxN = 6;
-inline constexpr std::int32_t MaxM = 6;
+namespace genexact::inline GENEXACT_WIDTH {
 
 struct ExactRun {
   Options options;
@@ -32,9 +29,6 @@ struct ExactRun {
 // The result line shared with gencount.
 std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t count);
 
-// Checked before any file is opened or created: n, m and every option.
-void CheckExactOptions(runframe::RunContext& run, ExactRun& state);
-
 // The number of 4-element subsets of a set of productSize elements.
 std::uint64_t FourSubsets(std::uint64_t productSize);
 
@@ -45,8 +39,8 @@ std::uint64_t FourSubsets(std::uint64_t productSize);
 // up), right-aligned in 8 characters.  Contract: count <= C(productSize,4).
 std::string ShareLine(std::uint64_t productSize, std::uint64_t count);
 
-// Step 6 of the run sequence.  Every fault ends the run through FatalStop.
-void ReadExactTables(runframe::RunContext& run, ExactRun& state);
+// Step 6 of the run sequence, as WidthRun::Read.
+bool ReadExactTables(runframe::RunContext& run, ExactRun& state);
 
 // Step 7: counts, shows progress and writes the report.
 void ExactCount(runframe::RunContext& run, ExactRun& state);

@@ -1,6 +1,6 @@
 #include "genexact/factor_lattice.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 FactorLattice MakeFactor(int size, const std::vector<std::int32_t>& firstOp,
                          const std::vector<std::int32_t>& secondOp) {

@@ -1,5 +1,5 @@
 #pragma once
-// One factor lattice as genexact holds it: 0-based element numbers in bytes,
+// One factor lattice as genexact holds it: 0-based element numbers in one or two bytes,
 // both operations as flat tables, and the two bounds.
 //
 // The first operation of the table file is taken as the join and the second
@@ -10,15 +10,23 @@
 #include <cstdint>
 #include <vector>
 
-namespace genexact {
+#include "genexact/element_width.hpp"
 
-// A factor element, 0..size-1.
+namespace genexact::inline GENEXACT_WIDTH {
+
+// A factor element, 0..size-1: two bytes in the wide build, one in the
+// narrow one (see element_width.hpp).
+#if GENEXACT_WIDE_ELEMENTS
+using Element = std::uint16_t;
+inline constexpr int MaxWidthElements = MaxFactorElements;
+#else
 using Element = std::uint8_t;
+inline constexpr int MaxWidthElements = NarrowMaxElements;
+#endif
 
-// Largest factor size: elements are bytes and 255 is kept free as a mark for
-// "no element" in the corner test.
-inline constexpr int MaxFactorElements = 255;
-inline constexpr Element NoElement = 255;
+// The largest value is kept free as a mark for "no element" in the corner test.
+inline constexpr Element NoElement = static_cast<Element>(~Element{0});
+static_assert(MaxWidthElements <= NoElement, "NoElement must not be an element number");
 
 // The position of (x, y) in a flat size*size table.
 inline std::size_t CellIndex(int x, int y, int size) {

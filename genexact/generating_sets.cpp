@@ -1,8 +1,12 @@
 #include "genexact/generating_sets.hpp"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <iterator>
+#include <thread>
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 bool Generates(const FactorLattice& f, const Element* set, int k) {
   std::vector<Element> list;
@@ -34,11 +38,344 @@ bool Generates(const FactorLattice& f, const Element* set, int k) {
   return static_cast<int>(list.size()) == f.size;
 }
 
+std::vector<Element> DoublyIrreducibles(const FactorLattice& f) {
+  const std::vector<Element> joinIrreducible = JoinIrreducibles(f);
+  const std::vector<Element> meetIrreducible = JoinIrreducibles(Dual(f));
+  std::vector<Element> both;
+  std::set_intersection(joinIrreducible.begin(), joinIrreducible.end(), meetIrreducible.begin(),
+                        meetIrreducible.end(), std::back_inserter(both));
+  return both;
+}
+
 namespace {
 
-class OrbitSearch {
+using Set = std::array<Element, SubsetSize>;
+
+// Lexicographic order of the first k entries.
+int CompareFirst(const Element* a, const Element* b, int k) {
+  for (int i = 0; i < k; ++i) {
+    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+  }
+  return 0;
+}
+
+// The closure of a closed base set and one more element.  Membership is a
+// byte per element and the base is kept between candidates: only the pairs
+// with a new element are formed, and what a candidate added is undone after
+// it.  The closure is the whole lattice as soon as it holds the bottom and
+// every join-irreducible (every element is a join of those), or the top and
+// every meet-irreducible; the shorter of the two lists is watched, so a
+// generating candidate usually stops well before its last element is found.
+class IncrementalClosure {
  public:
-  OrbitSearch(const FactorLattice& f, const AutomorphismGroup& group) : f_(f), group_(group) {}
+  explicit IncrementalClosure(const FactorLattice& f) : f_(f) {
+    const std::vector<Element> joinIrreducible = JoinIrreducibles(f);
+    const std::vector<Element> meetIrreducible = JoinIrreducibles(Dual(f));
+    const bool joins = joinIrreducible.size() <= meetIrreducible.size();
+    target_.assign(static_cast<std::size_t>(f.size), 0);
+    for (const Element e : joins ? joinIrreducible : meetIrreducible) target_[e] = 1;
+    target_[joins ? f.bottom : f.top] = 1;
+    targetCount_ = static_cast<int>(std::count(target_.begin(), target_.end(), 1));
+    member_.assign(static_cast<std::size_t>(f.size), 0);
+    list_.reserve(static_cast<std::size_t>(f.size));
+  }
+
+  // Makes the closure of the k elements at `set` the base.
+  void SetBase(const Element* set, int k) {
+    for (const Element e : list_) member_[e] = 0;
+    list_.clear();
+    found_ = 0;
+    for (int i = 0; i < k; ++i) Add(set[i]);
+    Close(0, false);
+    baseSize_ = list_.size();
+    baseFound_ = found_;
+  }
+
+  bool BaseIsAll() const { return baseFound_ == targetCount_; }
+
+  // True when the base and x generate the lattice.
+  bool GeneratesWith(Element x) {
+    if (BaseIsAll()) return true;
+    Add(x);
+    const bool all = Close(baseSize_, true);
+    for (std::size_t i = baseSize_; i < list_.size(); ++i) member_[list_[i]] = 0;
+    list_.resize(baseSize_);
+    found_ = baseFound_;
+    return all;
+  }
+
+ private:
+  void Add(Element e) {
+    if (member_[e]) return;
+    member_[e] = 1;
+    list_.push_back(e);
+    found_ += target_[e];
+  }
+
+  // Forms every pair with an element at position `from` or later; with
+  // stopEarly, returns as soon as the targets are all in.
+  bool Close(std::size_t from, bool stopEarly) {
+    const auto size = static_cast<std::size_t>(f_.size);
+    for (std::size_t i = from; i < list_.size(); ++i) {
+      const Element e = list_[i];
+      const Element* const joinRow = f_.join.data() + e * size;
+      const Element* const meetRow = f_.meet.data() + e * size;
+      for (std::size_t j = 0; j < i; ++j) {
+        const Element o = list_[j];
+        Add(joinRow[o]);
+        Add(meetRow[o]);
+      }
+      if (stopEarly && found_ == targetCount_) return true;
+    }
+    return found_ == targetCount_;
+  }
+
+  const FactorLattice& f_;
+  std::vector<std::uint8_t> target_;  // target_[e]: e is watched
+  int targetCount_ = 0;
+  std::vector<std::uint8_t> member_;
+  std::vector<Element> list_;  // the closure so far, base first
+  std::size_t baseSize_ = 0;
+  int found_ = 0;  // watched elements in list_
+  int baseFound_ = 0;
+};
+
+// What one least k-set S yields: its least extensions S u {x}, x > max S,
+// and those of them that generate.
+struct Extensions {
+  std::vector<Set> least;
+  std::vector<GeneratingSet> generating;
+};
+
+// The group as maps and inverse maps, shared by the workers.
+struct Group {
+  std::vector<Permutation> maps;
+  std::vector<Permutation> inverses;
+};
+
+// One worker of the level search; its buffers are its own.
+//
+// Which x keep S u {x} least, from one pass over the group.  Let S = s_0 <
+// ... < s_{k-1} be least, A = S u {x} with x > s_{k-1}, g a group element,
+// c = sort(gS) (so c >= S) and y = g(x).  A is least when sort(gA) >= A for
+// every g:
+//   - c = S (g fixes S): sort(gA) < A exactly when y < x.
+//   - c > S and y > c_{k-1}: sort(gA) starts with c, so it is > A.
+//   - c > S and y < c_{k-1}: sort(gA) is D(y) = sort(c_0..c_{k-2}, y)
+//     followed by c_{k-1}.  It is < A when D(y) < S, or when D(y) = S and
+//     c_{k-1} < x.  D grows with y and D(c_{k-1}) = c > S, so D(y) < S
+//     exactly for y below a threshold t found by bisection, and D(y) = S
+//     for y = t at most.
+// So each g marks the x = g^-1(y) for y < t (and perhaps g^-1(t)) as not
+// least, at a cost of about t; group elements fixing S mark by scanning.
+class LevelWorker {
+ public:
+  LevelWorker(const FactorLattice& f, const Group& group, const std::vector<std::uint8_t>& forced, int forcedCount)
+      : f_(f), group_(group), forced_(forced), forcedCount_(forcedCount), closure_(f) {
+    notLeast_.assign(static_cast<std::size_t>(f.size), 0);
+  }
+
+  Extensions Extend(const Set& s, int k, bool wantLeast) {
+    Extensions out;
+    MarkNotLeast(s, k);
+    int missing = forcedCount_;
+    Element join = f_.bottom;
+    Element meet = f_.top;
+    for (int i = 0; i < k; ++i) {
+      const Element e = s[static_cast<std::size_t>(i)];
+      missing -= forced_[e];
+      join = f_.Join(join, e);
+      meet = f_.Meet(meet, e);
+    }
+    bool baseSet = false;
+    const int from = k == 0 ? 0 : s[static_cast<std::size_t>(k - 1)] + 1;
+    for (int xi = from; xi < f_.size; ++xi) {
+      const auto x = static_cast<Element>(xi);
+      if (notLeast_[x] == stamp_) continue;
+      const int left = missing - forced_[x];
+      // The forced elements still missing must fit in the places left.
+      if (left > SubsetSize - (k + 1)) continue;
+      Set a = s;
+      a[static_cast<std::size_t>(k)] = x;
+      if (wantLeast) out.least.push_back(a);
+      if (left != 0 || f_.Join(join, x) != f_.top || f_.Meet(meet, x) != f_.bottom) continue;
+      if (!baseSet) {
+        closure_.SetBase(s.data(), k);
+        baseSet = true;
+      }
+      if (!closure_.GeneratesWith(x)) continue;
+      GeneratingSet g;
+      g.elements = a;
+      for (int i = k + 1; i < SubsetSize; ++i) g.elements[static_cast<std::size_t>(i)] = 0;
+      g.size = k + 1;
+      g.orbitSize = group_.maps.size() / Stabilizer(a, k + 1);
+      out.generating.push_back(g);
+    }
+    return out;
+  }
+
+ private:
+  static void SortSmall(Element* a, int k) {
+    // Insertion sort: at most four elements.
+    for (int i = 1; i < k; ++i) {
+      const Element e = a[i];
+      int j = i;
+      for (; j > 0 && a[j - 1] > e; --j) a[j] = a[j - 1];
+      a[j] = e;
+    }
+  }
+
+  // The order of D(y) = sort(c_0..c_{k-2}, y) against s_0..s_{k-1}.
+  static int CompareInserted(const Element* c, int k, Element y, const Element* s) {
+    Element d[SubsetSize];
+    int n = 0;
+    bool placed = false;
+    for (int i = 0; i < k - 1; ++i) {
+      if (!placed && y < c[i]) {
+        d[n++] = y;
+        placed = true;
+      }
+      d[n++] = c[i];
+    }
+    if (!placed) d[n++] = y;
+    return CompareFirst(d, s, k);
+  }
+
+  void MarkNotLeast(const Set& s, int k) {
+    if (++stamp_ == 0) {
+      std::fill(notLeast_.begin(), notLeast_.end(), 0);
+      stamp_ = 1;
+    }
+    const int from = k == 0 ? 0 : s[static_cast<std::size_t>(k - 1)] + 1;
+    for (std::size_t gi = 0; gi < group_.maps.size(); ++gi) {
+      const Permutation& g = group_.maps[gi];
+      Element c[SubsetSize];
+      for (int i = 0; i < k; ++i) c[i] = g[s[static_cast<std::size_t>(i)]];
+      SortSmall(c, k);
+      if (CompareFirst(c, s.data(), k) == 0) {
+        for (int x = from; x < f_.size; ++x) {
+          if (g[static_cast<std::size_t>(x)] < x) notLeast_[static_cast<std::size_t>(x)] = stamp_;
+        }
+        continue;
+      }
+      const Permutation& inverse = group_.inverses[gi];
+      // Least t in [0, c_{k-1}] with D(t) >= S.
+      int low = 0;
+      int high = c[k - 1];
+      while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if (CompareInserted(c, k, static_cast<Element>(mid), s.data()) >= 0) {
+          high = mid;
+        } else {
+          low = mid + 1;
+        }
+      }
+      for (int y = 0; y < low; ++y) {
+        const Element x = inverse[static_cast<std::size_t>(y)];
+        if (x >= from) notLeast_[x] = stamp_;
+      }
+      if (low < c[k - 1] && CompareInserted(c, k, static_cast<Element>(low), s.data()) == 0) {
+        const Element x = inverse[static_cast<std::size_t>(low)];
+        if (x >= from && c[k - 1] < x) notLeast_[x] = stamp_;
+      }
+    }
+  }
+
+  std::uint64_t Stabilizer(const Set& a, int k) const {
+    std::uint64_t count = 0;
+    for (const Permutation& g : group_.maps) {
+      Element image[SubsetSize];
+      for (int i = 0; i < k; ++i) image[i] = g[a[static_cast<std::size_t>(i)]];
+      SortSmall(image, k);
+      if (CompareFirst(image, a.data(), k) == 0) ++count;
+    }
+    return count;
+  }
+
+  const FactorLattice& f_;
+  const Group& group_;
+  const std::vector<std::uint8_t>& forced_;
+  int forcedCount_;
+  IncrementalClosure closure_;
+  std::vector<std::uint32_t> notLeast_;  // notLeast_[x] == stamp_: S u {x} is not least
+  std::uint32_t stamp_ = 0;
+};
+
+}  // namespace
+
+std::vector<GeneratingSet> GeneratingSetOrbits(const FactorLattice& lattice, const AutomorphismGroup& automorphisms,
+                                               int threads, const SearchProgress& progress) {
+  std::vector<GeneratingSet> result;
+  const std::vector<Element> doubly = DoublyIrreducibles(lattice);
+  if (doubly.size() > static_cast<std::size_t>(SubsetSize)) return result;
+  std::vector<std::uint8_t> forced(static_cast<std::size_t>(lattice.size), 0);
+  for (const Element e : doubly) forced[e] = 1;
+
+  Group group;
+  group.maps = automorphisms.elements;
+  for (const Permutation& g : group.maps) {
+    Permutation inverse(g.size());
+    for (std::size_t x = 0; x < g.size(); ++x) inverse[g[x]] = static_cast<Element>(x);
+    group.inverses.push_back(std::move(inverse));
+  }
+
+  const int workers = std::max(1, threads);
+  std::vector<LevelWorker> pool;
+  pool.reserve(static_cast<std::size_t>(workers));
+  for (int w = 0; w < workers; ++w) pool.emplace_back(lattice, group, forced, static_cast<int>(doubly.size()));
+
+  std::vector<Set> level(1, Set{});  // the least sets of k elements; k = 0: the empty set
+  for (int k = 0; k < SubsetSize && !level.empty(); ++k) {
+    const bool wantLeast = k + 1 < SubsetSize;
+    std::vector<Extensions> parts(level.size());
+    std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> done{0};
+    auto work = [&](LevelWorker& worker) {
+      for (std::size_t i = next++; i < level.size(); i = next++) {
+        parts[i] = worker.Extend(level[i], k, wantLeast);
+        ++done;
+      }
+    };
+    if (progress) {
+      // Every share on a thread of its own, so that this one can report.
+      std::vector<std::thread> all;
+      for (int w = 0; w < workers && static_cast<std::size_t>(w) < level.size(); ++w) {
+        all.emplace_back(work, std::ref(pool[static_cast<std::size_t>(w)]));
+      }
+      auto shown = std::chrono::steady_clock::now();
+      while (done.load() < level.size()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const auto now = std::chrono::steady_clock::now();
+        if (now - shown < std::chrono::milliseconds(250)) continue;
+        shown = now;
+        progress("sets of " + std::to_string(k + 1) + " element(s): " + std::to_string(done.load()) + " of " +
+                 std::to_string(level.size()) + " sets of " + std::to_string(k) + " extended");
+      }
+      for (std::thread& t : all) t.join();
+    } else {
+      std::vector<std::thread> helpers;
+      for (int w = 1; w < workers && static_cast<std::size_t>(w) < level.size(); ++w) {
+        helpers.emplace_back(work, std::ref(pool[static_cast<std::size_t>(w)]));
+      }
+      work(pool[0]);
+      for (std::thread& t : helpers) t.join();
+    }
+
+    std::vector<Set> following;
+    for (Extensions& part : parts) {
+      result.insert(result.end(), part.generating.begin(), part.generating.end());
+      following.insert(following.end(), part.least.begin(), part.least.end());
+    }
+    level = std::move(following);
+  }
+  return result;
+}
+
+namespace {
+
+class PlainOrbitSearch {
+ public:
+  PlainOrbitSearch(const FactorLattice& f, const AutomorphismGroup& group) : f_(f), group_(group) {}
 
   std::vector<GeneratingSet> Run() {
     Extend(0);
@@ -105,8 +442,8 @@ class OrbitSearch {
 
 }  // namespace
 
-std::vector<GeneratingSet> GeneratingSetOrbits(const FactorLattice& lattice, const AutomorphismGroup& group) {
-  return OrbitSearch(lattice, group).Run();
+std::vector<GeneratingSet> GeneratingSetOrbitsByImages(const FactorLattice& lattice, const AutomorphismGroup& group) {
+  return PlainOrbitSearch(lattice, group).Run();
 }
 
 }  // namespace genexact

@@ -7,14 +7,28 @@
 // element (the k-th least element of a set is at most that of any subset
 // image), so the sets grow element by element and a set that is not least is
 // never extended.
+//
+// GeneratingSetOrbits grows the least sets level by level and decides, for a
+// least k-set S, which additions x > max S keep the set least in one pass
+// over the group (see the comment in the source): each candidate is then
+// closed at most once, and first only when the join of the set is the top
+// and its meet the bottom.  Elements that are both join- and
+// meet-irreducible lie in every generating set; the search keeps room for
+// them and gives up at once when there are more than four.
+//
+// GeneratingSetOrbitsByImages is the first, plain version: it applies every
+// group element to every candidate set and closes every least set.  It is
+// kept to check the other on small lattices.
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "genexact/automorphisms.hpp"
 #include "genexact/factor_lattice.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 inline constexpr int SubsetSize = 4;
 
@@ -28,8 +42,20 @@ struct GeneratingSet {
 // generate the whole lattice under join and meet.
 bool Generates(const FactorLattice& lattice, const Element* set, int k);
 
+// The elements that are join- and meet-irreducible.  Such an element is no
+// join or meet of other elements, so every generating set contains it.
+std::vector<Element> DoublyIrreducibles(const FactorLattice& lattice);
+
+// Called now and then during a long search with a short account of it.
+using SearchProgress = std::function<void(const std::string&)>;
+
 // One representative of every orbit of `group` on the generating sets of 1
-// to 4 elements, ordered by size, then lexicographically.
-std::vector<GeneratingSet> GeneratingSetOrbits(const FactorLattice& lattice, const AutomorphismGroup& group);
+// to 4 elements, ordered by size, then lexicographically.  `threads` workers
+// share the last level.
+std::vector<GeneratingSet> GeneratingSetOrbits(const FactorLattice& lattice, const AutomorphismGroup& group,
+                                               int threads = 1, const SearchProgress& progress = {});
+
+// The same list by the plain search.
+std::vector<GeneratingSet> GeneratingSetOrbitsByImages(const FactorLattice& lattice, const AutomorphismGroup& group);
 
 }  // namespace genexact

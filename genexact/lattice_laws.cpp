@@ -1,6 +1,6 @@
 #include "genexact/lattice_laws.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 namespace {
 
 std::string Witness(std::initializer_list<int> elements) {

@@ -8,7 +8,7 @@
 
 #include "genexact/factor_lattice.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 // Contract: lattice.join and lattice.meet are complete size*size tables with
 // values in 0..size-1.  Returns nothing when both operations are commutative,

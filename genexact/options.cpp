@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "genexact/element_width.hpp"
+
 #include "runframe/int_conversion.hpp"
 #include "runframe/run_frame.hpp"
 
@@ -30,7 +32,7 @@ SizeChoice Size(const std::string& text) {
   if (text == "auto") {
     s.automatic = true;
   } else {
-    s.value = Number(text, "--sizes", 1, 255);
+    s.value = Number(text, "--sizes", 1, MaxFactorElements);
   }
   return s;
 }
@@ -80,6 +82,13 @@ Options ParseOptions(const std::vector<std::string>& p) {
 std::string DefaultShardFile(std::int32_t n, std::int32_t m, std::int32_t shardIndex, std::int32_t shardCount) {
   return "genexact-" + std::to_string(n) + "-" + std::to_string(m) + "-shard-" + std::to_string(shardIndex) + "-of-" +
          std::to_string(shardCount) + ".part";
+}
+
+Options CheckExactOptions(runframe::RunContext& run) {
+  // n and m first, so that their messages come before any about the options.
+  (void)runframe::ParseSizeParameter(run, 1);
+  (void)runframe::ParseSizeParameter(run, 2);
+  return ParseOptions(std::vector<std::string>(run.parameters.begin() + 2, run.parameters.end()));
 }
 
 }  // namespace genexact

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "runframe/run_context.hpp"
+
 namespace genexact {
 
 // A table size given on the command line, or to be read off the file.
@@ -29,6 +31,9 @@ struct Options {
 // option, also a value that is no number, ends the run through FatalStop with
 // a message that names the option.
 Options ParseOptions(const std::vector<std::string>& parameters);
+
+// Checked before any file is opened or created: n, m and every option.
+Options CheckExactOptions(runframe::RunContext& run);
 
 // The partial-result file of shard i of K when no checkpoint name is given.
 std::string DefaultShardFile(std::int32_t n, std::int32_t m, std::int32_t shardIndex, std::int32_t shardCount);

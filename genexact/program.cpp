@@ -3,7 +3,10 @@
 #include <cstdio>
 #include <string_view>
 
-#include "genexact/exact_run.hpp"
+#include <memory>
+
+#include "genexact/options.hpp"
+#include "genexact/width_run.hpp"
 #include "runframe/abrupt_end.hpp"
 #include "runframe/run_sequence.hpp"
 
@@ -16,8 +19,8 @@ const runframe::ProgramDescription GenexactProgram{
         "This is genexact, a program to compute the exact number of 4-element",
         "generating sets of Equ(n)*Equ(m) by symmetry, for large n and m.",
         "",
-        "The input files n-optablea.txt and  m-optableb.txt (where n<=6 is the ",
-        "first while m<=6 is the second parameter of the program) should be in the",
+        "The input files n-optablea.txt and  m-optableb.txt (where n<=7 is the ",
+        "first while m<=7 is the second parameter of the program) should be in the",
         "same folder where this program is.  Options after n and m:",
         "  --threads T  --checkpoint FILE  --save-every S  --shard i/K  --merge FILE...",
         "  --sizes A B (tables of other lattices; a number or auto)  --stop-after U  --sample U",
@@ -31,7 +34,7 @@ const runframe::ProgramDescription GenexactProgram{
 constexpr std::string_view Usage =
     "usage: genexact n m [options]\n"
     "       genexact --help | --version\n"
-    "Counts the 4-element generating sets of Equ(n) x Equ(m), n, m = 1..6, by symmetry,\n"
+    "Counts the 4-element generating sets of Equ(n) x Equ(m), n, m = 1..7, by symmetry,\n"
     "from n-optablea.txt and m-optableb.txt in the current folder; writes the result\n"
     "file r-<n>&<m>--exact--<time>.txt there and waits for Enter at the end.\n"
     "  --threads T         worker threads (default: all cores)\n"
@@ -69,12 +72,19 @@ int RunGenexact(int argc, char** argv, CornerMethod method) {
     const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
     return written && std::fflush(stdout) == 0 ? runframe::ExitOk : runframe::ExitIoError;
   }
-  ExactRun state;
-  state.cornerMethod = method;
+  Options options;
+  // The one-byte build unless a table is too large for it.
+  std::unique_ptr<WidthRun> chosen = MakeNarrowRun();
   return runframe::RunProgram(
-      GenexactProgram, argc, argv, [&](runframe::RunContext& run) { ReadExactTables(run, state); },
-      [&](runframe::RunContext& run) { ExactCount(run, state); },
-      [&](runframe::RunContext& run) { CheckExactOptions(run, state); });
+      GenexactProgram, argc, argv,
+      [&](runframe::RunContext& run) {
+        if (!chosen->Read(run, options, method)) {
+          chosen = MakeWideRun();
+          (void)chosen->Read(run, options, method);
+        }
+      },
+      [&](runframe::RunContext& run) { chosen->Count(run); },
+      [&](runframe::RunContext& run) { options = CheckExactOptions(run); });
 }
 
 }  // namespace genexact

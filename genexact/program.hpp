@@ -2,7 +2,7 @@
 // genexact as a program: its banner and limits, and the run around a count.
 // The real entry and the benchmark baseline differ only in how the corners
 // are decided, so their counts and output compare directly.
-#include "genexact/count_plan.hpp"
+#include "genexact/width_run.hpp"
 
 namespace genexact {
 

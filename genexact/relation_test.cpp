@@ -1,6 +1,6 @@
 #include "genexact/relation_test.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 namespace {
 

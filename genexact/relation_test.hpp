@@ -15,7 +15,7 @@
 #include "genexact/cover_corner.hpp"
 #include "genexact/factor_lattice.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 struct CornerShortcut {
   JoinCovers covers;     // of the domain in this orientation

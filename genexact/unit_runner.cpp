@@ -11,7 +11,8 @@
 #include "genexact/progress_line.hpp"
 #include "runframe/stop_signals.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

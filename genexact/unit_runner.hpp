@@ -10,7 +10,7 @@
 
 #include "genexact/count_plan.hpp"
 
-namespace genexact {
+namespace genexact::inline GENEXACT_WIDTH {
 
 struct RunnerProgress {
   std::uint64_t unitsDone = 0;  // units finished in this run

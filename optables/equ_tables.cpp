@@ -1,5 +1,6 @@
 #include "optables/equ_tables.hpp"
 
+#include <algorithm>
 #include <cstddef>
 #include <map>
 #include <numeric>
@@ -108,8 +109,21 @@ Partition JoinPartitions(const Partition& a, const Partition& b) {
 
 LatticeTables BuildEquTables(int k) {
   const std::vector<Partition> parts = EquPartitions(k);
-  std::map<Partition, int> number;
-  for (std::size_t i = 0; i < parts.size(); ++i) number.emplace(parts[i], static_cast<int>(i) + 1);
+  // Read as base-8 numbers of fixed length, restricted growth strings keep their
+  // lexicographic order, so an element's number is found by binary search. Equ(7)
+  // has 769129 pairs; a map keyed by vectors took most of the run there.
+  static_assert(kMaxEquPoints <= 8, "block labels must fit an octal digit");
+  auto code = [](const Partition& p) {
+    std::uint32_t c = 0;
+    for (int block : p) c = c * 8 + static_cast<std::uint32_t>(block);
+    return c;
+  };
+  std::vector<std::uint32_t> codes;
+  codes.reserve(parts.size());
+  for (const Partition& p : parts) codes.push_back(code(p));
+  auto number = [&](const Partition& p) {
+    return static_cast<int>(std::lower_bound(codes.begin(), codes.end(), code(p)) - codes.begin()) + 1;
+  };
 
   LatticeTables t;
   t.size = static_cast<int>(parts.size());
@@ -117,8 +131,8 @@ LatticeTables BuildEquTables(int k) {
   t.meet.reserve(parts.size() * parts.size());
   for (const Partition& x : parts) {
     for (const Partition& y : parts) {
-      t.join.push_back(number.at(JoinPartitions(x, y)));
-      t.meet.push_back(number.at(MeetPartitions(x, y)));
+      t.join.push_back(number(JoinPartitions(x, y)));
+      t.meet.push_back(number(MeetPartitions(x, y)));
     }
   }
   return t;
@@ -211,7 +225,7 @@ std::string RenderTableFile(const LatticeTables& tables, const RenderOptions& op
 
   const std::string_view eol = LineEndText(options.line_end);
   std::string text;
-  text.reserve(static_cast<std::size_t>(pairs) * (12 + eol.size()));
+  text.reserve(static_cast<std::size_t>(pairs) * (16 + eol.size()));
   for (int pair : order) {
     const int x = pair / n + 1;
     const int y = pair % n + 1;

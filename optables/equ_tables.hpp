@@ -1,4 +1,4 @@
-// Join/meet tables of the partition lattices Equ(k), k = 1..6, and their text form.
+// Join/meet tables of the partition lattices Equ(k), k = 1..7, and their text form.
 #pragma once
 
 #include <cstddef>
@@ -10,14 +10,14 @@
 
 namespace optables {
 
-inline constexpr int kMaxEquPoints = 6;
+inline constexpr int kMaxEquPoints = 7;
 
 // A partition of {1..k} as a restricted growth string: entry i is the 0-based block of point
 // i+1, and blocks are numbered in order of their first point, so each partition has one form.
 using Partition = std::vector<int>;
 
 // All partitions of {1..k} in lexicographic order of their restricted growth strings; element
-// number x of Equ(k) is entry x-1. Throws std::invalid_argument unless 1 <= k <= 6.
+// number x of Equ(k) is entry x-1. Throws std::invalid_argument unless 1 <= k <= 7.
 std::vector<Partition> EquPartitions(int k);
 
 // Common refinement and transitive closure of the union, both in canonical form.
@@ -42,7 +42,7 @@ struct LatticeTables {
 };
 
 // Tables of Equ(k) in the numbering of EquPartitions(k). Throws std::invalid_argument unless
-// 1 <= k <= 6.
+// 1 <= k <= 7.
 LatticeTables BuildEquTables(int k);
 
 // The same lattice with element x renamed to perm[x-1]. perm must hold each of 1..size once;

@@ -22,7 +22,7 @@ constexpr std::string_view kUsage =
     "       optables --help | --version";
 
 constexpr std::string_view kHelp =
-    "Writes the join and meet tables of Equ(k), k = 1..6, to k-optablea.txt and k-optableb.txt.\n"
+    "Writes the join and meet tables of Equ(k), k = 1..7, to k-optablea.txt and k-optableb.txt.\n"
     "Each line reads x&y=join,meet for one ordered pair of element numbers.\n"
     "  --seed S           number the elements in an order shuffled from S (0..2^64-1)\n"
     "  --shuffle-lines    shuffle the line order too (seed 1 unless --seed is given)\n"

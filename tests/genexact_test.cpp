@@ -4,6 +4,8 @@
 // and on small lattices of other kinds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <map>
 #include <random>
 #include <set>
@@ -211,10 +213,110 @@ TEST(GenexactOrbits, RepresentativesCoverEveryGeneratingSetOnce) {
   }
 }
 
+bool SameSets(const std::vector<GeneratingSet>& x, const std::vector<GeneratingSet>& y) {
+  if (x.size() != y.size()) return false;
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    if (x[i].size != y[i].size || x[i].orbitSize != y[i].orbitSize || ToKey(x[i].elements) != ToKey(y[i].elements)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The orderly search against the plain one, which closes every least set:
+// the same representatives, orbit sizes and order, with one and two workers.
+void CheckAgainstPlainSearch(const FactorLattice& f, const std::string& name) {
+  SCOPED_TRACE(name);
+  const genexact::AutomorphismGroup g = genexact::FindAutomorphisms(f);
+  const auto plain = genexact::GeneratingSetOrbitsByImages(f, g);
+  EXPECT_TRUE(SameSets(genexact::GeneratingSetOrbits(f, g), plain));
+  int reports = 0;
+  EXPECT_TRUE(SameSets(genexact::GeneratingSetOrbits(f, g, 2, [&](const std::string&) { ++reports; }), plain));
+}
+
+TEST(GenexactOrbits, OrderlySearchAgreesWithThePlainSearch) {
+  for (const Named& l : SmallLattices()) {
+    for (const std::uint64_t seed : {0ULL, 3ULL, 8ULL}) {
+      CheckAgainstPlainSearch(Factor(seed == 0 ? l.tables : Renumbered(l.tables, seed), seed == 8),
+                              std::string(l.name) + " numbering " + std::to_string(seed));
+    }
+  }
+  CheckAgainstPlainSearch(Factor(Renumbered(Boolean(4), 5)), "2^4");
+  CheckAgainstPlainSearch(Factor(Renumbered(M(6), 2)), "M6");
+  CheckAgainstPlainSearch(Factor(M(8)), "M8, a subgroup");
+  for (int k = 1; k <= 5; ++k) {
+    for (const std::uint64_t seed : {0ULL, 12ULL, 31ULL}) {
+      CheckAgainstPlainSearch(Factor(seed == 0 ? optables::BuildEquTables(k)
+                                               : Renumbered(optables::BuildEquTables(k), seed),
+                                     seed == 31),
+                              "Equ" + std::to_string(k) + " numbering " + std::to_string(seed));
+    }
+  }
+}
+
+TEST(GenexactOrbits, ElementsInEveryGeneratingSet) {
+  // The middle of a chain, the atoms of M_k, and a, b, c of N5 are both join-
+  // and meet-irreducible; so are the atoms of Equ(3) = M_3, and partition
+  // lattices from Equ(4) on have none.
+  EXPECT_EQ(genexact::DoublyIrreducibles(Factor(Chain(5))).size(), 3u);
+  EXPECT_EQ(genexact::DoublyIrreducibles(Factor(M(7))).size(), 7u);
+  EXPECT_EQ(genexact::DoublyIrreducibles(Factor(N5())).size(), 3u);
+  EXPECT_EQ(genexact::DoublyIrreducibles(Factor(optables::BuildEquTables(3))).size(), 3u);
+  for (int k = 4; k <= 5; ++k) EXPECT_TRUE(genexact::DoublyIrreducibles(Factor(optables::BuildEquTables(k))).empty());
+  // Every generating set found by brute force holds them.
+  for (const Named& l : SmallLattices()) {
+    const FactorLattice f = Factor(Renumbered(l.tables, 6));
+    const auto forced = genexact::DoublyIrreducibles(f);
+    for (const auto& set : BruteForceGeneratingSets(f)) {
+      for (const Element e : forced) EXPECT_NE(std::find(set.begin(), set.end(), e), set.end()) << l.name;
+    }
+  }
+  // M_30 has 30: no search at all, and the count of a product with it is 0.
+  const FactorLattice m30 = Factor(Renumbered(M(30), 4));
+  const auto start = std::chrono::steady_clock::now();
+  const CountPlan plan = genexact::MakeCountPlan(m30, Factor(optables::BuildEquTables(4)));
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 5.0);
+  EXPECT_FALSE(plan.searchedA);
+  EXPECT_FALSE(plan.searchedB);
+  EXPECT_EQ(plan.forcedA, 30u);
+  EXPECT_EQ(plan.UnitCount(), 0u);
+  EXPECT_EQ(PlanCount(plan), 0u);
+  EXPECT_TRUE(genexact::GeneratingSetOrbits(m30, genexact::FindAutomorphisms(m30, 24)).empty());
+}
+
+TEST(GenexactWideElements, Equ7BeyondOneByte) {
+  if (genexact::MaxWidthElements < 877) GTEST_SKIP() << "the one-byte build takes at most 255 elements";
+  const FactorLattice f = Factor(Renumbered(optables::BuildEquTables(7), 70), true);
+  ASSERT_EQ(f.size, 877);
+  EXPECT_EQ(genexact::FindAutomorphisms(f).Order(), 5040u);
+  EXPECT_TRUE(genexact::DoublyIrreducibles(f).empty());
+  // Generation of random 4-subsets, element numbers up to 876, against the
+  // plain closure; both outcomes occur.
+  const FactorLattice one = Factor(Chain(1));
+  std::mt19937 random(77);
+  int generating = 0;
+  int wide = 0;
+  for (int k = 0; k < 300; ++k) {
+    Element set[4];
+    std::set<int> chosen;
+    while (chosen.size() < 4) chosen.insert(static_cast<int>(random() % 877));
+    int i = 0;
+    for (const int e : chosen) set[i++] = static_cast<Element>(e);
+    wide += *chosen.rbegin() > 255;
+    const bool plain = ProductClosureSize(f, one, std::vector<int>(chosen.begin(), chosen.end())) == f.size;
+    EXPECT_EQ(genexact::Generates(f, set, 4), plain);
+    generating += plain;
+  }
+  EXPECT_GT(generating, 0);
+  EXPECT_LT(generating, 300);
+  EXPECT_GT(wide, 200);
+}
+
 TEST(GenexactOrbits, GeneratingSetsOfPartitionLattices) {
   // Equ(5) has 5305 four-element generating sets (gencount 1 5) and none
-  // smaller; Equ(4) has 50 (gencount 1 4).
-  for (const auto& [k, fours] : {std::pair{4, 50ULL}, std::pair{5, 5305ULL}}) {
+  // smaller; Equ(4) has 50 (gencount 1 4); Equ(6) has 1107900 (the plain
+  // search of the first genexact).
+  for (const auto& [k, fours] : {std::pair{4, 50ULL}, std::pair{5, 5305ULL}, std::pair{6, 1107900ULL}}) {
     const FactorLattice f = Factor(optables::BuildEquTables(k));
     const auto reps = genexact::GeneratingSetOrbits(f, genexact::FindAutomorphisms(f));
     std::uint64_t sum = 0;
