@@ -24,25 +24,34 @@ std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t count) {
          "   4-element generating sets";
 }
 
-std::uint64_t FourSubsets(std::uint64_t productSize) {
+WideCount FourSubsets(std::uint64_t productSize) {
   if (productSize < 4) return 0;
-  // Each step is a binomial coefficient, so every division is exact, and the
-  // largest intermediate is 4 * C(N,4).
-  const char* where = "the number of 4-element subsets";
-  std::uint64_t c = productSize;
-  c = runframe::CheckedMul(c, productSize - 1, where) / 2;
-  c = runframe::CheckedMul(c, productSize - 2, where) / 3;
-  c = runframe::CheckedMul(c, productSize - 3, where) / 4;
+  // Each step is a binomial coefficient, so every division is exact; the
+  // largest intermediate, 4 C(N,4) < N^4, fits 128 bits for every N below
+  // 2^32, far beyond the largest product (4095^2 elements).
+  WideCount c = productSize;
+  c = c * (productSize - 1) / 2;
+  c = c * (productSize - 2) / 3;
+  c = c * (productSize - 3) / 4;
   return c;
 }
 
+std::string Decimal(WideCount value) {
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(value % 10)));
+    value /= 10;
+  } while (value != 0);
+  return digits;
+}
+
 std::string ShareLine(std::uint64_t productSize, std::uint64_t count) {
-  const std::uint64_t total = FourSubsets(productSize);
-  // The share in units of 0.0001 %, by long division: count * 10^6 / total
-  // does not fit 64 bits for the largest products, the digits one by one do.
-  std::uint64_t scaled = 0;
+  const WideCount total = FourSubsets(productSize);
+  // The share in units of 0.0001 %, by long division, one digit at a time;
+  // rest < total < 2^100, so 10 rest fits 128 bits.
+  WideCount scaled = 0;
   if (total > 0) {
-    std::uint64_t rest = count % total;
+    WideCount rest = count % total;
     scaled = count / total;
     for (int digit = 0; digit < 6; ++digit) {
       rest *= 10;
@@ -53,8 +62,8 @@ std::string ShareLine(std::uint64_t productSize, std::uint64_t count) {
   }
   char percent[32];
   (void)std::snprintf(percent, sizeof percent, "%8s",
-                      (std::to_string(scaled / 10000) + "." + std::to_string(10000 + scaled % 10000).substr(1)).c_str());
-  return "Out of " + std::to_string(total) + " 4-element subsets, " + std::to_string(count) +
+                      (Decimal(scaled / 10000) + "." + Decimal(10000 + scaled % 10000).substr(1)).c_str());
+  return "Out of " + Decimal(total) + " 4-element subsets, " + std::to_string(count) +
          " are generating, i.e., " + percent + "%.";
 }
 

@@ -30,7 +30,13 @@ struct ExactRun {
 std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t count);
 
 // The number of 4-element subsets of a set of productSize elements.
-std::uint64_t FourSubsets(std::uint64_t productSize);
+// It needs more than 64 bits from N = 2^16 on: Equ(6) x Equ(7) has
+// C(178031, 4), about 4.2e19, 4-element subsets.
+__extension__ typedef unsigned __int128 WideCount;
+WideCount FourSubsets(std::uint64_t productSize);
+
+// A wide count in decimal.
+std::string Decimal(WideCount value);
 
 // The line after the result line, in gensample's form so that an exact count
 // and an estimate compare at a glance:

@@ -473,15 +473,20 @@ TEST(GenexactCounts, UnitsAreShardedWithoutLossOrOverlap) {
 namespace {
 
 TEST(GenexactShare, FourSubsetsIsTheBinomialCoefficient) {
-  EXPECT_EQ(genexact::FourSubsets(0), 0u);
-  EXPECT_EQ(genexact::FourSubsets(3), 0u);
-  EXPECT_EQ(genexact::FourSubsets(4), 1u);
-  EXPECT_EQ(genexact::FourSubsets(25), 12650u);
-  EXPECT_EQ(genexact::FourSubsets(41209), 120141714922932626ull);  // Equ(6) x Equ(6)
-  // The largest product genexact takes: 255 * 255 elements.
-  EXPECT_EQ(genexact::FourSubsets(65025), 744852239264246400ull);
+  auto four = [](std::uint64_t n) { return genexact::Decimal(genexact::FourSubsets(n)); };
+  EXPECT_EQ(four(0), "0");
+  EXPECT_EQ(four(3), "0");
+  EXPECT_EQ(four(4), "1");
+  EXPECT_EQ(four(25), "12650");
+  EXPECT_EQ(four(41209), "120141714922932626");  // Equ(6) x Equ(6)
+  EXPECT_EQ(four(65025), "744852239264246400");   // 255 * 255 elements
+  // Beyond 64 bits: Equ(6) x Equ(7), Equ(7) x Equ(7), and the largest
+  // product genexact takes, 4095 * 4095 elements.
+  EXPECT_EQ(four(178031), "41855896338043717965");
+  EXPECT_EQ(four(769129), "14580825661515018653126");
+  EXPECT_EQ(four(16769025), "3294730161598138591616870400");
   for (std::uint64_t n = 4; n < 200; ++n) {
-    EXPECT_EQ(genexact::FourSubsets(n + 1), genexact::FourSubsets(n) + (n * (n - 1) * (n - 2) / 6)) << n;
+    EXPECT_TRUE(genexact::FourSubsets(n + 1) == genexact::FourSubsets(n) + (n * (n - 1) * (n - 2) / 6)) << n;
   }
 }
 
@@ -496,7 +501,9 @@ TEST(GenexactShare, LineInGensamplesForm) {
   EXPECT_EQ(genexact::ShareLine(8, 1), "Out of 70 4-element subsets, 1 are generating, i.e.,   1.4286%.");
   EXPECT_EQ(genexact::ShareLine(8, 69), "Out of 70 4-element subsets, 69 are generating, i.e.,  98.5714%.");
   EXPECT_EQ(genexact::ShareLine(8, 2), "Out of 70 4-element subsets, 2 are generating, i.e.,   2.8571%.");
-  // The largest product genexact takes, where count * 10^6 no longer fits 64 bits.
+  // Products whose subsets or count * 10^6 no longer fit 64 bits.
+  EXPECT_EQ(genexact::ShareLine(178031, 1ull << 62),
+            "Out of 41855896338043717965 4-element subsets, 4611686018427387904 are generating, i.e.,  11.0180%.");
   EXPECT_EQ(genexact::ShareLine(65025, 372426119632123200ull),
             "Out of 744852239264246400 4-element subsets, 372426119632123200 are generating, i.e.,  50.0000%.");
   EXPECT_EQ(genexact::ShareLine(65025, 744852239264246399ull),
