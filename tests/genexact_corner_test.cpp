@@ -209,3 +209,46 @@ TEST(GenexactCovers, PartitionProductsAgreeBetweenMethods) {
 }
 
 }  // namespace
+
+namespace {
+
+// Random relations of Equ(2) x Equ(7) and Equ(3) x Equ(7) (877 elements, the
+// two-byte build): the fast test and the row minima against the closure of
+// the product.  The 4-subsets of Equ(7) are drawn until they generate (about
+// one in sixty does).
+TEST(GenexactCovers, Equ7RelationsAgreeWithTheClosure) {
+  const FactorLattice seven = Factor(optables::BuildEquTables(7));
+  std::mt19937 random(7);
+  for (const int k : {2, 3}) {
+    SCOPED_TRACE(k);
+    const FactorLattice small = Factor(optables::BuildEquTables(k));
+    const genexact::CornerShortcuts shortcuts = genexact::FindCornerShortcuts(small, seven);
+    ASSERT_TRUE(shortcuts.lower.has_value() && shortcuts.upper.has_value());
+    genexact::RelationTest fast(small, seven, shortcuts);
+    genexact::CornerTest plain(small, seven);
+    const int n = small.size * seven.size;
+    int generating = 0;
+    const int relations = k == 2 ? 60 : 20;
+    for (int r = 0; r < relations; ++r) {
+      Element d[4];
+      Element v[4];
+      do {
+        for (Element& e : d) e = static_cast<Element>(random() % static_cast<unsigned>(small.size));
+      } while (!genexact::Generates(small, d, 4));
+      do {
+        for (Element& e : v) e = static_cast<Element>(random() % static_cast<unsigned>(seven.size));
+      } while (v[0] == v[1] || v[0] == v[2] || v[0] == v[3] || v[1] == v[2] || v[1] == v[3] || v[2] == v[3] ||
+               !genexact::Generates(seven, v, 4));
+      std::vector<int> seeds;
+      for (int i = 0; i < 4; ++i) seeds.push_back(d[i] * seven.size + v[i]);
+      const bool full = ProductClosureSize(small, seven, seeds) == n;
+      generating += full;
+      ASSERT_EQ(fast.Generates(d, v), full) << r;
+      ASSERT_EQ(plain.Generates(d, v), full) << r;
+    }
+    EXPECT_GT(generating, 0);
+    EXPECT_LT(generating, relations);
+  }
+}
+
+}  // namespace
