@@ -85,6 +85,10 @@ ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>&
   // One page of pipe: a child that writes more than the reader takes cannot
   // finish into the buffer before the reader goes.
   if (options.stdoutReadLimit) fcntl(outPipe[0], F_SETPIPE_SZ, 4096);
+  // A reader that is gone from the start: closed before the child exists, so
+  // that not even the child's first write can reach a pipe that still has
+  // a reader (closing it after the fork raced with a fast child).
+  if (options.stdoutReadLimit && *options.stdoutReadLimit == 0) CloseFd(outPipe[0]);
 
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
@@ -93,7 +97,6 @@ ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>&
   CloseFd(outPipe[1]);
   CloseFd(errPipe[1]);
   if (inPipe[1] >= 0) fcntl(inPipe[1], F_SETFL, O_NONBLOCK);
-  if (options.stdoutReadLimit && *options.stdoutReadLimit == 0) CloseFd(outPipe[0]);
 
   ProgramResult result;
   const std::string input = options.stdinBytes.value_or("");
