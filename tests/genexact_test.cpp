@@ -422,11 +422,12 @@ TEST(GenexactCounts, PartitionLatticesAgreeWithGencount) {
 
 TEST(GenexactCounts, LargerKnownCountsAgree) {
   // Every known count up to Equ(5) x Equ(5) (a fraction of a second each);
-  // the larger products take seconds to minutes and are left to the table.
+  // the larger products, and any with a factor Equ(7) (whose plan alone
+  // takes minutes), are left to the table.
   const auto known = testsupport::KnownCounts();
   int replayed = 0;
   for (const auto& k : known) {
-    if (k.productSize <= 260 || k.productSize > 2704) continue;
+    if (k.productSize <= 260 || k.productSize > 2704 || k.n > 6 || k.m > 6) continue;
     EXPECT_EQ(ExactCount(Factor(optables::BuildEquTables(k.n)), Factor(optables::BuildEquTables(k.m))), k.count)
         << k.n << "x" << k.m;
     ++replayed;
