@@ -51,8 +51,8 @@ class CornerTest {
   // True when the least value of row goalRow reaches goalValue.
   bool ReachesCorner(const Side& side, const Element* d, const Element* v);
 
-  int domainSize_;
-  int valueSize_;
+  int domainSize_ = 0;
+  int valueSize_ = 0;
   FactorLattice domain_;
   FactorLattice values_;
   Side lower_;  // m as above: the corner (top, bottom)

@@ -68,11 +68,11 @@ class CoverCorner {
 
  private:
   const JoinCovers& covers_;
-  const Element* valueJoin_;
-  const Element* valueMeet_;
-  int valueSize_;
-  Element valueTop_;
-  Element valueBottom_;
+  const Element* valueJoin_ = nullptr;
+  const Element* valueMeet_ = nullptr;
+  int valueSize_ = 0;
+  Element valueTop_ = 0;
+  Element valueBottom_ = 0;
   std::array<Element, MaxCoverIrreducibles> least_{};  // least_[i]: the current f(J[i]), i < |J|
 };
 
