@@ -24,7 +24,7 @@ std::string Shown(std::optional<std::int32_t> v) { return v ? std::to_string(*v)
 
 bool Plain(std::string_view text) {
   for (unsigned char c : text) {
-    if ((c < 0x20 && c != '\t') || c == 0x7f) return false;
+    if ((c < 0x20 && c != '\t') || c == 0x7f || (c >= 0x80 && c <= 0x9f)) return false;
   }
   return true;
 }
@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         what.compare(what.size() - tail.size(), tail.size(), tail) != 0) {
       Fail(text, "malformed report " + what);
     }
-    // Control characters are shown escaped; any other text appears as given.
+    // Control characters (C0, DEL and C1) are shown escaped; any other text
+    // appears as given.
     if (Plain(text) && what != "\"" + std::string(text) + tail) Fail(text, "report " + what + " misquotes the text");
   }
   return 0;

@@ -47,7 +47,7 @@ Fault FaultOfMessage(const std::string& message, const lattice::TableFileMessage
 // be compared character for character.
 bool Plain(const std::string& text) {
   for (unsigned char c : text) {
-    if ((c < 0x20 && c != '\t') || c == 0x7f) return false;
+    if ((c < 0x20 && c != '\t') || c == 0x7f || (c >= 0x80 && c <= 0x9f)) return false;
   }
   return true;
 }
