@@ -392,10 +392,14 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
 
   RunnerOutcome outcome;
   {
+    // The handlers stay until the last save is on disk: a second Ctrl+C that
+    // arrives while the workers wind down or while it is written must not
+    // kill the process before the finished units are kept.
     const runframe::StopSignals signals(!state.checkpointFile.empty());
     outcome = RunUnits(plan, request);
+    if (!state.checkpointFile.empty()) save(outcome.done);
+    if (const int sig = runframe::SecondStopSignal(); sig != 0) runframe::EndBySignal(sig);
   }
-  if (!state.checkpointFile.empty()) save(outcome.done);
 
   std::vector<std::string> report;
   if (sampling) {
