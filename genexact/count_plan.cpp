@@ -1,5 +1,7 @@
 #include "genexact/count_plan.hpp"
 
+#include <algorithm>
+#include <bit>
 #include <string>
 
 #include "runframe/checked.hpp"
@@ -21,6 +23,47 @@ AutomorphismGroup TrivialGroup(const FactorLattice& f) {
   g.elements.push_back(std::move(identity));
   g.complete = false;
   return g;
+}
+
+// The permutations of s's positions made by the elements of `group` that
+// fix s, without the identity's duplicates; empty when only the identity
+// fixes it.
+std::vector<PositionPermutation> PositionStabilizer(const AutomorphismGroup& group, const GeneratingSet& s,
+                                                    const std::vector<std::array<std::uint8_t, 4>>& permutations) {
+  std::vector<PositionPermutation> result;
+  if (s.orbitSize == group.Order()) return result;
+  for (const Permutation& g : group.elements) {
+    std::array<std::uint8_t, 4> moved{0, 1, 2, 3};
+    bool fixes = true;
+    for (int i = 0; i < s.size && fixes; ++i) {
+      const Element image = g[s.elements[static_cast<std::size_t>(i)]];
+      fixes = false;
+      for (int j = 0; j < s.size; ++j) {
+        if (s.elements[static_cast<std::size_t>(j)] == image) {
+          moved[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(j);
+          fixes = true;
+        }
+      }
+    }
+    if (!fixes) continue;
+    const auto at = std::find(permutations.begin(), permutations.end(), moved);
+    const auto index = static_cast<PositionPermutation>(at - permutations.begin());
+    if (std::find(result.begin(), result.end(), index) == result.end()) result.push_back(index);
+  }
+  if (result.size() == 1) result.clear();  // the identity alone
+  return result;
+}
+
+std::vector<std::vector<PositionPermutation>> PositionStabilizers(const AutomorphismGroup& group,
+                                                                  const std::vector<GeneratingSet>& sets) {
+  std::vector<std::vector<PositionPermutation>> result;
+  result.reserve(sets.size());
+  std::array<std::vector<std::array<std::uint8_t, 4>>, SubsetSize + 1> permutations;
+  for (int k = 1; k <= SubsetSize; ++k) permutations[static_cast<std::size_t>(k)] = PositionPermutations(k);
+  for (const GeneratingSet& s : sets) {
+    result.push_back(PositionStabilizer(group, s, permutations[static_cast<std::size_t>(s.size)]));
+  }
+  return result;
 }
 
 }  // namespace
@@ -71,6 +114,11 @@ CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b, const Pl
       plan.patterns[static_cast<std::size_t>(p)][static_cast<std::size_t>(q)] = RelationPatterns(p, q);
     }
   }
+  // The row-minimum baseline stays the earlier test in full, one relation at a time.
+  if (settings.patternOrbits && settings.method == CornerMethod::Covers) {
+    plan.positionStabA = PositionStabilizers(plan.groupA, plan.setsA);
+    plan.positionStabB = plan.symmetric ? plan.positionStabA : PositionStabilizers(plan.groupB, plan.setsB);
+  }
   for (std::size_t u = 0; u < plan.UnitCount(); ++u) {
     const int q = plan.Outer()[u].size;
     std::uint64_t tests = 0;
@@ -118,6 +166,17 @@ std::unique_ptr<RelationTest> MakeCornerTest(const CountPlan& plan) {
                         : std::make_unique<RelationTest>(plan.b, plan.a, plan.shortcuts);
 }
 
+namespace {
+
+// The position permutations of set i, the identity alone when none are kept.
+const std::vector<PositionPermutation>& StabilizerOf(const std::vector<std::vector<PositionPermutation>>& all,
+                                                    std::size_t i) {
+  static const std::vector<PositionPermutation> identityOnly{0};
+  return all.empty() || all[i].empty() ? identityOnly : all[i];
+}
+
+}  // namespace
+
 std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test) {
   const GeneratingSet& y = plan.Outer()[u];
   // The outer set is on the domain side exactly when it belongs to the factor
@@ -125,6 +184,7 @@ std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test
   const bool outerIsDomain = plan.outerIsA == plan.domainIsA;
   const FactorLattice& innerLattice = plan.outerIsA ? plan.b : plan.a;
   const SubsetBounds outerBounds = FindSubsetBounds(plan.outerIsA ? plan.a : plan.b, y.elements.data(), y.size);
+  const std::vector<PositionPermutation>& outerStab = StabilizerOf(plan.OuterStabilizers(), u);
   std::uint64_t count = 0;
   Element d[4];
   Element v[4];
@@ -133,8 +193,26 @@ std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test
     const GeneratingSet& x = innerSets[i];
     const auto& patterns = plan.patterns[static_cast<std::size_t>(x.size)][static_cast<std::size_t>(y.size)];
     const SubsetBounds innerBounds = FindSubsetBounds(innerLattice, x.elements.data(), x.size);
+    // Relations in one orbit of the stabilizers generate together: the
+    // first of each orbit is tested and counts for all of it.
+    const std::vector<PositionPermutation>& innerStab = StabilizerOf(plan.InnerStabilizers(), i);
+    const bool plainPatterns = innerStab.size() == 1 && outerStab.size() == 1;
+    std::uint64_t covered = 0;  // bit r: pattern r lies in an orbit already counted
     std::uint64_t generating = 0;
-    for (const RelationPattern& r : patterns) {
+    for (std::size_t ri = 0; ri < patterns.size(); ++ri) {
+      std::uint64_t multiplicity = 1;
+      if (!plainPatterns) {
+        if (covered >> ri & 1U) continue;
+        std::uint64_t orbit = 0;
+        for (const PositionPermutation sigma : innerStab) {
+          for (const PositionPermutation tau : outerStab) {
+            orbit |= std::uint64_t{1} << plan.patternSymmetry.Image(x.size, y.size, static_cast<int>(ri), sigma, tau);
+          }
+        }
+        covered |= orbit;
+        multiplicity = static_cast<std::uint64_t>(std::popcount(orbit));
+      }
+      const RelationPattern& r = patterns[ri];
       if (plan.refuteFirst && CornerRefuted(r.first, r.second, innerBounds, outerBounds)) continue;
       for (std::size_t k = 0; k < 4; ++k) {
         const Element inner = x.elements[r.first[k]];
@@ -142,7 +220,7 @@ std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test
         d[k] = outerIsDomain ? outer : inner;
         v[k] = outerIsDomain ? inner : outer;
       }
-      if (test.Generates(d, v)) ++generating;
+      if (test.Generates(d, v)) generating += multiplicity;
     }
     if (generating != 0) {
       std::uint64_t weight = runframe::CheckedMul(x.orbitSize, y.orbitSize, "the orbit weight");

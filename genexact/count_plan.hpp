@@ -43,6 +43,12 @@ struct CountPlan {
   // patterns[p][q]: relations between an inner set of p and an outer set of q elements.
   std::array<std::array<std::vector<RelationPattern>, SubsetSize + 1>, SubsetSize + 1> patterns;
   bool symmetric = false;  // same tables for A and B: unit u meets inner sets u.. only
+  // positionStabA[i]: the permutations (PositionPermutations(size) indices)
+  // of setsA[i]'s positions made by the automorphisms that fix it; empty
+  // when only the identity does.  Likewise for B.  Empty lists throughout
+  // when the plan does not use PatternSymmetry.
+  std::vector<std::vector<PositionPermutation>> positionStabA, positionStabB;
+  PatternSymmetry patternSymmetry;
   std::vector<std::uint64_t> unitTests;  // unitTests[u]: the relations unit u tests, u < UnitCount()
   // Elements of A and of B that are both join- and meet-irreducible.  More
   // than four in a factor: it has no generating set of at most four elements,
@@ -53,6 +59,12 @@ struct CountPlan {
 
   const std::vector<GeneratingSet>& Outer() const { return outerIsA ? setsA : setsB; }
   const std::vector<GeneratingSet>& Inner() const { return outerIsA ? setsB : setsA; }
+  const std::vector<std::vector<PositionPermutation>>& OuterStabilizers() const {
+    return outerIsA ? positionStabA : positionStabB;
+  }
+  const std::vector<std::vector<PositionPermutation>>& InnerStabilizers() const {
+    return outerIsA ? positionStabB : positionStabA;
+  }
   std::size_t UnitCount() const { return Outer().size(); }
   // Corner tests that unit u makes: its share of the progress display.
   std::uint64_t UnitTests(std::size_t u) const { return unitTests[u]; }
@@ -63,6 +75,9 @@ struct PlanSettings {
   int threads = 1;          // workers of the generating-set search
   SearchProgress progress;  // told what the plan is doing; may be empty
   CornerMethod method = CornerMethod::Covers;
+  // Test one relation per orbit of the sets' stabilizers (see PatternSymmetry);
+  // with the Covers method only.
+  bool patternOrbits = true;
 };
 
 // Contract: a and b satisfy the lattice laws, with top and bottom set.

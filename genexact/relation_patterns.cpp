@@ -1,5 +1,9 @@
 #include "genexact/relation_patterns.hpp"
 
+#include <algorithm>
+#include <map>
+#include <numeric>
+
 namespace genexact {
 
 std::vector<RelationPattern> RelationPatterns(int p, int q) {
@@ -26,6 +30,55 @@ std::vector<RelationPattern> RelationPatterns(int p, int q) {
     }
   }
   return result;
+}
+
+std::vector<std::array<std::uint8_t, 4>> PositionPermutations(int k) {
+  std::vector<std::array<std::uint8_t, 4>> result;
+  std::array<std::uint8_t, 4> perm{0, 1, 2, 3};
+  // Lexicographic order from the identity; positions k..3 stay in place.
+  do {
+    result.push_back(perm);
+  } while (std::next_permutation(perm.begin(), perm.begin() + k));
+  return result;
+}
+
+namespace {
+
+// A pattern as the set of its cells in a 4x4 grid, one bit per cell.
+unsigned CellMask(const RelationPattern& r) {
+  unsigned mask = 0;
+  for (std::size_t k = 0; k < 4; ++k) mask |= 1U << (r.first[k] * 4U + r.second[k]);
+  return mask;
+}
+
+}  // namespace
+
+PatternSymmetry::PatternSymmetry() {
+  for (int p = 1; p <= 4; ++p) {
+    for (int q = 1; q <= 4; ++q) {
+      const std::vector<RelationPattern> patterns = RelationPatterns(p, q);
+      std::map<unsigned, std::uint8_t> index;
+      for (std::size_t i = 0; i < patterns.size(); ++i) index[CellMask(patterns[i])] = static_cast<std::uint8_t>(i);
+      const auto sigmas = PositionPermutations(p);
+      const auto taus = PositionPermutations(q);
+      Table& t = tables_[static_cast<std::size_t>(p)][static_cast<std::size_t>(q)];
+      t.sigmas = sigmas.size();
+      t.taus = taus.size();
+      t.image.reserve(patterns.size() * t.sigmas * t.taus);
+      for (const RelationPattern& r : patterns) {
+        for (const auto& sigma : sigmas) {
+          for (const auto& tau : taus) {
+            RelationPattern moved = r;
+            for (std::size_t k = 0; k < 4; ++k) {
+              moved.first[k] = sigma[r.first[k]];
+              moved.second[k] = tau[r.second[k]];
+            }
+            t.image.push_back(index.at(CellMask(moved)));
+          }
+        }
+      }
+    }
+  }
 }
 
 }  // namespace genexact

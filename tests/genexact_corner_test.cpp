@@ -190,6 +190,35 @@ TEST(GenexactCovers, SymmetricFactorsCountOnce) {
   }
 }
 
+// Testing one relation per orbit of the sets' stabilizers changes no unit's
+// count: factors with large stabilizers (M4, 2^4), with few (N5), a product
+// of one lattice with itself, and both operation orders.
+TEST(GenexactCovers, PatternOrbitsKeepEveryUnitCount) {
+  genexact::PlanSettings everyRelation;
+  everyRelation.patternOrbits = false;
+  const std::pair<FactorLattice, FactorLattice> products[] = {
+      {Factor(optables::BuildEquTables(4)), Factor(Renumbered(optables::BuildEquTables(5), 3))},
+      {Factor(M(4)), Factor(Renumbered(Boolean(4), 7), true)},
+      {Factor(Boolean(4), true), Factor(Renumbered(optables::BuildEquTables(4), 5))},
+      {Factor(N5()), Factor(M(3))},
+      {Factor(optables::BuildEquTables(4)), Factor(optables::BuildEquTables(4))}};
+  for (const auto& [a, b] : products) {
+    SCOPED_TRACE(std::to_string(a.size) + "x" + std::to_string(b.size));
+    const CountPlan orbits = genexact::MakeCountPlan(a, b);
+    const CountPlan every = genexact::MakeCountPlan(a, b, everyRelation);
+    ASSERT_EQ(orbits.UnitCount(), every.UnitCount());
+    std::size_t reduced = 0;
+    for (const auto& stabilizer : orbits.positionStabA) reduced += stabilizer.empty() ? 0 : 1;
+    for (const auto& stabilizer : orbits.positionStabB) reduced += stabilizer.empty() ? 0 : 1;
+    EXPECT_GT(reduced, 0U);  // the shortcut is in use here
+    const auto orbitsTest = genexact::MakeCornerTest(orbits);
+    const auto everyTest = genexact::MakeCornerTest(every);
+    for (std::size_t u = 0; u < orbits.UnitCount(); ++u) {
+      EXPECT_EQ(genexact::CountUnit(orbits, u, *orbitsTest), genexact::CountUnit(every, u, *everyTest)) << u;
+    }
+  }
+}
+
 // Equ(4) x Equ(4) by covers, by row minima and by gencount's known count.
 TEST(GenexactCovers, PartitionProductsAgreeBetweenMethods) {
   for (int variant = 0; variant < 4; ++variant) {
