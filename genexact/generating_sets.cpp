@@ -329,7 +329,7 @@ class LevelWorker {
   };
   static Threshold LeastThreshold(const Element* c, int k, const Element* s) {
     int p = 0;
-    while (c[p] == s[p]) ++p;
+    while (p < k - 1 && c[p] == s[p]) ++p;  // c > S: they differ by place k-1
     const int tail = CompareFirst(c + p, s + p + 1, k - 1 - p);
     if (tail < 0) return {s[p] + 1, false};
     return {s[p], tail == 0};
@@ -352,7 +352,7 @@ class LevelWorker {
     }
     for (std::size_t gi = 0; gi < group_.maps.size(); ++gi) {
       const Permutation& g = group_.maps[gi];
-      Element c[SubsetSize];
+      Element c[SubsetSize] = {};
       for (int i = 0; i < k; ++i) c[i] = g[s[static_cast<std::size_t>(i)]];
       SortSmall(c, k);
       if (CompareFirst(c, s.data(), k) == 0) {
