@@ -12,6 +12,7 @@
 #include "runframe/abrupt_end.hpp"
 #include "runframe/checked.hpp"
 #include "runframe/int_conversion.hpp"
+#include "runframe/report.hpp"
 #include "runframe/run_frame.hpp"
 #include "runframe/time_recording.hpp"
 
@@ -200,8 +201,8 @@ TEST(GencountLines, ProgressItemAndResultLine) {
   EXPECT_EQ(gencount::ProgressItem(12288, 12650), "       12288/     12650  ");
   EXPECT_EQ(gencount::ProgressItem(2147484672.0, 9999999999.0), "  2147484672/9999999999  ");
   EXPECT_EQ(gencount::ProgressItem(10000001024.0, 517058170816915.0), "  10000001024/517058170816915  ");
-  EXPECT_EQ(gencount::ResultLine(3, 3, 72), "Part(3)*Part(3) has exactly 72   4-element generating sets");
-  EXPECT_EQ(gencount::ResultLine(1, 1, 0), "Part(1)*Part(1) has exactly 0   4-element generating sets");
+  EXPECT_EQ(runframe::ResultLine(3, 3, 72), "Part(3)*Part(3) has exactly 72   4-element generating sets");
+  EXPECT_EQ(runframe::ResultLine(1, 1, 0), "Part(1)*Part(1) has exactly 0   4-element generating sets");
 }
 
 TEST(SubsetCount, ExactBinomials) {
