@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "optables/equ_tables.hpp"
+#include "runframe/int_conversion.hpp"
 
 namespace {
 
@@ -56,18 +57,12 @@ struct UsageError {
 struct HelpRequested {};
 struct VersionRequested {};
 
-// Digits only: from_chars alone would accept a leading '-' for some types and stop early on
-// trailing junk, and a seed that silently means something else is worse than an error.
+// Digits only, as runframe::ParseUnsigned takes them: a seed that silently means something else
+// is worse than an error.  Texts of more than 20 characters were always refused (also ones with
+// leading zeros); that stays, so a command line means what it meant.
 std::optional<std::uint64_t> ParseUnsigned(std::string_view text) {
-  if (text.empty() || text.size() > 20) return std::nullopt;
-  std::uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    const auto digit = static_cast<std::uint64_t>(c - '0');
-    if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
-    value = value * 10 + digit;
-  }
-  return value;
+  if (text.size() > 20) return std::nullopt;
+  return runframe::ParseUnsigned(text);
 }
 
 Options ParseArgs(int argc, char** argv) {

@@ -266,7 +266,7 @@ TEST_F(OptablesTool, WritesTheRequestedFiles) {
 
 TEST_F(OptablesTool, FailsWithStatusTwoOnBadUsageAndOneOnWriteErrors) {
   for (const char* args : {"", "0", "8", "x", "3 4", "--bogus 3", "--seed -1 3", "--seed 3",
-                           "--seed 18446744073709551616 3", "--seed 12a 3", "--line-end crlf2 3",
+                           "--seed 18446744073709551616 3", "--seed 000000000000000000009 3", "--seed 12a 3", "--line-end crlf2 3",
                            "--only c 3", "3 --dir"}) {
     EXPECT_EQ(Run(args), 2) << "args: " << args;
     EXPECT_NE(err_.find("usage:"), std::string::npos) << args;

@@ -1,6 +1,7 @@
 // Units of the run frame and of gencount's output lines.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -100,6 +101,37 @@ TEST(IntegerConversion, AcceptedAndRefusedForms) {
     } else {
       EXPECT_THROW(runframe::ConvertInteger(c.text), runframe::InvalidInteger) << c.text;
     }
+  }
+}
+
+TEST(IntegerConversion, UnsignedTakesDigitsUpToItsBound) {
+  struct Case {
+    std::string text;
+    std::uint64_t max;
+    std::optional<std::uint64_t> value;
+  };
+  const std::uint64_t all = UINT64_MAX;
+  const std::vector<Case> cases{
+      {"0", all, 0},
+      {"007", all, 7},
+      {"00000000000000000000000000042", all, 42},
+      {"18446744073709551615", all, UINT64_MAX},
+      {"18446744073709551616", all, {}},
+      {"99999999999999999999999", all, {}},
+      {"255", 255, 255},
+      {"256", 255, {}},
+      {"0", 0, 0},
+      {"1", 0, {}},
+      {"", all, {}},
+      {"+1", all, {}},
+      {"-1", all, {}},
+      {" 1", all, {}},
+      {"1 ", all, {}},
+      {"12a", all, {}},
+      {std::string("1\0", 2), all, {}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(runframe::ParseUnsigned(c.text, c.max), c.value) << '"' << c.text << "\" max " << c.max;
   }
 }
 
