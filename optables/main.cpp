@@ -1,10 +1,8 @@
 // optables: writes the join/meet tables of Equ(k) as k-optablea.txt and k-optableb.txt.
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "optables/equ_tables.hpp"
+#include "runframe/atomic_file.hpp"
 #include "runframe/int_conversion.hpp"
 
 namespace {
@@ -131,30 +130,6 @@ Options ParseArgs(int argc, char** argv) {
   return opt;
 }
 
-// Returns an empty string on success, else why the file could not be written. Streams do not
-// report a cause themselves; errno is what both the C and C++ runtimes leave behind.
-std::string WriteFile(const std::filesystem::path& path, const std::string& text) {
-  auto reason = [] {
-    return errno != 0 ? std::generic_category().message(errno) : std::string("I/O error");
-  };
-  errno = 0;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out.is_open()) return reason();
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.flush();
-  std::string failure;
-  if (!out) failure = reason();
-  errno = 0;
-  out.close();
-  if (failure.empty() && out.fail()) failure = reason();
-  if (!failure.empty()) {
-    // A truncated table would later read as a broken lattice; better to leave no file.
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-  }
-  return failure;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -184,9 +159,11 @@ int main(int argc, char** argv) {
       if ((which == 'a' && !opt.write_a) || (which == 'b' && !opt.write_b)) continue;
       const std::filesystem::path path =
           dir / (std::to_string(opt.k) + "-optable" + which + ".txt");
-      const std::string reason = WriteFile(path, text);
-      if (!reason.empty()) {
-        std::cerr << "optables: cannot write " << path.string() << ": " << reason << '\n';
+      // Replaced as a whole: a failed write leaves the old table, never a cut one that
+      // would later read as a broken lattice.
+      if (const int error = runframe::ReplaceFileAtomically(path.string(), text); error != 0) {
+        std::cerr << "optables: cannot write " << path.string() << ": "
+                  << std::generic_category().message(error) << '\n';
         return kWriteError;
       }
     }
