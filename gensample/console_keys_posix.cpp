@@ -3,12 +3,13 @@
 #include "gensample/console_keys.hpp"
 #include "gensample/no_console_keys.hpp"
 #include "gensample/key_decoder.hpp"
+#include "runframe/stop_signals.hpp"
 
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
-#include <iterator>
+#include <optional>
 #include <stdexcept>
 
 #include <poll.h>
@@ -72,48 +73,10 @@ void RestoreSaved(int when)
     }
 }
 
-void SetHandler(int sig, void (*handler)(int))
-{
-    struct sigaction action {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(sig, &action, nullptr);
-}
-
-extern "C" void OnFatalSignal(int sig)
-{
-    RestoreSaved(TCSANOW);
-    // Die of the same signal so the parent sees the true cause; it is delivered as
-    // soon as this handler returns and unblocks it.
-    SetHandler(sig, SIG_DFL);
-    (void)raise(sig);
-}
-
-extern "C" void OnContinue(int)
-{
-    const int savedErrno = errno;
-    ApplyRawIfForeground();
-    errno = savedErrno;
-}
-
-extern "C" void OnTerminalStop(int)
-{
-    const int savedErrno = errno;
-    RestoreSaved(TCSANOW);
-    SetHandler(SIGTSTP, SIG_DFL);
-    sigset_t tstp;
-    sigemptyset(&tstp);
-    sigaddset(&tstp, SIGTSTP);
-    pthread_sigmask(SIG_UNBLOCK, &tstp, nullptr);
-    (void)raise(SIGTSTP); // stops here until SIGCONT
-    pthread_sigmask(SIG_BLOCK, &tstp, nullptr);
-    SetHandler(SIGTSTP, OnTerminalStop);
-    // Also covers an orphaned process group, where the kernel ignores the stop
-    // and no SIGCONT follows.
-    ApplyRawIfForeground();
-    errno = savedErrno;
-}
+// The terminal's part of the process's signal handling (runframe/stop_signals):
+// back to the saved modes before the process dies or stops, raw again when it
+// continues in the foreground.
+void RestoreBeforeSignal() { RestoreSaved(TCSANOW); }
 
 class TerminalKeys final : public ConsoleKeys {
 public:
@@ -126,12 +89,9 @@ public:
     std::uint8_t ReadKeyCode() override;
 
 private:
-    static constexpr int HandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT};
-
     void ReadWaitingBytes();
 
-    struct sigaction previous_[std::size(HandledSignals)] {};
-    bool installed_[std::size(HandledSignals)] {};
+    std::optional<runframe::SignalCleanupScope> signalCleanup_;
     KeyDecoder decoder_;
     std::uint8_t secondCode_ = 0;
     bool secondCodeDue_ = false;
@@ -149,43 +109,25 @@ TerminalKeys::TerminalKeys(const termios& saved)
     g_rawModes.c_cc[VTIME] = 0;
     g_active = 1;
 
-    // Only signals that would otherwise kill or stop us with the default action:
-    // an ignored one stays ignored, and a program's own handler unwinds normally
-    // and so runs our destructor.
-    for (std::size_t i = 0; i < std::size(HandledSignals); ++i) {
-        const int sig = HandledSignals[i];
-        if (sigaction(sig, nullptr, &previous_[i]) != 0 || (previous_[i].sa_flags & SA_SIGINFO) != 0 ||
-            previous_[i].sa_handler != SIG_DFL) {
-            continue;
-        }
-        SetHandler(sig, sig == SIGTSTP ? OnTerminalStop : sig == SIGCONT ? OnContinue : OnFatalSignal);
-        installed_[i] = true;
-    }
+    runframe::SignalCleanup cleanup;
+    cleanup.beforeEnd = RestoreBeforeSignal;
+    cleanup.beforeStop = RestoreBeforeSignal;
+    cleanup.afterContinue = ApplyRawIfForeground;
+    signalCleanup_.emplace(cleanup);
     ApplyRawIfForeground();
 }
 
 TerminalKeys::~TerminalKeys()
 {
     // Signals wait until the terminal and the handlers are back as they were.
-    sigset_t handled;
-    sigset_t old;
-    sigemptyset(&handled);
-    for (const int sig : HandledSignals) {
-        sigaddset(&handled, sig);
-    }
-    pthread_sigmask(SIG_BLOCK, &handled, &old);
+    const runframe::HeldCleanupSignals held;
 
     // TCSAFLUSH drops unread keys, so a later "press Enter" really waits.
     RestoreSaved(TCSAFLUSH);
     g_active = 0;
-    for (std::size_t i = 0; i < std::size(HandledSignals); ++i) {
-        if (installed_[i]) {
-            sigaction(HandledSignals[i], &previous_[i], nullptr);
-        }
-    }
+    signalCleanup_.reset();
     g_fd = -1;
     g_open = false;
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
 void TerminalKeys::ReadWaitingBytes()

@@ -1,10 +1,13 @@
 #include "runframe/stop_signals.hpp"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <iterator>
+#include <stdexcept>
 
 #if !defined(_WIN32)
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 #endif
@@ -24,6 +27,69 @@ struct sigaction g_previous[3];
 #else
 constexpr int StopSignalNumbers[] = {SIGINT, SIGTERM};
 void (*g_previous[2])(int);
+#endif
+
+// The live SignalCleanupScope's functions: written before its handlers are
+// installed, and the flag cleared only after they are gone.
+SignalCleanup g_cleanup{};
+volatile std::sig_atomic_t g_cleanupLive = 0;
+
+#if !defined(_WIN32)
+constexpr int CleanupSignalNumbers[] = {SIGINT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT};
+struct sigaction g_cleanupPrevious[std::size(CleanupSignalNumbers)];
+#else
+constexpr int CleanupSignalNumbers[] = {SIGINT, SIGTERM};
+void (*g_cleanupPrevious[std::size(CleanupSignalNumbers)])(int);
+#endif
+bool g_cleanupInstalled[std::size(CleanupSignalNumbers)];
+
+void RunCleanup(void (*step)()) {
+  if (g_cleanupLive != 0 && step != nullptr) step();
+}
+
+// The cleanup runs inside EndBySignal.
+extern "C" void OnEndingSignal(int sig) { EndBySignal(sig); }
+
+#if !defined(_WIN32)
+void SetAction(int sig, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  (void)sigaction(sig, &action, nullptr);
+}
+
+extern "C" void OnContinue(int) {
+  const int savedErrno = errno;
+  RunCleanup(g_cleanup.afterContinue);
+  errno = savedErrno;
+}
+
+extern "C" void OnTerminalStop(int) {
+  const int savedErrno = errno;
+  RunCleanup(g_cleanup.beforeStop);
+  SetAction(SIGTSTP, SIG_DFL);
+  sigset_t tstp;
+  sigemptyset(&tstp);
+  sigaddset(&tstp, SIGTSTP);
+  (void)pthread_sigmask(SIG_UNBLOCK, &tstp, nullptr);
+  (void)raise(SIGTSTP);  // stops here until SIGCONT
+  (void)pthread_sigmask(SIG_BLOCK, &tstp, nullptr);
+  SetAction(SIGTSTP, OnTerminalStop);
+  // Also covers an orphaned process group, where the kernel ignores the stop
+  // and no SIGCONT follows.
+  RunCleanup(g_cleanup.afterContinue);
+  errno = savedErrno;
+}
+
+void (*CleanupHandler(int sig))(int) {
+  if (sig == SIGTSTP) return OnTerminalStop;
+  if (sig == SIGCONT) return OnContinue;
+  return OnEndingSignal;
+}
+
+#else
+void (*CleanupHandler(int))(int) { return OnEndingSignal; }
 #endif
 
 extern "C" void OnStopSignal(int sig) {
@@ -55,7 +121,8 @@ void ClearStopRequests() {
 }
 
 void EndBySignal(int sig) {
-  // Only async-signal-safe calls: this also runs inside the handler.
+  // Only async-signal-safe calls: this also runs inside the handlers.
+  RunCleanup(g_cleanup.beforeEnd);
 #if !defined(_WIN32)
   struct sigaction action {};
   action.sa_handler = SIG_DFL;
@@ -108,6 +175,62 @@ StopSignals::~StopSignals() {
 #endif
   }
   g_saveOnSecond = false;
+}
+
+#if !defined(_WIN32)
+HeldCleanupSignals::HeldCleanupSignals() {
+  sigset_t held;
+  sigemptyset(&held);
+  for (const int sig : CleanupSignalNumbers) sigaddset(&held, sig);
+  (void)pthread_sigmask(SIG_BLOCK, &held, &old_);
+}
+
+HeldCleanupSignals::~HeldCleanupSignals() { (void)pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+#else
+// Windows has no signal mask.
+HeldCleanupSignals::HeldCleanupSignals() = default;
+HeldCleanupSignals::~HeldCleanupSignals() = default;
+#endif
+
+SignalCleanupScope::SignalCleanupScope(const SignalCleanup& cleanup) {
+  if (g_cleanupLive != 0) throw std::logic_error("SignalCleanupScope: one is live already");
+  const HeldCleanupSignals held;
+  g_cleanup = cleanup;
+  g_cleanupLive = 1;
+  for (std::size_t i = 0; i < std::size(CleanupSignalNumbers); ++i) {
+    const int sig = CleanupSignalNumbers[i];
+    g_cleanupInstalled[i] = false;
+#if !defined(_WIN32)
+    // Only where the default action would kill or stop us without the cleanup.
+    if (sigaction(sig, nullptr, &g_cleanupPrevious[i]) != 0 || (g_cleanupPrevious[i].sa_flags & SA_SIGINFO) != 0 ||
+        g_cleanupPrevious[i].sa_handler != SIG_DFL) {
+      continue;
+    }
+    SetAction(sig, CleanupHandler(sig));
+#else
+    g_cleanupPrevious[i] = std::signal(sig, CleanupHandler(sig));
+    if (g_cleanupPrevious[i] != SIG_DFL) {
+      if (g_cleanupPrevious[i] != SIG_ERR) (void)std::signal(sig, g_cleanupPrevious[i]);
+      continue;
+    }
+#endif
+    g_cleanupInstalled[i] = true;
+  }
+}
+
+SignalCleanupScope::~SignalCleanupScope() {
+  const HeldCleanupSignals held;
+  for (std::size_t i = 0; i < std::size(CleanupSignalNumbers); ++i) {
+    if (!g_cleanupInstalled[i]) continue;
+#if !defined(_WIN32)
+    (void)sigaction(CleanupSignalNumbers[i], &g_cleanupPrevious[i], nullptr);
+#else
+    (void)std::signal(CleanupSignalNumbers[i], g_cleanupPrevious[i]);
+#endif
+    g_cleanupInstalled[i] = false;
+  }
+  g_cleanupLive = 0;
+  g_cleanup = {};
 }
 
 }  // namespace runframe

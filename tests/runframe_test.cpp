@@ -1,10 +1,12 @@
 // Units of the run frame and of gencount's output lines.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "runframe/int_conversion.hpp"
 #include "runframe/report.hpp"
 #include "runframe/run_frame.hpp"
+#include "runframe/stop_signals.hpp"
 #include "runframe/time_recording.hpp"
 
 namespace {
@@ -259,3 +262,36 @@ TEST(SubsetCount, ExactBinomials) {
 }
 
 }  // namespace
+
+#if !defined(_WIN32)
+namespace {
+int cleanupRuns = 0;
+void CountCleanupRun() { ++cleanupRuns; }
+void (*Disposition(int sig))(int) {
+  struct sigaction now {};
+  (void)sigaction(sig, nullptr, &now);
+  return now.sa_handler;
+}
+}  // namespace
+
+TEST(SignalCleanupScope, HandlesDefaultSignalsOnlyOneAtATimeAndPutsThemBack) {
+  (void)std::signal(SIGHUP, SIG_IGN);
+  {
+    runframe::SignalCleanup cleanup;
+    cleanup.afterContinue = CountCleanupRun;
+    const runframe::SignalCleanupScope scope(cleanup);
+    EXPECT_NE(Disposition(SIGTERM), SIG_DFL);
+    EXPECT_EQ(Disposition(SIGHUP), SIG_IGN) << "an ignored signal stays ignored";
+    EXPECT_THROW(runframe::SignalCleanupScope second(cleanup), std::logic_error);
+    cleanupRuns = 0;
+    ASSERT_EQ(raise(SIGCONT), 0);
+    EXPECT_EQ(cleanupRuns, 1);
+  }
+  EXPECT_EQ(Disposition(SIGTERM), SIG_DFL);
+  EXPECT_EQ(Disposition(SIGCONT), SIG_DFL);
+  EXPECT_EQ(Disposition(SIGHUP), SIG_IGN);
+  (void)std::signal(SIGHUP, SIG_DFL);
+  // The slot is free again.
+  const runframe::SignalCleanupScope again(runframe::SignalCleanup{});
+}
+#endif
