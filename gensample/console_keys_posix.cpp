@@ -22,12 +22,17 @@ namespace gensample {
 namespace {
 
 
-// Shared with the signal handlers, so plain globals written before they are armed.
-int g_fd = -1;
-termios g_savedModes{};
-termios g_rawModes{};
-volatile std::sig_atomic_t g_active = 0;
-volatile std::sig_atomic_t g_rawApplied = 0;
+// The terminal as the live TerminalKeys left it.  Shared with the signal
+// handlers, so plain data written before they are armed; the object's
+// destructor puts it back to these values.
+struct TerminalState {
+    int fd = -1;
+    termios savedModes{};
+    termios rawModes{};
+    volatile std::sig_atomic_t active = 0;
+    volatile std::sig_atomic_t rawApplied = 0;
+};
+TerminalState terminal;
 
 std::int64_t NowMs()
 {
@@ -37,7 +42,7 @@ std::int64_t NowMs()
 
 // Async-signal-safe helpers: usable from handlers and ordinary code alike.
 
-bool InForeground() { return tcgetpgrp(g_fd) == getpgrp(); }
+bool InForeground() { return tcgetpgrp(terminal.fd) == getpgrp(); }
 
 // Sets terminal modes even from the background: there SIGTTOU would stop us
 // (and a dying process must not stop), so it is held off for the call.
@@ -49,7 +54,7 @@ void SetModes(const termios& modes, int when)
     sigemptyset(&ttou);
     sigaddset(&ttou, SIGTTOU);
     pthread_sigmask(SIG_BLOCK, &ttou, &old);
-    tcsetattr(g_fd, when, &modes);
+    tcsetattr(terminal.fd, when, &modes);
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
     errno = savedErrno;
 }
@@ -58,18 +63,18 @@ void SetModes(const termios& modes, int when)
 // shell's modes, and the next SIGCONT (or poll) in the foreground applies them.
 void ApplyRawIfForeground()
 {
-    if (g_active && InForeground()) {
-        SetModes(g_rawModes, TCSANOW);
-        g_rawApplied = 1;
+    if (terminal.active && InForeground()) {
+        SetModes(terminal.rawModes, TCSANOW);
+        terminal.rawApplied = 1;
     }
 }
 
 // Puts the saved modes back unless the shell already has the terminal in its own.
 void RestoreSaved(int when)
 {
-    if (g_active && (g_rawApplied || InForeground())) {
-        SetModes(g_savedModes, when);
-        g_rawApplied = 0;
+    if (terminal.active && (terminal.rawApplied || InForeground())) {
+        SetModes(terminal.savedModes, when);
+        terminal.rawApplied = 0;
     }
 }
 
@@ -91,6 +96,7 @@ public:
 private:
     void ReadWaitingBytes();
 
+    ConsoleClaim claim_;
     std::optional<runframe::SignalCleanupScope> signalCleanup_;
     KeyDecoder decoder_;
     std::uint8_t secondCode_ = 0;
@@ -100,14 +106,13 @@ private:
 
 TerminalKeys::TerminalKeys(const termios& saved)
 {
-    g_open = true;
-    g_savedModes = saved;
-    g_rawModes = saved;
+    terminal.savedModes = saved;
+    terminal.rawModes = saved;
     // ISIG stays: Ctrl+C must still interrupt a run.
-    g_rawModes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
-    g_rawModes.c_cc[VMIN] = 0;
-    g_rawModes.c_cc[VTIME] = 0;
-    g_active = 1;
+    terminal.rawModes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
+    terminal.rawModes.c_cc[VMIN] = 0;
+    terminal.rawModes.c_cc[VTIME] = 0;
+    terminal.active = 1;
 
     runframe::SignalCleanup cleanup;
     cleanup.beforeEnd = RestoreBeforeSignal;
@@ -124,10 +129,9 @@ TerminalKeys::~TerminalKeys()
 
     // TCSAFLUSH drops unread keys, so a later "press Enter" really waits.
     RestoreSaved(TCSAFLUSH);
-    g_active = 0;
+    terminal.active = 0;
     signalCleanup_.reset();
-    g_fd = -1;
-    g_open = false;
+    terminal.fd = -1;
 }
 
 void TerminalKeys::ReadWaitingBytes()
@@ -136,17 +140,17 @@ void TerminalKeys::ReadWaitingBytes()
     if (!InForeground()) {
         return;
     }
-    if (!g_rawApplied) {
+    if (!terminal.rawApplied) {
         ApplyRawIfForeground(); // brought to the foreground without a SIGCONT
     }
-    pollfd in{g_fd, POLLIN, 0};
+    pollfd in{terminal.fd, POLLIN, 0};
     if (poll(&in, 1, 0) != 1) {
         return;
     }
     ssize_t got = 0;
     if ((in.revents & POLLIN) != 0) {
         std::uint8_t buffer[64];
-        got = read(g_fd, buffer, sizeof buffer);
+        got = read(terminal.fd, buffer, sizeof buffer);
         if (got > 0) {
             decoder_.Feed(std::span<const std::uint8_t>(buffer, static_cast<std::size_t>(got)), NowMs());
         }
@@ -179,7 +183,7 @@ std::uint8_t TerminalKeys::ReadKeyCode()
             return 13; // end a wait for Enter rather than wait forever
         }
         // Wake for new bytes, or in time to settle a held ESC.
-        pollfd in{g_fd, POLLIN, 0};
+        pollfd in{terminal.fd, POLLIN, 0};
         const int timeout = decoder_.Holding() ? 5 : 100;
         if (InForeground()) {
             poll(&in, 1, timeout);
@@ -200,14 +204,14 @@ std::uint8_t TerminalKeys::ReadKeyCode()
 
 std::unique_ptr<ConsoleKeys> OpenConsoleKeys()
 {
-    if (g_open) {
+    if (ConsoleClaim::Held()) {
         throw std::logic_error("OpenConsoleKeys: the console keys are already open");
     }
     termios saved{};
     if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved) != 0) {
         return std::make_unique<NoConsoleKeys>();
     }
-    g_fd = STDIN_FILENO;
+    terminal.fd = STDIN_FILENO;
     return std::make_unique<TerminalKeys>(saved);
 }
 

@@ -15,36 +15,39 @@
 namespace runframe {
 namespace {
 
-// Touched by the handlers, so lock-free atomics only.
-std::atomic<int> g_stopSignals{0};
-std::atomic<int> g_secondSignal{0};
-std::atomic<bool> g_saveOnSecond{false};
-static_assert(std::atomic<int>::is_always_lock_free, "the stop state is set from a signal handler");
-
 #if !defined(_WIN32)
 constexpr int StopSignalNumbers[] = {SIGINT, SIGTERM, SIGHUP};
-struct sigaction g_previous[3];
+constexpr int CleanupSignalNumbers[] = {SIGINT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT};
+using Disposition = struct sigaction;
 #else
 constexpr int StopSignalNumbers[] = {SIGINT, SIGTERM};
-void (*g_previous[2])(int);
-#endif
-
-// The live SignalCleanupScope's functions: written before its handlers are
-// installed, and the flag cleared only after they are gone.
-SignalCleanup g_cleanup{};
-volatile std::sig_atomic_t g_cleanupLive = 0;
-
-#if !defined(_WIN32)
-constexpr int CleanupSignalNumbers[] = {SIGINT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT};
-struct sigaction g_cleanupPrevious[std::size(CleanupSignalNumbers)];
-#else
 constexpr int CleanupSignalNumbers[] = {SIGINT, SIGTERM};
-void (*g_cleanupPrevious[std::size(CleanupSignalNumbers)])(int);
+using Disposition = void (*)(int);
 #endif
-bool g_cleanupInstalled[std::size(CleanupSignalNumbers)];
+
+// The state of the live StopSignals.  Touched by the handlers, so lock-free
+// atomics only; ClearStopRequests resets the requests.
+struct StopState {
+  std::atomic<int> signals{0};
+  std::atomic<int> secondSignal{0};
+  std::atomic<bool> saveOnSecond{false};
+  Disposition previous[std::size(StopSignalNumbers)]{};
+};
+static_assert(std::atomic<int>::is_always_lock_free, "the stop state is set from a signal handler");
+StopState stopState;
+
+// The live SignalCleanupScope's steps: written before its handlers are
+// installed, and live cleared only after they are gone.
+struct CleanupState {
+  SignalCleanup steps{};
+  volatile std::sig_atomic_t live = 0;
+  Disposition previous[std::size(CleanupSignalNumbers)]{};
+  bool installed[std::size(CleanupSignalNumbers)]{};
+};
+CleanupState cleanupState;
 
 void RunCleanup(void (*step)()) {
-  if (g_cleanupLive != 0 && step != nullptr) step();
+  if (cleanupState.live != 0 && step != nullptr) step();
 }
 
 // The cleanup runs inside EndBySignal.
@@ -61,13 +64,13 @@ void SetAction(int sig, void (*handler)(int)) {
 
 extern "C" void OnContinue(int) {
   const int savedErrno = errno;
-  RunCleanup(g_cleanup.afterContinue);
+  RunCleanup(cleanupState.steps.afterContinue);
   errno = savedErrno;
 }
 
 extern "C" void OnTerminalStop(int) {
   const int savedErrno = errno;
-  RunCleanup(g_cleanup.beforeStop);
+  RunCleanup(cleanupState.steps.beforeStop);
   SetAction(SIGTSTP, SIG_DFL);
   sigset_t tstp;
   sigemptyset(&tstp);
@@ -78,7 +81,7 @@ extern "C" void OnTerminalStop(int) {
   SetAction(SIGTSTP, OnTerminalStop);
   // Also covers an orphaned process group, where the kernel ignores the stop
   // and no SIGCONT follows.
-  RunCleanup(g_cleanup.afterContinue);
+  RunCleanup(cleanupState.steps.afterContinue);
   errno = savedErrno;
 }
 
@@ -93,10 +96,10 @@ void (*CleanupHandler(int))(int) { return OnEndingSignal; }
 #endif
 
 extern "C" void OnStopSignal(int sig) {
-  const int seen = g_stopSignals.fetch_add(1) + 1;
+  const int seen = stopState.signals.fetch_add(1) + 1;
   if (seen == 1) return;
-  if (seen == 2 && g_saveOnSecond.load()) {
-    g_secondSignal.store(sig);
+  if (seen == 2 && stopState.saveOnSecond.load()) {
+    stopState.secondSignal.store(sig);
     return;
   }
   EndBySignal(sig);
@@ -111,18 +114,18 @@ void IgnoreWriteSignals() {
 #endif
 }
 
-bool StopRequested() { return g_stopSignals.load() > 0; }
+bool StopRequested() { return stopState.signals.load() > 0; }
 
-int SecondStopSignal() { return g_secondSignal.load(); }
+int SecondStopSignal() { return stopState.secondSignal.load(); }
 
 void ClearStopRequests() {
-  g_stopSignals = 0;
-  g_secondSignal = 0;
+  stopState.signals = 0;
+  stopState.secondSignal = 0;
 }
 
 void EndBySignal(int sig) {
   // Only async-signal-safe calls: this also runs inside the handlers.
-  RunCleanup(g_cleanup.beforeEnd);
+  RunCleanup(cleanupState.steps.beforeEnd);
 #if !defined(_WIN32)
   struct sigaction action {};
   action.sa_handler = SIG_DFL;
@@ -143,24 +146,24 @@ void EndBySignal(int sig) {
 
 StopSignals::StopSignals(bool saveOnSecond) {
   ClearStopRequests();
-  g_saveOnSecond = saveOnSecond;
+  stopState.saveOnSecond = saveOnSecond;
   for (std::size_t i = 0; i < std::size(StopSignalNumbers); ++i) {
 #if !defined(_WIN32)
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    if (sigaction(StopSignalNumbers[i], &action, &g_previous[i]) != 0) {
-      g_previous[i] = {};
-      g_previous[i].sa_handler = SIG_DFL;
-    } else if ((g_previous[i].sa_flags & SA_SIGINFO) == 0 && g_previous[i].sa_handler == SIG_IGN) {
+    if (sigaction(StopSignalNumbers[i], &action, &stopState.previous[i]) != 0) {
+      stopState.previous[i] = {};
+      stopState.previous[i].sa_handler = SIG_DFL;
+    } else if ((stopState.previous[i].sa_flags & SA_SIGINFO) == 0 && stopState.previous[i].sa_handler == SIG_IGN) {
       // Ignored when we started (nohup, a background job): it stays ignored.
-      (void)sigaction(StopSignalNumbers[i], &g_previous[i], nullptr);
+      (void)sigaction(StopSignalNumbers[i], &stopState.previous[i], nullptr);
     }
 #else
-    g_previous[i] = std::signal(StopSignalNumbers[i], OnStopSignal);
-    if (g_previous[i] == SIG_ERR) g_previous[i] = SIG_DFL;
-    if (g_previous[i] == SIG_IGN) (void)std::signal(StopSignalNumbers[i], SIG_IGN);
+    stopState.previous[i] = std::signal(StopSignalNumbers[i], OnStopSignal);
+    if (stopState.previous[i] == SIG_ERR) stopState.previous[i] = SIG_DFL;
+    if (stopState.previous[i] == SIG_IGN) (void)std::signal(StopSignalNumbers[i], SIG_IGN);
 #endif
   }
 }
@@ -169,12 +172,12 @@ StopSignals::~StopSignals() {
   // Failing to restore can only leave the stop handler, which is harmless.
   for (std::size_t i = 0; i < std::size(StopSignalNumbers); ++i) {
 #if !defined(_WIN32)
-    (void)sigaction(StopSignalNumbers[i], &g_previous[i], nullptr);
+    (void)sigaction(StopSignalNumbers[i], &stopState.previous[i], nullptr);
 #else
-    (void)std::signal(StopSignalNumbers[i], g_previous[i]);
+    (void)std::signal(StopSignalNumbers[i], stopState.previous[i]);
 #endif
   }
-  g_saveOnSecond = false;
+  stopState.saveOnSecond = false;
 }
 
 #if !defined(_WIN32)
@@ -193,44 +196,44 @@ HeldCleanupSignals::~HeldCleanupSignals() = default;
 #endif
 
 SignalCleanupScope::SignalCleanupScope(const SignalCleanup& cleanup) {
-  if (g_cleanupLive != 0) throw std::logic_error("SignalCleanupScope: one is live already");
+  if (cleanupState.live != 0) throw std::logic_error("SignalCleanupScope: one is live already");
   const HeldCleanupSignals held;
-  g_cleanup = cleanup;
-  g_cleanupLive = 1;
+  cleanupState.steps = cleanup;
+  cleanupState.live = 1;
   for (std::size_t i = 0; i < std::size(CleanupSignalNumbers); ++i) {
     const int sig = CleanupSignalNumbers[i];
-    g_cleanupInstalled[i] = false;
+    cleanupState.installed[i] = false;
 #if !defined(_WIN32)
     // Only where the default action would kill or stop us without the cleanup.
-    if (sigaction(sig, nullptr, &g_cleanupPrevious[i]) != 0 || (g_cleanupPrevious[i].sa_flags & SA_SIGINFO) != 0 ||
-        g_cleanupPrevious[i].sa_handler != SIG_DFL) {
+    if (sigaction(sig, nullptr, &cleanupState.previous[i]) != 0 || (cleanupState.previous[i].sa_flags & SA_SIGINFO) != 0 ||
+        cleanupState.previous[i].sa_handler != SIG_DFL) {
       continue;
     }
     SetAction(sig, CleanupHandler(sig));
 #else
-    g_cleanupPrevious[i] = std::signal(sig, CleanupHandler(sig));
-    if (g_cleanupPrevious[i] != SIG_DFL) {
-      if (g_cleanupPrevious[i] != SIG_ERR) (void)std::signal(sig, g_cleanupPrevious[i]);
+    cleanupState.previous[i] = std::signal(sig, CleanupHandler(sig));
+    if (cleanupState.previous[i] != SIG_DFL) {
+      if (cleanupState.previous[i] != SIG_ERR) (void)std::signal(sig, cleanupState.previous[i]);
       continue;
     }
 #endif
-    g_cleanupInstalled[i] = true;
+    cleanupState.installed[i] = true;
   }
 }
 
 SignalCleanupScope::~SignalCleanupScope() {
   const HeldCleanupSignals held;
   for (std::size_t i = 0; i < std::size(CleanupSignalNumbers); ++i) {
-    if (!g_cleanupInstalled[i]) continue;
+    if (!cleanupState.installed[i]) continue;
 #if !defined(_WIN32)
-    (void)sigaction(CleanupSignalNumbers[i], &g_cleanupPrevious[i], nullptr);
+    (void)sigaction(CleanupSignalNumbers[i], &cleanupState.previous[i], nullptr);
 #else
-    (void)std::signal(CleanupSignalNumbers[i], g_cleanupPrevious[i]);
+    (void)std::signal(CleanupSignalNumbers[i], cleanupState.previous[i]);
 #endif
-    g_cleanupInstalled[i] = false;
+    cleanupState.installed[i] = false;
   }
-  g_cleanupLive = 0;
-  g_cleanup = {};
+  cleanupState.live = 0;
+  cleanupState.steps = {};
 }
 
 }  // namespace runframe
