@@ -22,9 +22,9 @@ namespace gensample {
 namespace {
 
 
-// The terminal as the live TerminalKeys left it.  Shared with the signal
-// handlers, so plain data written before they are armed; the object's
-// destructor puts it back to these values.
+// The terminal of the live TerminalKeys: its modes as found and as set for
+// single keys.  Shared with the signal handlers, so plain data written before
+// they are armed; owned by that object, which clears it when it ends.
 struct TerminalState {
     int fd = -1;
     termios savedModes{};
