@@ -8,6 +8,7 @@
 #include "lattice/factor_lattice.hpp"
 #include "lattice/generating_test.hpp"
 #include "runframe/checked.hpp"
+#include "runframe/report.hpp"
 
 namespace gencount {
 
@@ -15,11 +16,6 @@ std::string ProgressItem(double subsetsDone, double totalSubsets) {
   char buf[80];
   (void)std::snprintf(buf, sizeof buf, "  %10.0f/%10.0f  ", subsetsDone, totalSubsets);
   return buf;
-}
-
-std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t generatingCount) {
-  return "Part(" + std::to_string(n) + ")*Part(" + std::to_string(m) + ") has exactly " +
-         std::to_string(generatingCount) + "   4-element generating sets";
 }
 
 namespace {
@@ -159,14 +155,7 @@ class ConsoleProgress final : public ProgressSink {
 }  // namespace
 
 void WriteCountReport(runframe::RunContext& run, std::uint64_t generatingCount) {
-  const std::string result = ResultLine(run.n, run.m, generatingCount);
-  run.console.Line();
-  run.result.Line();
-  run.console.Line(result);
-  run.console.Line();
-  run.console.Line("Hit <enter> to quit!");
-  run.result.Line(result);
-  run.result.Line();
+  runframe::WriteReport(run, {runframe::ResultLine(run.n, run.m, generatingCount)}, runframe::ResultFileEnd::EmptyLine);
 }
 
 std::uint64_t CountGeneratingSubsetsPlain(CountProduct& model, ProgressSink& progress) {

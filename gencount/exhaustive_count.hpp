@@ -20,11 +20,9 @@ inline constexpr std::int32_t ProgressEvery = 1024;
 // "  " + done (width 10) + "/" + total (width 10) + "  ".
 std::string ProgressItem(double subsetsDone, double totalSubsets);
 
-// "Part(n)*Part(m) has exactly count   4-element generating sets".
-std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t generatingCount);
-
-// The lines after the count: console and result file, ending the console's
-// part with "Hit <enter> to quit!".
+// The lines after the count: the result line (runframe::ResultLine) on the
+// console and in the result file, the console's part ending with
+// "Hit <enter> to quit!".
 void WriteCountReport(runframe::RunContext& run, std::uint64_t generatingCount);
 
 // Receives the progress points of a count: done = 1024, 2048, ... up to the

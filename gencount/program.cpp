@@ -1,11 +1,18 @@
 #include "gencount/program.hpp"
 
+#include <cstdint>
 #include <memory>
+#include <string>
 
 #include "lattice/table_reader.hpp"
 #include "runframe/run_sequence.hpp"
 
 namespace gencount {
+namespace {
+// MaxSizeA (exhaustive_count.hpp) is the size of Equ(MaxN).
+constexpr std::int32_t MaxN = 5;
+constexpr std::int32_t MaxM = 6;
+}  // namespace
 
 const runframe::ProgramDescription& GencountProgram() {
   static const runframe::ProgramDescription program{
@@ -13,12 +20,12 @@ const runframe::ProgramDescription& GencountProgram() {
           "This is gencount , version November 5, 2020, a program to compute the number of",
           "4-element generating sets of Equ(n)*Equ(m).",
           "",
-          "The input files n-optablea.txt and  m-optableb.txt (where n<=5 is the ",
-          "first while m<=6 is the second paramter of the program) should be in the",
+          "The input files n-optablea.txt and  m-optableb.txt (where n<=" + std::to_string(MaxN) + " is the ",
+          "first while m<=" + std::to_string(MaxM) + " is the second paramter of the program) should be in the",
           "same folder where this program is.",
       },
-      5,
-      6,
+      MaxN,
+      MaxM,
       "---",
   };
   return program;

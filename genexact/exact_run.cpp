@@ -14,15 +14,11 @@
 #include "lattice/table_reader.hpp"
 #include "runframe/abrupt_end.hpp"
 #include "runframe/checked.hpp"
+#include "runframe/report.hpp"
 #include "runframe/run_frame.hpp"
 #include "runframe/stop_signals.hpp"
 
 namespace genexact::inline GENEXACT_WIDTH {
-
-std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t count) {
-  return "Part(" + std::to_string(n) + ")*Part(" + std::to_string(m) + ") has exactly " + std::to_string(count) +
-         "   4-element generating sets";
-}
 
 WideCount FourSubsets(std::uint64_t productSize) {
   if (productSize < 4) return 0;
@@ -284,17 +280,6 @@ std::vector<std::size_t> SampleUnits(const CountPlan& plan, std::size_t count) {
   return units;
 }
 
-void Finish(runframe::RunContext& run, const std::vector<std::string>& lines) {
-  run.console.Line();
-  run.progressLineShowing = false;
-  run.result.Line();
-  for (const std::string& line : lines) run.console.Line(line);
-  run.console.Line();
-  run.console.Line("Hit <enter> to quit!");
-  for (const std::string& line : lines) run.result.Line(line);
-  run.result.Line();
-}
-
 }  // namespace
 
 bool ReadExactTables(runframe::RunContext& run, ExactRun& state) {
@@ -341,7 +326,8 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
     BothLines(run, "Merged " + std::to_string(state.mergedFiles) + " partial-result file(s) covering all " +
                        std::to_string(plan.UnitCount()) + " units");
     const std::uint64_t count = Sum(state.saved.done);
-    Finish(run, {ResultLine(run.n, run.m, count), ShareLine(ProductSize(plan), count)});
+    runframe::WriteReport(run, {runframe::ResultLine(run.n, run.m, count), ShareLine(ProductSize(plan), count)},
+                          runframe::ResultFileEnd::EmptyLine);
     return;
   }
 
@@ -434,7 +420,7 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
       report.push_back("Add up the shards with: genexact " + run.parameters[0] + " " + run.parameters[1] +
                        " --merge <the partial-result files>");
     } else {
-      report.push_back(ResultLine(run.n, run.m, count));
+      report.push_back(runframe::ResultLine(run.n, run.m, count));
       report.push_back(ShareLine(ProductSize(plan), count));
     }
   }
@@ -442,7 +428,7 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
     report.push_back("Warning: the checkpoint file " + runframe::Printable(state.checkpointFile) +
                      " could not be saved" + Reason(saveError));
   }
-  Finish(run, report);
+  runframe::WriteReport(run, report, runframe::ResultFileEnd::EmptyLine);
 }
 
 }  // namespace genexact

@@ -26,9 +26,6 @@ struct ExactRun {
   CornerMethod cornerMethod = CornerMethod::Covers;
 };
 
-// The result line shared with gencount.
-std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t count);
-
 // The number of 4-element subsets of a set of productSize elements.
 // It needs more than 64 bits from N = 2^16 on: Equ(6) x Equ(7) has
 // C(178031, 4), about 4.2e19, 4-element subsets.

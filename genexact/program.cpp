@@ -1,6 +1,7 @@
 #include "genexact/program.hpp"
 
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 #include <memory>
@@ -19,8 +20,8 @@ const runframe::ProgramDescription GenexactProgram{
         "This is genexact, a program to compute the exact number of 4-element",
         "generating sets of Equ(n)*Equ(m) by symmetry, for large n and m.",
         "",
-        "The input files n-optablea.txt and  m-optableb.txt (where n<=7 is the ",
-        "first while m<=7 is the second parameter of the program) should be in the",
+        "The input files n-optablea.txt and  m-optableb.txt (where n<=" + std::to_string(MaxN) + " is the ",
+        "first while m<=" + std::to_string(MaxM) + " is the second parameter of the program) should be in the",
         "same folder where this program is.  Options after n and m:",
         "  --threads T  --checkpoint FILE  --save-every S  --shard i/K  --merge FILE...",
         "  --sizes A B (tables of other lattices; a number or auto)  --stop-after U  --sample U",
@@ -50,6 +51,8 @@ constexpr std::string_view Usage =
     "  -h, --help          show this text and end\n"
     "  --version           show the version and end\n"
     "More in the manual page genexact(1).\n";
+
+static_assert(MaxN == 7 && MaxM == 7, "Usage names the range of n and m");
 
 constexpr std::string_view Version = "genexact " GENCOUNT_VERSION "\n";
 

@@ -3,12 +3,13 @@
 #include "gensample/console_keys.hpp"
 #include "gensample/no_console_keys.hpp"
 #include "gensample/key_decoder.hpp"
+#include "runframe/stop_signals.hpp"
 
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
-#include <iterator>
+#include <optional>
 #include <stdexcept>
 
 #include <poll.h>
@@ -21,12 +22,17 @@ namespace gensample {
 namespace {
 
 
-// Shared with the signal handlers, so plain globals written before they are armed.
-int g_fd = -1;
-termios g_savedModes{};
-termios g_rawModes{};
-volatile std::sig_atomic_t g_active = 0;
-volatile std::sig_atomic_t g_rawApplied = 0;
+// The terminal of the live TerminalKeys: its modes as found and as set for
+// single keys.  Shared with the signal handlers, so plain data written before
+// they are armed; owned by that object, which clears it when it ends.
+struct TerminalState {
+    int fd = -1;
+    termios savedModes{};
+    termios rawModes{};
+    volatile std::sig_atomic_t active = 0;
+    volatile std::sig_atomic_t rawApplied = 0;
+};
+TerminalState terminal;
 
 std::int64_t NowMs()
 {
@@ -36,7 +42,7 @@ std::int64_t NowMs()
 
 // Async-signal-safe helpers: usable from handlers and ordinary code alike.
 
-bool InForeground() { return tcgetpgrp(g_fd) == getpgrp(); }
+bool InForeground() { return tcgetpgrp(terminal.fd) == getpgrp(); }
 
 // Sets terminal modes even from the background: there SIGTTOU would stop us
 // (and a dying process must not stop), so it is held off for the call.
@@ -48,7 +54,7 @@ void SetModes(const termios& modes, int when)
     sigemptyset(&ttou);
     sigaddset(&ttou, SIGTTOU);
     pthread_sigmask(SIG_BLOCK, &ttou, &old);
-    tcsetattr(g_fd, when, &modes);
+    tcsetattr(terminal.fd, when, &modes);
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
     errno = savedErrno;
 }
@@ -57,63 +63,25 @@ void SetModes(const termios& modes, int when)
 // shell's modes, and the next SIGCONT (or poll) in the foreground applies them.
 void ApplyRawIfForeground()
 {
-    if (g_active && InForeground()) {
-        SetModes(g_rawModes, TCSANOW);
-        g_rawApplied = 1;
+    if (terminal.active && InForeground()) {
+        SetModes(terminal.rawModes, TCSANOW);
+        terminal.rawApplied = 1;
     }
 }
 
 // Puts the saved modes back unless the shell already has the terminal in its own.
 void RestoreSaved(int when)
 {
-    if (g_active && (g_rawApplied || InForeground())) {
-        SetModes(g_savedModes, when);
-        g_rawApplied = 0;
+    if (terminal.active && (terminal.rawApplied || InForeground())) {
+        SetModes(terminal.savedModes, when);
+        terminal.rawApplied = 0;
     }
 }
 
-void SetHandler(int sig, void (*handler)(int))
-{
-    struct sigaction action {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(sig, &action, nullptr);
-}
-
-extern "C" void OnFatalSignal(int sig)
-{
-    RestoreSaved(TCSANOW);
-    // Die of the same signal so the parent sees the true cause; it is delivered as
-    // soon as this handler returns and unblocks it.
-    SetHandler(sig, SIG_DFL);
-    (void)raise(sig);
-}
-
-extern "C" void OnContinue(int)
-{
-    const int savedErrno = errno;
-    ApplyRawIfForeground();
-    errno = savedErrno;
-}
-
-extern "C" void OnTerminalStop(int)
-{
-    const int savedErrno = errno;
-    RestoreSaved(TCSANOW);
-    SetHandler(SIGTSTP, SIG_DFL);
-    sigset_t tstp;
-    sigemptyset(&tstp);
-    sigaddset(&tstp, SIGTSTP);
-    pthread_sigmask(SIG_UNBLOCK, &tstp, nullptr);
-    (void)raise(SIGTSTP); // stops here until SIGCONT
-    pthread_sigmask(SIG_BLOCK, &tstp, nullptr);
-    SetHandler(SIGTSTP, OnTerminalStop);
-    // Also covers an orphaned process group, where the kernel ignores the stop
-    // and no SIGCONT follows.
-    ApplyRawIfForeground();
-    errno = savedErrno;
-}
+// The terminal's part of the process's signal handling (runframe/stop_signals):
+// back to the saved modes before the process dies or stops, raw again when it
+// continues in the foreground.
+void RestoreBeforeSignal() { RestoreSaved(TCSANOW); }
 
 class TerminalKeys final : public ConsoleKeys {
 public:
@@ -126,12 +94,10 @@ public:
     std::uint8_t ReadKeyCode() override;
 
 private:
-    static constexpr int HandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT};
-
     void ReadWaitingBytes();
 
-    struct sigaction previous_[std::size(HandledSignals)] {};
-    bool installed_[std::size(HandledSignals)] {};
+    ConsoleClaim claim_;
+    std::optional<runframe::SignalCleanupScope> signalCleanup_;
     KeyDecoder decoder_;
     std::uint8_t secondCode_ = 0;
     bool secondCodeDue_ = false;
@@ -140,52 +106,32 @@ private:
 
 TerminalKeys::TerminalKeys(const termios& saved)
 {
-    g_open = true;
-    g_savedModes = saved;
-    g_rawModes = saved;
+    terminal.savedModes = saved;
+    terminal.rawModes = saved;
     // ISIG stays: Ctrl+C must still interrupt a run.
-    g_rawModes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
-    g_rawModes.c_cc[VMIN] = 0;
-    g_rawModes.c_cc[VTIME] = 0;
-    g_active = 1;
+    terminal.rawModes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
+    terminal.rawModes.c_cc[VMIN] = 0;
+    terminal.rawModes.c_cc[VTIME] = 0;
+    terminal.active = 1;
 
-    // Only signals that would otherwise kill or stop us with the default action:
-    // an ignored one stays ignored, and a program's own handler unwinds normally
-    // and so runs our destructor.
-    for (std::size_t i = 0; i < std::size(HandledSignals); ++i) {
-        const int sig = HandledSignals[i];
-        if (sigaction(sig, nullptr, &previous_[i]) != 0 || (previous_[i].sa_flags & SA_SIGINFO) != 0 ||
-            previous_[i].sa_handler != SIG_DFL) {
-            continue;
-        }
-        SetHandler(sig, sig == SIGTSTP ? OnTerminalStop : sig == SIGCONT ? OnContinue : OnFatalSignal);
-        installed_[i] = true;
-    }
+    runframe::SignalCleanup cleanup;
+    cleanup.beforeEnd = RestoreBeforeSignal;
+    cleanup.beforeStop = RestoreBeforeSignal;
+    cleanup.afterContinue = ApplyRawIfForeground;
+    signalCleanup_.emplace(cleanup);
     ApplyRawIfForeground();
 }
 
 TerminalKeys::~TerminalKeys()
 {
     // Signals wait until the terminal and the handlers are back as they were.
-    sigset_t handled;
-    sigset_t old;
-    sigemptyset(&handled);
-    for (const int sig : HandledSignals) {
-        sigaddset(&handled, sig);
-    }
-    pthread_sigmask(SIG_BLOCK, &handled, &old);
+    const runframe::HeldCleanupSignals held;
 
     // TCSAFLUSH drops unread keys, so a later "press Enter" really waits.
     RestoreSaved(TCSAFLUSH);
-    g_active = 0;
-    for (std::size_t i = 0; i < std::size(HandledSignals); ++i) {
-        if (installed_[i]) {
-            sigaction(HandledSignals[i], &previous_[i], nullptr);
-        }
-    }
-    g_fd = -1;
-    g_open = false;
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    terminal.active = 0;
+    signalCleanup_.reset();
+    terminal.fd = -1;
 }
 
 void TerminalKeys::ReadWaitingBytes()
@@ -194,17 +140,17 @@ void TerminalKeys::ReadWaitingBytes()
     if (!InForeground()) {
         return;
     }
-    if (!g_rawApplied) {
+    if (!terminal.rawApplied) {
         ApplyRawIfForeground(); // brought to the foreground without a SIGCONT
     }
-    pollfd in{g_fd, POLLIN, 0};
+    pollfd in{terminal.fd, POLLIN, 0};
     if (poll(&in, 1, 0) != 1) {
         return;
     }
     ssize_t got = 0;
     if ((in.revents & POLLIN) != 0) {
         std::uint8_t buffer[64];
-        got = read(g_fd, buffer, sizeof buffer);
+        got = read(terminal.fd, buffer, sizeof buffer);
         if (got > 0) {
             decoder_.Feed(std::span<const std::uint8_t>(buffer, static_cast<std::size_t>(got)), NowMs());
         }
@@ -237,7 +183,7 @@ std::uint8_t TerminalKeys::ReadKeyCode()
             return 13; // end a wait for Enter rather than wait forever
         }
         // Wake for new bytes, or in time to settle a held ESC.
-        pollfd in{g_fd, POLLIN, 0};
+        pollfd in{terminal.fd, POLLIN, 0};
         const int timeout = decoder_.Holding() ? 5 : 100;
         if (InForeground()) {
             poll(&in, 1, timeout);
@@ -258,14 +204,14 @@ std::uint8_t TerminalKeys::ReadKeyCode()
 
 std::unique_ptr<ConsoleKeys> OpenConsoleKeys()
 {
-    if (g_open) {
+    if (ConsoleClaim::Held()) {
         throw std::logic_error("OpenConsoleKeys: the console keys are already open");
     }
     termios saved{};
     if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved) != 0) {
         return std::make_unique<NoConsoleKeys>();
     }
-    g_fd = STDIN_FILENO;
+    terminal.fd = STDIN_FILENO;
     return std::make_unique<TerminalKeys>(saved);
 }
 

@@ -22,12 +22,11 @@ namespace {
 
 class WindowsConsoleKeys final : public ConsoleKeys {
 public:
-    explicit WindowsConsoleKeys(HANDLE input) : input_(input) { g_open = true; }
+    explicit WindowsConsoleKeys(HANDLE input) : input_(input) {}
     ~WindowsConsoleKeys() override
     {
         // Drop unread keys, so a later "press Enter" really waits.
         FlushConsoleInputBuffer(input_);
-        g_open = false;
     }
     WindowsConsoleKeys(const WindowsConsoleKeys&) = delete;
     WindowsConsoleKeys& operator=(const WindowsConsoleKeys&) = delete;
@@ -82,6 +81,7 @@ public:
 
 private:
     HANDLE input_;
+    ConsoleClaim claim_;
     bool held_ = false;    // a key found by KeyAvailable, not yet fully read
     bool zeroDue_ = false; // its code must still be preceded by 0
     std::uint8_t code_ = 0;
@@ -91,7 +91,7 @@ private:
 
 std::unique_ptr<ConsoleKeys> OpenConsoleKeys()
 {
-    if (g_open) {
+    if (ConsoleClaim::Held()) {
         throw std::logic_error("OpenConsoleKeys: the console keys are already open");
     }
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);

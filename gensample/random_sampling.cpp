@@ -7,6 +7,7 @@
 #include "lattice/generating_test.hpp"
 #include "runframe/checked.hpp"
 #include "runframe/int_conversion.hpp"
+#include "runframe/report.hpp"
 #include "runframe/run_frame.hpp"
 
 namespace gensample {
@@ -97,16 +98,8 @@ void SamplingLoop(runframe::RunContext& run, SampleProduct& product, RandomSourc
     if (generates(index)) ++generatingCount;
   } while (testsDone < params.testCount && !stopRequested);
 
-  const std::string countLine = CountLine(run.n, run.m, testsDone);
-  const std::string shareLine = ShareLine(generatingCount, testsDone);
-  run.console.Line();
-  run.result.Line();
-  run.console.Line(countLine);
-  run.console.Line(shareLine);
-  run.console.Line();
-  run.console.Line("Hit <enter> to quit!");
-  run.result.Line(countLine);
-  run.result.Line(shareLine);
+  runframe::WriteReport(run, {CountLine(run.n, run.m, testsDone), ShareLine(generatingCount, testsDone)},
+                        runframe::ResultFileEnd::LastLine);
 }
 
 }  // namespace gensample

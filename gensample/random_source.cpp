@@ -2,23 +2,18 @@
 
 #include <chrono>
 
+#include "runframe/random_draws.hpp"
+
 namespace gensample {
 namespace {
-
-std::uint64_t SplitMix64(std::uint64_t& state) {
-  std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-  return z ^ (z >> 31);
-}
 
 std::uint64_t Rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
 
 }  // namespace
 
 RandomSource::RandomSource(std::uint64_t seed) {
-  std::uint64_t state = seed;
-  for (auto& word : s_) word = SplitMix64(state);
+  runframe::SplitMix64 seeding(seed);
+  for (auto& word : s_) word = seeding.Next();
 }
 
 std::uint64_t RandomSource::Next() {
@@ -33,16 +28,7 @@ std::uint64_t RandomSource::Next() {
   return result;
 }
 
-std::uint32_t RandomSource::Below(std::uint32_t bound) {
-  // 32 random bits times the bound: the high half is the draw; the low half
-  // tells whether the draw fell in the short, biased stretch to reject.
-  const std::uint32_t threshold = static_cast<std::uint32_t>(-bound) % bound;
-  for (;;) {
-    const auto bits = static_cast<std::uint32_t>(Next() >> 32);
-    const std::uint64_t m = static_cast<std::uint64_t>(bits) * bound;
-    if (static_cast<std::uint32_t>(m) >= threshold) return static_cast<std::uint32_t>(m >> 32);
-  }
-}
+std::uint32_t RandomSource::Below(std::uint32_t bound) { return runframe::BelowByMultiplying(*this, bound); }
 
 std::uint64_t SeedFromClock() {
   const auto ticks = std::chrono::steady_clock::now().time_since_epoch();

@@ -12,8 +12,8 @@ class RandomSource {
 
   std::uint64_t Next();
 
-  // Uniform over 0..bound-1 for bound >= 1, without modulo bias (Lemire's
-  // multiply-and-reject).
+  // Uniform over 0..bound-1 for bound >= 1, without modulo bias
+  // (runframe::BelowByMultiplying).
   std::uint32_t Below(std::uint32_t bound);
 
  private:

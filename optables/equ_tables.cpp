@@ -166,22 +166,6 @@ LatticeTables Renumber(const LatticeTables& tables, const std::vector<int>& perm
   return out;
 }
 
-std::uint64_t SplitMix64::Next() {
-  std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-  return z ^ (z >> 31);
-}
-
-std::uint64_t SplitMix64::Below(std::uint64_t bound) {
-  if (bound == 0) throw std::invalid_argument("SplitMix64::Below needs a positive bound");
-  // 2^64 mod bound values at the top would make small results more likely; skip them.
-  const std::uint64_t skip = (0 - bound) % bound;
-  std::uint64_t r = Next();
-  while (r < skip) r = Next();
-  return r % bound;
-}
-
 std::vector<int> ShuffledOrder(int count, std::uint64_t seed) {
   if (count < 0) throw std::invalid_argument("cannot shuffle a negative count");
   std::vector<int> order(static_cast<std::size_t>(count));

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "runframe/random_draws.hpp"
+
 namespace optables {
 
 inline constexpr int kMaxEquPoints = 7;
@@ -49,19 +51,8 @@ LatticeTables BuildEquTables(int k);
 // otherwise std::invalid_argument is thrown.
 LatticeTables Renumber(const LatticeTables& tables, const std::vector<int>& perm);
 
-// SplitMix64 (Steele, Lea, Flood 2014). Written out here rather than taken from <random>
-// distributions, whose results differ between standard libraries: a seed must name the same
-// files everywhere.
-class SplitMix64 {
- public:
-  explicit SplitMix64(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t Next();
-  // Uniform in [0, bound) by rejection, so no value is favoured; bound must be positive.
-  std::uint64_t Below(std::uint64_t bound);
-
- private:
-  std::uint64_t state_;
-};
+// The shuffle's source: runframe's SplitMix64 with its skipping draw below a bound.
+using SplitMix64 = runframe::SplitMix64;
 
 // Fisher-Yates shuffle of 0..count-1 driven by SplitMix64(seed).
 std::vector<int> ShuffledOrder(int count, std::uint64_t seed);

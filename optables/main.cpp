@@ -1,10 +1,8 @@
 // optables: writes the join/meet tables of Equ(k) as k-optablea.txt and k-optableb.txt.
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -13,15 +11,17 @@
 #include <vector>
 
 #include "optables/equ_tables.hpp"
+#include "runframe/atomic_file.hpp"
+#include "runframe/int_conversion.hpp"
 
 namespace {
 
-constexpr std::string_view kUsage =
+constexpr std::string_view Usage =
     "usage: optables [--seed S] [--shuffle-lines] [--meet-first] [--line-end crlf|lf|cr] "
     "[--only a|b] [--dir DIR] k\n"
     "       optables --help | --version";
 
-constexpr std::string_view kHelp =
+constexpr std::string_view Help =
     "Writes the join and meet tables of Equ(k), k = 1..7, to k-optablea.txt and k-optableb.txt.\n"
     "Each line reads x&y=join,meet for one ordered pair of element numbers.\n"
     "  --seed S           number the elements in an order shuffled from S (0..2^64-1)\n"
@@ -34,18 +34,18 @@ constexpr std::string_view kHelp =
     "  --version          show the version and end\n"
     "More in the manual page optables(1).\n";
 
-constexpr std::string_view kVersion = "optables " GENCOUNT_VERSION "\n";
+constexpr std::string_view Version = "optables " GENCOUNT_VERSION "\n";
 
-constexpr int kUsageError = 2;
-constexpr int kWriteError = 1;
+constexpr int UsageStatus = 2;
+constexpr int WriteErrorStatus = 1;
 
 struct Options {
   int k = 0;
   std::optional<std::uint64_t> seed;
-  bool shuffle_lines = false;
+  bool shuffleLines = false;
   optables::RenderOptions render;
-  bool write_a = true;
-  bool write_b = true;
+  bool writeA = true;
+  bool writeB = true;
   std::string dir;
 };
 
@@ -56,23 +56,17 @@ struct UsageError {
 struct HelpRequested {};
 struct VersionRequested {};
 
-// Digits only: from_chars alone would accept a leading '-' for some types and stop early on
-// trailing junk, and a seed that silently means something else is worse than an error.
+// Digits only, as runframe::ParseUnsigned takes them: a seed that silently means something else
+// is worse than an error.  Texts of more than 20 characters were always refused (also ones with
+// leading zeros); that stays, so a command line means what it meant.
 std::optional<std::uint64_t> ParseUnsigned(std::string_view text) {
-  if (text.empty() || text.size() > 20) return std::nullopt;
-  std::uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    const auto digit = static_cast<std::uint64_t>(c - '0');
-    if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
-    value = value * 10 + digit;
-  }
-  return value;
+  if (text.size() > 20) return std::nullopt;
+  return runframe::ParseUnsigned(text);
 }
 
 Options ParseArgs(int argc, char** argv) {
   Options opt;
-  std::optional<std::string> k_text;
+  std::optional<std::string> kText;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     auto value = [&]() -> std::string_view {
@@ -91,7 +85,7 @@ Options ParseArgs(int argc, char** argv) {
                          "' (want a decimal number from 0 to 18446744073709551615)"};
       }
     } else if (arg == "--shuffle-lines") {
-      opt.shuffle_lines = true;
+      opt.shuffleLines = true;
     } else if (arg == "--meet-first") {
       opt.render.meet_first = true;
     } else if (arg == "--line-end") {
@@ -110,54 +104,30 @@ Options ParseArgs(int argc, char** argv) {
       if (text != "a" && text != "b") {
         throw UsageError{"bad --only '" + std::string(text) + "' (want a or b)"};
       }
-      opt.write_a = text == "a";
-      opt.write_b = text == "b";
+      opt.writeA = text == "a";
+      opt.writeB = text == "b";
     } else if (arg == "--dir") {
       opt.dir = value();
       if (opt.dir.empty()) throw UsageError{"--dir needs a non-empty folder name"};
     } else if (arg.size() > 1 && arg[0] == '-') {
       throw UsageError{"unknown option '" + std::string(arg) + "'"};
-    } else if (k_text) {
-      throw UsageError{"only one k may be given, got '" + *k_text + "' and '" +
+    } else if (kText) {
+      throw UsageError{"only one k may be given, got '" + *kText + "' and '" +
                        std::string(arg) + "'"};
     } else {
-      k_text = std::string(arg);
+      kText = std::string(arg);
     }
   }
 
-  if (!k_text) throw UsageError{"missing k"};
-  const std::optional<std::uint64_t> k = ParseUnsigned(*k_text);
+  if (!kText) throw UsageError{"missing k"};
+  const std::optional<std::uint64_t> k = ParseUnsigned(*kText);
   if (!k || *k < 1 || *k > static_cast<std::uint64_t>(optables::kMaxEquPoints)) {
     throw UsageError{"k must be an integer from 1 to " +
-                     std::to_string(optables::kMaxEquPoints) + ", not '" + *k_text + "'"};
+                     std::to_string(optables::kMaxEquPoints) + ", not '" + *kText + "'"};
   }
   opt.k = static_cast<int>(*k);
-  if (opt.shuffle_lines) opt.render.line_seed = opt.seed.value_or(1);
+  if (opt.shuffleLines) opt.render.line_seed = opt.seed.value_or(1);
   return opt;
-}
-
-// Returns an empty string on success, else why the file could not be written. Streams do not
-// report a cause themselves; errno is what both the C and C++ runtimes leave behind.
-std::string WriteFile(const std::filesystem::path& path, const std::string& text) {
-  auto reason = [] {
-    return errno != 0 ? std::generic_category().message(errno) : std::string("I/O error");
-  };
-  errno = 0;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out.is_open()) return reason();
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.flush();
-  std::string failure;
-  if (!out) failure = reason();
-  errno = 0;
-  out.close();
-  if (failure.empty() && out.fail()) failure = reason();
-  if (!failure.empty()) {
-    // A truncated table would later read as a broken lattice; better to leave no file.
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-  }
-  return failure;
 }
 
 }  // namespace
@@ -167,14 +137,14 @@ int main(int argc, char** argv) {
   try {
     opt = ParseArgs(argc, argv);
   } catch (const HelpRequested&) {
-    std::cout << kUsage << '\n' << kHelp;
-    return std::cout.flush() ? 0 : kWriteError;
+    std::cout << Usage << '\n' << Help;
+    return std::cout.flush() ? 0 : WriteErrorStatus;
   } catch (const VersionRequested&) {
-    std::cout << kVersion;
-    return std::cout.flush() ? 0 : kWriteError;
+    std::cout << Version;
+    return std::cout.flush() ? 0 : WriteErrorStatus;
   } catch (const UsageError& e) {
-    std::cerr << "optables: " << e.message << '\n' << kUsage << '\n';
-    return kUsageError;
+    std::cerr << "optables: " << e.message << '\n' << Usage << '\n';
+    return UsageStatus;
   }
 
   try {
@@ -186,18 +156,20 @@ int main(int argc, char** argv) {
 
     const std::filesystem::path dir(opt.dir);  // empty: the current folder
     for (const char which : {'a', 'b'}) {
-      if ((which == 'a' && !opt.write_a) || (which == 'b' && !opt.write_b)) continue;
+      if ((which == 'a' && !opt.writeA) || (which == 'b' && !opt.writeB)) continue;
       const std::filesystem::path path =
           dir / (std::to_string(opt.k) + "-optable" + which + ".txt");
-      const std::string reason = WriteFile(path, text);
-      if (!reason.empty()) {
-        std::cerr << "optables: cannot write " << path.string() << ": " << reason << '\n';
-        return kWriteError;
+      // Replaced as a whole: a failed write leaves the old table, never a cut one that
+      // would later read as a broken lattice.
+      if (const int error = runframe::ReplaceFileAtomically(path.string(), text); error != 0) {
+        std::cerr << "optables: cannot write " << path.string() << ": "
+                  << std::generic_category().message(error) << '\n';
+        return WriteErrorStatus;
       }
     }
   } catch (const std::exception& e) {
     std::cerr << "optables: " << e.what() << '\n';
-    return kWriteError;
+    return WriteErrorStatus;
   }
   return 0;
 }

@@ -5,6 +5,10 @@
 // of Ctrl+C, SIGTERM and SIGHUP so that it can save its work before it ends.
 #include <atomic>
 
+#if !defined(_WIN32)
+#include <signal.h>
+#endif
+
 namespace runframe {
 
 // SIGPIPE and SIGXFSZ are ignored for the whole process: the write that
@@ -19,7 +23,8 @@ int SecondStopSignal();
 // Clears both; for a new run of the same process (tests).
 void ClearStopRequests();
 
-// Ends the process by signal sig with its default action, as the user asked.
+// Ends the process by signal sig with its default action, as the user asked,
+// after the cleanup of a live SignalCleanupScope.
 [[noreturn]] void EndBySignal(int sig);
 
 // While an instance lives, SIGINT, SIGTERM and SIGHUP ask for a stop instead of
@@ -33,6 +38,48 @@ class StopSignals {
   ~StopSignals();
   StopSignals(const StopSignals&) = delete;
   StopSignals& operator=(const StopSignals&) = delete;
+};
+
+// State that no signal may leave behind, such as a terminal's mode.  Each
+// function runs inside a signal handler, so it must be async-signal-safe; a
+// null one is skipped.
+struct SignalCleanup {
+  void (*beforeEnd)() = nullptr;       // the process is about to end by a signal
+  void (*beforeStop)() = nullptr;      // SIGTSTP: the process is about to stop
+  void (*afterContinue)() = nullptr;   // it runs again after a stop
+};
+
+// While an instance lives, its cleanup runs before the process ends by a
+// signal that this module sees: EndBySignal (also a StopSignals holder's),
+// and SIGINT, SIGTERM and SIGHUP whose action was the default; these then end
+// the process as the default would.  On POSIX, SIGTSTP and SIGCONT with the
+// default action also get a handler: stop after beforeStop, afterContinue on
+// continuing.  Signals that were ignored or had a handler are left alone (a
+// program's handler unwinds normally and so reaches the holder's destructor).
+// The earlier handlers come back when the instance ends.  One at a time: a
+// second one throws std::logic_error.
+class SignalCleanupScope {
+ public:
+  explicit SignalCleanupScope(const SignalCleanup& cleanup);
+  ~SignalCleanupScope();
+  SignalCleanupScope(const SignalCleanupScope&) = delete;
+  SignalCleanupScope& operator=(const SignalCleanupScope&) = delete;
+};
+
+// Holds off the signals of SignalCleanupScope while it lives, so that none
+// finds the cleanup's state or its handlers half changed (on POSIX; Windows
+// has no signal mask).
+class HeldCleanupSignals {
+ public:
+  HeldCleanupSignals();
+  ~HeldCleanupSignals();
+  HeldCleanupSignals(const HeldCleanupSignals&) = delete;
+  HeldCleanupSignals& operator=(const HeldCleanupSignals&) = delete;
+
+#if !defined(_WIN32)
+ private:
+  sigset_t old_{};
+#endif
 };
 
 }  // namespace runframe

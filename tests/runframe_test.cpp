@@ -1,9 +1,12 @@
 // Units of the run frame and of gencount's output lines.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,7 +15,9 @@
 #include "runframe/abrupt_end.hpp"
 #include "runframe/checked.hpp"
 #include "runframe/int_conversion.hpp"
+#include "runframe/report.hpp"
 #include "runframe/run_frame.hpp"
+#include "runframe/stop_signals.hpp"
 #include "runframe/time_recording.hpp"
 
 namespace {
@@ -99,6 +104,37 @@ TEST(IntegerConversion, AcceptedAndRefusedForms) {
     } else {
       EXPECT_THROW(runframe::ConvertInteger(c.text), runframe::InvalidInteger) << c.text;
     }
+  }
+}
+
+TEST(IntegerConversion, UnsignedTakesDigitsUpToItsBound) {
+  struct Case {
+    std::string text;
+    std::uint64_t max;
+    std::optional<std::uint64_t> value;
+  };
+  const std::uint64_t all = UINT64_MAX;
+  const std::vector<Case> cases{
+      {"0", all, 0},
+      {"007", all, 7},
+      {"00000000000000000000000000042", all, 42},
+      {"18446744073709551615", all, UINT64_MAX},
+      {"18446744073709551616", all, {}},
+      {"99999999999999999999999", all, {}},
+      {"255", 255, 255},
+      {"256", 255, {}},
+      {"0", 0, 0},
+      {"1", 0, {}},
+      {"", all, {}},
+      {"+1", all, {}},
+      {"-1", all, {}},
+      {" 1", all, {}},
+      {"1 ", all, {}},
+      {"12a", all, {}},
+      {std::string("1\0", 2), all, {}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(runframe::ParseUnsigned(c.text, c.max), c.value) << '"' << c.text << "\" max " << c.max;
   }
 }
 
@@ -200,8 +236,8 @@ TEST(GencountLines, ProgressItemAndResultLine) {
   EXPECT_EQ(gencount::ProgressItem(12288, 12650), "       12288/     12650  ");
   EXPECT_EQ(gencount::ProgressItem(2147484672.0, 9999999999.0), "  2147484672/9999999999  ");
   EXPECT_EQ(gencount::ProgressItem(10000001024.0, 517058170816915.0), "  10000001024/517058170816915  ");
-  EXPECT_EQ(gencount::ResultLine(3, 3, 72), "Part(3)*Part(3) has exactly 72   4-element generating sets");
-  EXPECT_EQ(gencount::ResultLine(1, 1, 0), "Part(1)*Part(1) has exactly 0   4-element generating sets");
+  EXPECT_EQ(runframe::ResultLine(3, 3, 72), "Part(3)*Part(3) has exactly 72   4-element generating sets");
+  EXPECT_EQ(runframe::ResultLine(1, 1, 0), "Part(1)*Part(1) has exactly 0   4-element generating sets");
 }
 
 TEST(SubsetCount, ExactBinomials) {
@@ -226,3 +262,36 @@ TEST(SubsetCount, ExactBinomials) {
 }
 
 }  // namespace
+
+#if !defined(_WIN32)
+namespace {
+int cleanupRuns = 0;
+void CountCleanupRun() { ++cleanupRuns; }
+void (*Disposition(int sig))(int) {
+  struct sigaction now {};
+  (void)sigaction(sig, nullptr, &now);
+  return now.sa_handler;
+}
+}  // namespace
+
+TEST(SignalCleanupScope, HandlesDefaultSignalsOnlyOneAtATimeAndPutsThemBack) {
+  (void)std::signal(SIGHUP, SIG_IGN);
+  {
+    runframe::SignalCleanup cleanup;
+    cleanup.afterContinue = CountCleanupRun;
+    const runframe::SignalCleanupScope scope(cleanup);
+    EXPECT_NE(Disposition(SIGTERM), SIG_DFL);
+    EXPECT_EQ(Disposition(SIGHUP), SIG_IGN) << "an ignored signal stays ignored";
+    EXPECT_THROW(runframe::SignalCleanupScope second(cleanup), std::logic_error);
+    cleanupRuns = 0;
+    ASSERT_EQ(raise(SIGCONT), 0);
+    EXPECT_EQ(cleanupRuns, 1);
+  }
+  EXPECT_EQ(Disposition(SIGTERM), SIG_DFL);
+  EXPECT_EQ(Disposition(SIGCONT), SIG_DFL);
+  EXPECT_EQ(Disposition(SIGHUP), SIG_IGN);
+  (void)std::signal(SIGHUP, SIG_DFL);
+  // The slot is free again.
+  const runframe::SignalCleanupScope again(runframe::SignalCleanup{});
+}
+#endif

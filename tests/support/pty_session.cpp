@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <stdexcept>
 
@@ -18,6 +19,15 @@ namespace testsupport {
 using Clock = std::chrono::steady_clock;
 
 PtySession::PtySession(const TempDir& dir, const std::string& exe, const std::vector<std::string>& args,
+                       const PtyOptions& options) {
+  Start(&dir.Path(), exe, args, options);
+}
+
+PtySession::PtySession(const std::string& exe, const std::vector<std::string>& args, const PtyOptions& options) {
+  Start(nullptr, exe, args, options);
+}
+
+void PtySession::Start(const std::string* dir, const std::string& exe, const std::vector<std::string>& args,
                        const PtyOptions& options) {
   std::vector<std::string> text{exe};
   text.insert(text.end(), args.begin(), args.end());
@@ -39,28 +49,49 @@ PtySession::PtySession(const TempDir& dir, const std::string& exe, const std::ve
 
   pid_ = fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
-  if (pid_ == 0) {
-    // Only async-signal-safe calls: a session of its own on the terminal,
-    // default signal handling whatever the test runner inherited.
-    if (chdir(dir.Path().c_str()) != 0) _exit(126);
-    setsid();
-    ioctl(slave_, TIOCSCTTY, 0);
-    dup2(slave_, 0);
-    dup2(slave_, 1);
-    dup2(slave_, 2);
-    close(master_);
-    close(slave_);
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) signal(sig, SIG_DFL);
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
+  if (pid_ != 0) return;
+  // Only async-signal-safe calls: a session of its own on the terminal, as a
+  // login would set it up, default signal handling whatever the test runner
+  // inherited.
+  if (dir != nullptr && chdir(dir->c_str()) != 0) _exit(126);
+  setsid();
+  ioctl(slave_, TIOCSCTTY, 0);
+  dup2(slave_, 0);
+  dup2(slave_, 1);
+  dup2(slave_, 2);
+  close(master_);
+  close(slave_);
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGTSTP, SIGCONT, SIGTTOU, SIGTTIN}) {
+    signal(sig, SIG_DFL);
+  }
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  if (!options.jobControl) {
     execv(argv[0], argv.data());
     _exit(127);
   }
+  const pid_t job = fork();
+  if (job == 0) {
+    setpgid(0, 0);
+    sigset_t ttou;
+    sigemptyset(&ttou);
+    sigaddset(&ttou, SIGTTOU);
+    sigprocmask(SIG_BLOCK, &ttou, nullptr);
+    tcsetpgrp(0, getpid());
+    sigprocmask(SIG_UNBLOCK, &ttou, nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  while (waitpid(job, &status, 0) < 0 && errno == EINTR) {
+  }
+  _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
 }
 
 PtySession::~PtySession() {
   if (pid_ > 0) {  // the test failed half-way: leave nothing running
+    if (alsoKill_ > 0) kill(alsoKill_, SIGKILL);
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
@@ -95,6 +126,11 @@ bool PtySession::WaitFor(std::string_view text, int timeoutMs) {
 void PtySession::SkipOutput() {
   Read(0);
   matched_ = output_.size();
+}
+
+std::string PtySession::Unmatched() {
+  Read(0);
+  return output_.substr(matched_);
 }
 
 void PtySession::Drain(int ms) {

@@ -20,14 +20,20 @@ struct PtyOptions {
   std::string_view typedAhead;  // bytes typed before the program starts
   unsigned short columns = 80;
   unsigned short rows = 24;
+  // Run the program as the foreground job of a tiny shell, so that its
+  // process group is not orphaned and Ctrl+Z really stops it.
+  bool jobControl = false;
 };
 
 class PtySession {
  public:
-  // Runs exe with args in dir, with the terminal as its controlling terminal
-  // and standard streams.  Output bytes pass unchanged (no LF -> CR LF).
+  // Runs exe with args in dir (without dir: in the current folder), with the
+  // terminal as its controlling terminal and standard streams, and with the
+  // default action for every signal the test runner may have changed.
+  // Output bytes pass unchanged (no LF -> CR LF).
   PtySession(const TempDir& dir, const std::string& exe, const std::vector<std::string>& args,
              const PtyOptions& options = {});
+  PtySession(const std::string& exe, const std::vector<std::string>& args, const PtyOptions& options = {});
   ~PtySession();
   PtySession(const PtySession&) = delete;
   PtySession& operator=(const PtySession&) = delete;
@@ -42,19 +48,27 @@ class PtySession {
   bool WaitFor(std::string_view text, int timeoutMs = PtyWaitMs);
   // Later waits look only at output that comes after this call.
   void SkipOutput();
+  // Output not yet matched by WaitFor.
+  std::string Unmatched();
   // Keeps reading for ms, so the program never blocks on a full terminal.
   void Drain(int ms);
   bool Running();
   // Waits (bounded) for the end; the wait status, or nullopt (and a test
   // failure) when it did not end in time.
   std::optional<int> WaitExit(int timeoutMs = PtyWaitMs);
+  // A process of the session (a stopped job) to kill too should the test
+  // fail before the program ends.
+  void AlsoKillAtEnd(pid_t pid) { alsoKill_ = pid; }
 
  private:
+  void Start(const std::string* dir, const std::string& exe, const std::vector<std::string>& args,
+             const PtyOptions& options);
   void Read(int timeoutMs);
 
   int master_ = -1;
   int slave_ = -1;
   pid_t pid_ = -1;
+  pid_t alsoKill_ = -1;
   int status_ = -1;
   termios before_{};
   std::string output_;
