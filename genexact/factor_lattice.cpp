@@ -16,27 +16,14 @@ FactorLattice MakeFactor(int size, const std::vector<std::int32_t>& firstOp,
   return f;
 }
 
-namespace {
-
-// The element e with op(e, x) = e for every x, or -1.
-int Absorbing(const FactorLattice& f, const std::vector<Element>& op) {
-  for (int e = 0; e < f.size; ++e) {
-    bool absorbs = true;
-    for (int x = 0; x < f.size && absorbs; ++x) absorbs = op[CellIndex(e, x, f.size)] == e;
-    if (absorbs) return e;
+lattice::LatticeCheck CheckFactor(FactorLattice& factor) {
+  lattice::LatticeCheck check = lattice::CheckLattice(
+      lattice::CheckedTables<Element>{factor.join.data(), factor.meet.data(), factor.size, factor.size, 0});
+  if (check.bounds) {
+    factor.top = static_cast<Element>(check.bounds->top);
+    factor.bottom = static_cast<Element>(check.bounds->bottom);
   }
-  return -1;
-}
-
-}  // namespace
-
-bool FindBounds(FactorLattice& lattice) {
-  const int top = Absorbing(lattice, lattice.join);
-  const int bottom = Absorbing(lattice, lattice.meet);
-  if (top < 0 || bottom < 0) return false;
-  lattice.top = static_cast<Element>(top);
-  lattice.bottom = static_cast<Element>(bottom);
-  return true;
+  return check;
 }
 
 FactorLattice Dual(const FactorLattice& lattice) {

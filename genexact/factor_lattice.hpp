@@ -3,14 +3,13 @@
 // both operations as flat tables, and the two bounds.
 //
 // The first operation of the table file is taken as the join and the second
-// as the meet.  When a file gives the meet first, genexact works on the dual
-// lattice; generation, automorphisms and the corner argument are the same for
-// a lattice and its dual, so the count does not change.
+// as the meet, as the lattice check (lattice/lattice_check.hpp) reads them.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "genexact/element_width.hpp"
+#include "lattice/lattice_check.hpp"
 
 namespace genexact::inline GENEXACT_WIDTH {
 
@@ -46,12 +45,13 @@ struct FactorLattice {
 };
 
 // Builds a factor from the reader's flat tables (1-based values, row x-1,
-// column y-1).  top and bottom are left at 0 until FindBounds succeeds.
+// column y-1).  top and bottom are left at 0 until CheckFactor succeeds.
 FactorLattice MakeFactor(int size, const std::vector<std::int32_t>& firstOp,
                          const std::vector<std::int32_t>& secondOp);
 
-// Sets top and bottom; false when join or meet has no absorbing element.
-bool FindBounds(FactorLattice& lattice);
+// The lattice check on the factor's tables; sets top and bottom when they are
+// a lattice.
+lattice::LatticeCheck CheckFactor(FactorLattice& factor);
 
 // The dual lattice: join and meet, top and bottom exchanged.
 FactorLattice Dual(const FactorLattice& lattice);

@@ -273,8 +273,8 @@ class ProductShortcuts {
   explicit ProductShortcuts(const Product<MaxSizeA>& p)
       : viewA_(ViewOf(p.factorA, p.sizeA)),
         viewB_(ViewOf(p.factorB, p.sizeB)),
-        boundsA_(CheckLattice(viewA_)),
-        boundsB_(CheckLattice(viewB_)) {
+        boundsA_(CheckLattice(viewA_).bounds),
+        boundsB_(CheckLattice(viewB_).bounds) {
     if (!Hold()) return;
     indexIsA_ = p.sizeA <= p.sizeB;  // the fixpoint costs |I|^2 per round
     if (indexIsA_) {

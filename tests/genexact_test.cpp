@@ -17,7 +17,6 @@
 #include "genexact/exact_run.hpp"
 #include "genexact/progress_line.hpp"
 #include "genexact/generating_sets.hpp"
-#include "genexact/lattice_laws.hpp"
 #include "genexact/relation_patterns.hpp"
 #include "tests/genexact_lattices.hpp"
 #include "tests/support/known_counts.hpp"
@@ -66,7 +65,7 @@ TEST(GenexactLaws, AcceptsLattices) {
   for (const Named& l : SmallLattices()) {
     for (const bool meetFirst : {false, true}) {
       FactorLattice f = Factor(l.tables, meetFirst);
-      EXPECT_EQ(genexact::LatticeLawFault(f), std::nullopt) << l.name;
+      EXPECT_EQ(genexact::CheckFactor(f).fault, "") << l.name;
       // top absorbs the first operation, bottom the second.
       for (int x = 0; x < f.size; ++x) {
         EXPECT_EQ(f.Join(f.top, x), f.top);
@@ -76,7 +75,7 @@ TEST(GenexactLaws, AcceptsLattices) {
   }
   for (int k = 1; k <= 5; ++k) {
     FactorLattice f = Factor(optables::BuildEquTables(k));
-    EXPECT_EQ(genexact::LatticeLawFault(f), std::nullopt) << k;
+    EXPECT_EQ(genexact::CheckFactor(f).fault, "") << k;
   }
 }
 
@@ -90,26 +89,31 @@ TEST(GenexactLaws, RefusesBrokenTables) {
   const std::vector<int> max = {1, 2, 3, 2, 2, 3, 3, 3, 3};
   const std::vector<int> min = {1, 1, 1, 1, 2, 2, 1, 2, 3};
   FactorLattice chain = Raw(3, max, min);
-  EXPECT_EQ(genexact::LatticeLawFault(chain), std::nullopt);
+  EXPECT_EQ(genexact::CheckFactor(chain).fault, "");
 
   std::vector<int> notIdempotent = max;
   notIdempotent[4] = 3;
   FactorLattice f1 = Raw(3, notIdempotent, min);
-  EXPECT_EQ(genexact::LatticeLawFault(f1).value_or(""), "the first operation is not idempotent at 2");
+  EXPECT_EQ(genexact::CheckFactor(f1).fault, "the first operation is not idempotent at 2");
 
   std::vector<int> notCommutative = min;
   notCommutative[1] = 2;
   FactorLattice f2 = Raw(3, max, notCommutative);
-  EXPECT_EQ(genexact::LatticeLawFault(f2).value_or(""), "the second operation is not commutative at 1,2");
+  EXPECT_EQ(genexact::CheckFactor(f2).fault, "the second operation is not commutative at 1,2");
 
   // Rock, paper, scissors: idempotent and commutative, not associative.
   const std::vector<int> game = {1, 1, 3, 1, 2, 2, 3, 2, 3};
   FactorLattice f3 = Raw(3, game, min);
-  EXPECT_EQ(genexact::LatticeLawFault(f3).value_or(""), "the first operation is not associative at 1,2,3");
+  EXPECT_EQ(genexact::CheckFactor(f3).fault, "the first operation is not associative at 1,2,3");
 
   // The same semilattice twice: every law but absorption.
   FactorLattice f4 = Raw(3, max, max);
-  EXPECT_EQ(genexact::LatticeLawFault(f4).value_or(""), "the absorption law fails at 1,2");
+  EXPECT_EQ(genexact::CheckFactor(f4).fault, "the absorption law fails at 1,2");
+
+  std::vector<int> outOfRange = min;
+  outOfRange[5] = 4;
+  FactorLattice f5 = Raw(3, max, outOfRange);
+  EXPECT_EQ(genexact::CheckFactor(f5).fault, "the second operation gives no element at 2,3");
 }
 
 // ---- automorphisms ----
