@@ -48,8 +48,8 @@ bool CornerTest::ReachesCorner(const Side& side, const Element* d, const Element
     const Element r = work_.back();
     work_.pop_back();
     queued[r] = 0;
-    const Element* const joinRow = side.join + CellIndex(r, 0, sd);
-    const Element* const meetRow = side.meet + CellIndex(r, 0, sd);
+    const Element* const joinRow = side.join + FlatCell(r, 0, sd);
+    const Element* const meetRow = side.meet + FlatCell(r, 0, sd);
     // rows_ may grow while it is walked; the new rows meet r in their own turn.
     for (std::size_t i = 0; i < rows_.size() && !reached; ++i) {
       const Element s = rows_[i];
