@@ -13,6 +13,7 @@
 #include "genexact/count_plan.hpp"
 #include "genexact/cover_corner.hpp"
 #include "genexact/relation_test.hpp"
+#include "lattice/flat_closure.hpp"
 #include "tests/genexact_lattices.hpp"
 
 namespace {
@@ -226,6 +227,8 @@ TEST(GenexactCovers, Equ7RelationsAgreeWithTheClosure) {
     ASSERT_TRUE(shortcuts.lower.has_value() && shortcuts.upper.has_value());
     genexact::RelationTest fast(small, seven, shortcuts);
     genexact::CornerTest plain(small, seven);
+    lattice::FlatClosure<Element> smallClosure(small);
+    lattice::FlatClosure<Element> sevenClosure(seven);
     const int n = small.size * seven.size;
     int generating = 0;
     const int relations = k == 2 ? 60 : 20;
@@ -234,11 +237,11 @@ TEST(GenexactCovers, Equ7RelationsAgreeWithTheClosure) {
       Element v[4];
       do {
         for (Element& e : d) e = static_cast<Element>(random() % static_cast<unsigned>(small.size));
-      } while (!genexact::Generates(small, d, 4));
+      } while (!smallClosure.Generates(d, 4));
       do {
         for (Element& e : v) e = static_cast<Element>(random() % static_cast<unsigned>(seven.size));
       } while (v[0] == v[1] || v[0] == v[2] || v[0] == v[3] || v[1] == v[2] || v[1] == v[3] || v[2] == v[3] ||
-               !genexact::Generates(seven, v, 4));
+               !sevenClosure.Generates(v, 4));
       std::vector<int> seeds;
       for (int i = 0; i < 4; ++i) seeds.push_back(d[i] * seven.size + v[i]);
       const bool full = ProductClosureSize(small, seven, seeds) == n;
