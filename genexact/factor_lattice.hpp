@@ -1,11 +1,15 @@
 #pragma once
-// genexact's factor lattice: lattice's flat model (lattice/flat_factor.hpp)
-// with element numbers in one or two bytes, as this build takes them.
+// genexact's names for lattice's flat model and corner tests in this build's
+// width: element numbers in one byte or two (element_width.hpp).
 #include <cstdint>
 #include <vector>
 
 #include "genexact/element_width.hpp"
+#include "lattice/corner_certificates.hpp"
+#include "lattice/corner_test.hpp"
+#include "lattice/cover_corner.hpp"
 #include "lattice/flat_factor.hpp"
+#include "lattice/relation_test.hpp"
 
 namespace genexact::inline GENEXACT_WIDTH {
 
@@ -19,14 +23,27 @@ using Element = std::uint8_t;
 inline constexpr int MaxWidthElements = NarrowMaxElements;
 #endif
 
-// The largest value is kept free as a mark for "no element" in the corner test.
-inline constexpr Element NoElement = static_cast<Element>(~Element{0});
+inline constexpr Element NoElement = lattice::NoElement<Element>;
 static_assert(MaxWidthElements <= NoElement, "NoElement must not be an element number");
 
 using FactorLattice = lattice::FlatFactor<Element>;
 using lattice::CheckFactor;
 using lattice::Dual;
 using lattice::FlatCell;
+
+using CornerTest = lattice::CornerTest<Element>;
+using JoinCovers = lattice::JoinCovers<Element>;
+using CoverCorner = lattice::CoverCorner<Element>;
+using CornerShortcut = lattice::CornerShortcut<Element>;
+using CornerShortcuts = lattice::CornerShortcuts<Element>;
+using RelationTest = lattice::RelationTest<Element>;
+using lattice::CornerRefuted;
+using lattice::FindCornerShortcuts;
+using lattice::FindJoinCovers;
+using lattice::FindSubsetBounds;
+using lattice::JoinCover;
+using lattice::MaxCoverIrreducibles;
+using lattice::SubsetBounds;
 
 // The factor of the reader's flat tables in this build's width.
 inline FactorLattice MakeFactor(int size, const std::vector<std::int32_t>& firstOp,

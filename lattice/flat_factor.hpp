@@ -26,6 +26,12 @@ inline std::size_t FlatCell(std::int32_t x, std::int32_t y, std::int32_t size) {
   return static_cast<std::size_t>(x) * static_cast<std::size_t>(size) + static_cast<std::size_t>(y);
 }
 
+// The largest value of an element type is kept free as a mark for "no
+// element" (the row minima of corner_test.hpp), so a type holds sizes up to
+// that value.
+template <class Element>
+inline constexpr Element NoElement = static_cast<Element>(~Element{0});
+
 // Element is std::uint8_t or std::uint16_t (the instantiations flat_factor.cpp provides).
 template <class Element>
 struct FlatFactor {

@@ -8,11 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "genexact/corner_certificates.hpp"
-#include "genexact/corner_test.hpp"
 #include "genexact/count_plan.hpp"
-#include "genexact/cover_corner.hpp"
-#include "genexact/relation_test.hpp"
 #include "lattice/flat_closure.hpp"
 #include "tests/genexact_lattices.hpp"
 

@@ -12,7 +12,6 @@
 #include <string>
 
 #include "genexact/automorphisms.hpp"
-#include "genexact/corner_test.hpp"
 #include "genexact/count_plan.hpp"
 #include "genexact/exact_run.hpp"
 #include "genexact/progress_line.hpp"

@@ -18,16 +18,19 @@
 // growing L, which has up to |D||V| elements.  Tried first and dropped: the
 // closure of the product itself, stopped as soon as both corners are in it;
 // on Equ(5)xEqu(5) it took 1.8 ms per test against 14 microseconds here.
+#include <cstdint>
 #include <vector>
 
-#include "genexact/factor_lattice.hpp"
+#include "lattice/flat_factor.hpp"
 
-namespace genexact::inline GENEXACT_WIDTH {
+namespace lattice {
 
+// Element is std::uint8_t or std::uint16_t (the instantiations corner_test.cpp provides).
+template <class Element>
 class CornerTest {
  public:
   // D is best the smaller factor: the cost grows with |D|^2.
-  CornerTest(const FactorLattice& domain, const FactorLattice& values);
+  CornerTest(const FlatFactor<Element>& domain, const FlatFactor<Element>& values);
 
   // Contract: the four pairs (d[k], v[k]) are distinct, {d[k]} generates D and
   // {v[k]} generates V.  True when the pairs generate D x V.
@@ -53,14 +56,14 @@ class CornerTest {
 
   int domainSize_ = 0;
   int valueSize_ = 0;
-  FactorLattice domain_;
-  FactorLattice values_;
+  FlatFactor<Element> domain_;
+  FlatFactor<Element> values_;
   Side lower_;  // m as above: the corner (top, bottom)
   Side upper_;  // the dual: the corner (bottom, top)
-  std::vector<Element> least_;        // least_[d]: the current m(d), NoElement for none yet
+  std::vector<Element> least_;        // least_[d]: the current m(d), NoElement<Element> for none yet
   std::vector<std::uint8_t> queued_;  // queued_[d]: d waits in work_
   std::vector<Element> work_;         // rows whose value changed and are not yet propagated
   std::vector<Element> rows_;         // rows with a value, in order of their first value
 };
 
-}  // namespace genexact
+}  // namespace lattice
