@@ -21,7 +21,7 @@ template <class Element>
 struct CornerShortcut {
   JoinCovers<Element> covers;  // of the domain in this orientation
   FlatFactor<Element> values;  // the value lattice in this orientation
-  bool exchanged;        // the generators enter as (v, d) instead of (d, v)
+  bool exchanged;              // the generators enter as (v, d) instead of (d, v)
 };
 
 template <class Element>
