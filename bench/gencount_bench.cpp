@@ -84,9 +84,9 @@ SeedSets<MaxSizeA> FindSeeds(lattice::Product<MaxSizeA>& p) {
   SeedSets<MaxSizeA> found;
   lattice::GeneratingTest<MaxSizeA> fast(p);
   lattice::FactorGenerationTest testA(lattice::ViewOf(p.factorA, p.sizeA),
-                                      *lattice::CheckLattice(lattice::ViewOf(p.factorA, p.sizeA)));
+                                      *lattice::CheckLattice(lattice::ViewOf(p.factorA, p.sizeA)).bounds);
   lattice::FactorGenerationTest testB(lattice::ViewOf(p.factorB, p.sizeB),
-                                      *lattice::CheckLattice(lattice::ViewOf(p.factorB, p.sizeB)));
+                                      *lattice::CheckLattice(lattice::ViewOf(p.factorB, p.sizeB)).bounds);
   gensample::RandomSource random(2026);
   std::int32_t index[4];
   for (long draw = 0; draw < 50000000 && found.byKind.size() < 3; ++draw) {

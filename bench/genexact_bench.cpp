@@ -27,7 +27,7 @@ genexact::FactorLattice EquFactor(int k) {
   const optables::LatticeTables t = optables::BuildEquTables(k);
   genexact::FactorLattice f = genexact::MakeFactor(t.size, std::vector<std::int32_t>(t.join.begin(), t.join.end()),
                                                    std::vector<std::int32_t>(t.meet.begin(), t.meet.end()));
-  genexact::FindBounds(f);
+  genexact::CheckFactor(f);
   return f;
 }
 

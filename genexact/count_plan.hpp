@@ -22,11 +22,9 @@
 #include <vector>
 
 #include "genexact/automorphisms.hpp"
-#include "genexact/corner_certificates.hpp"
 #include "genexact/factor_lattice.hpp"
 #include "genexact/generating_sets.hpp"
 #include "genexact/relation_patterns.hpp"
-#include "genexact/relation_test.hpp"
 #include "genexact/width_run.hpp"
 
 namespace genexact::inline GENEXACT_WIDTH {

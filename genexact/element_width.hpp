@@ -17,9 +17,9 @@
 
 namespace genexact {
 
-// Largest factor genexact takes, in either build.  The reader checks the
-// lattice laws in size^3 steps and the tables take 4 size^2 bytes, so this is
-// a practical bound, well above B(7) = 877.
+// Largest factor genexact takes, in either build.  The lattice check takes
+// size^3 / 64 steps and the tables take 4 size^2 bytes, so this is a
+// practical bound, well above B(7) = 877.
 inline constexpr int MaxFactorElements = 4095;
 
 // Largest factor of the one-byte build: 255 stays free as "no element".

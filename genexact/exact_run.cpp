@@ -7,7 +7,6 @@
 #include <system_error>
 #include <thread>
 
-#include "genexact/lattice_laws.hpp"
 #include "genexact/progress_line.hpp"
 #include "genexact/unit_runner.hpp"
 #include "lattice/product.hpp"
@@ -103,9 +102,8 @@ FactorLattice ReadFactor(runframe::InputFile& file, std::int32_t size, const lat
   std::vector<std::int32_t> secondOp;
   lattice::ReadTableFile(file, size, messages, firstOp, secondOp);
   FactorLattice factor = MakeFactor(size, firstOp, secondOp);
-  if (const auto fault = LatticeLawFault(factor)) {
-    runframe::FatalStop(std::string("The ") + ordinal + " input file is not a lattice: " + *fault);
-  }
+  const lattice::LatticeCheck check = CheckFactor(factor);
+  if (!check.bounds) runframe::FatalStop(std::string("The ") + ordinal + " input file is not a lattice: " + check.fault);
   return factor;
 }
 

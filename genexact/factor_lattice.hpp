@@ -1,16 +1,15 @@
 #pragma once
-// One factor lattice as genexact holds it: 0-based element numbers in one or two bytes,
-// both operations as flat tables, and the two bounds.
-//
-// The first operation of the table file is taken as the join and the second
-// as the meet.  When a file gives the meet first, genexact works on the dual
-// lattice; generation, automorphisms and the corner argument are the same for
-// a lattice and its dual, so the count does not change.
-#include <cstddef>
+// genexact's names for lattice's flat model and corner tests in this build's
+// width: element numbers in one byte or two (element_width.hpp).
 #include <cstdint>
 #include <vector>
 
 #include "genexact/element_width.hpp"
+#include "lattice/corner_certificates.hpp"
+#include "lattice/corner_test.hpp"
+#include "lattice/cover_corner.hpp"
+#include "lattice/flat_factor.hpp"
+#include "lattice/relation_test.hpp"
 
 namespace genexact::inline GENEXACT_WIDTH {
 
@@ -24,36 +23,32 @@ using Element = std::uint8_t;
 inline constexpr int MaxWidthElements = NarrowMaxElements;
 #endif
 
-// The largest value is kept free as a mark for "no element" in the corner test.
-inline constexpr Element NoElement = static_cast<Element>(~Element{0});
+inline constexpr Element NoElement = lattice::NoElement<Element>;
 static_assert(MaxWidthElements <= NoElement, "NoElement must not be an element number");
 
-// The position of (x, y) in a flat size*size table.
-inline std::size_t CellIndex(int x, int y, int size) {
-  return static_cast<std::size_t>(x) * static_cast<std::size_t>(size) + static_cast<std::size_t>(y);
+using FactorLattice = lattice::FlatFactor<Element>;
+using lattice::CheckFactor;
+using lattice::Dual;
+using lattice::FlatCell;
+
+using CornerTest = lattice::CornerTest<Element>;
+using JoinCovers = lattice::JoinCovers<Element>;
+using CoverCorner = lattice::CoverCorner<Element>;
+using CornerShortcut = lattice::CornerShortcut<Element>;
+using CornerShortcuts = lattice::CornerShortcuts<Element>;
+using RelationTest = lattice::RelationTest<Element>;
+using lattice::CornerRefuted;
+using lattice::FindCornerShortcuts;
+using lattice::FindJoinCovers;
+using lattice::FindSubsetBounds;
+using lattice::JoinCover;
+using lattice::MaxCoverIrreducibles;
+using lattice::SubsetBounds;
+
+// The factor of the reader's flat tables in this build's width.
+inline FactorLattice MakeFactor(int size, const std::vector<std::int32_t>& firstOp,
+                                const std::vector<std::int32_t>& secondOp) {
+  return lattice::MakeFlatFactor<Element>(size, firstOp, secondOp);
 }
-
-struct FactorLattice {
-  int size = 0;
-  std::vector<Element> join;  // join[x*size+y]: the file's first result for (x+1, y+1), less 1
-  std::vector<Element> meet;  // meet[x*size+y]: the file's second result, less 1
-  Element top = 0;            // absorbing for join
-  Element bottom = 0;         // absorbing for meet
-
-  Element Join(int x, int y) const { return join[CellIndex(x, y, size)]; }
-  Element Meet(int x, int y) const { return meet[CellIndex(x, y, size)]; }
-  bool Leq(int x, int y) const { return Join(x, y) == y; }
-};
-
-// Builds a factor from the reader's flat tables (1-based values, row x-1,
-// column y-1).  top and bottom are left at 0 until FindBounds succeeds.
-FactorLattice MakeFactor(int size, const std::vector<std::int32_t>& firstOp,
-                         const std::vector<std::int32_t>& secondOp);
-
-// Sets top and bottom; false when join or meet has no absorbing element.
-bool FindBounds(FactorLattice& lattice);
-
-// The dual lattice: join and meet, top and bottom exchanged.
-FactorLattice Dual(const FactorLattice& lattice);
 
 }  // namespace genexact

@@ -7,38 +7,9 @@
 #include <iterator>
 #include <thread>
 
+#include "lattice/flat_closure.hpp"
 
 namespace genexact::inline GENEXACT_WIDTH {
-
-bool Generates(const FactorLattice& f, const Element* set, int k) {
-  std::vector<Element> list;
-  list.reserve(static_cast<std::size_t>(f.size));
-  std::vector<std::uint8_t> member(static_cast<std::size_t>(f.size), 0);
-  for (int i = 0; i < k; ++i) {
-    if (!member[set[i]]) {
-      member[set[i]] = 1;
-      list.push_back(set[i]);
-    }
-  }
-  // Semi-naive passes: each pass pairs every known element with those that
-  // are new since the pass before.
-  std::size_t previous = 0;
-  while (previous < list.size()) {
-    const std::size_t passEnd = list.size();
-    for (std::size_t i = 0; i < passEnd; ++i) {
-      for (std::size_t j = std::max(previous, i); j < passEnd; ++j) {
-        for (const Element e : {f.Join(list[i], list[j]), f.Meet(list[i], list[j])}) {
-          if (!member[e]) {
-            member[e] = 1;
-            list.push_back(e);
-          }
-        }
-      }
-    }
-    previous = passEnd;
-  }
-  return static_cast<int>(list.size()) == f.size;
-}
 
 std::vector<Element> DoublyIrreducibles(const FactorLattice& f) {
   const std::vector<Element> joinIrreducible = JoinIrreducibles(f);
@@ -525,7 +496,7 @@ class PlainOrbitSearch {
       set_[static_cast<std::size_t>(k)] = static_cast<Element>(s);
       const std::uint64_t stabilizer = LeastImageStabilizer(k + 1);
       if (stabilizer == 0) continue;
-      if (Generates(f_, set_.data(), k + 1)) {
+      if (closure_.Generates(set_.data(), k + 1)) {
         GeneratingSet g;
         g.elements = set_;
         for (int i = k + 1; i < SubsetSize; ++i) g.elements[static_cast<std::size_t>(i)] = 0;
@@ -539,6 +510,7 @@ class PlainOrbitSearch {
 
   const FactorLattice& f_;
   const AutomorphismGroup& group_;
+  lattice::FlatClosure<Element> closure_{f_};
   std::array<Element, SubsetSize> set_{};  // set_[0..k-1]: the set being grown, increasing
   std::vector<GeneratingSet> result_;
 };

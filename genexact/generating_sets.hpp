@@ -38,10 +38,6 @@ struct GeneratingSet {
   std::uint64_t orbitSize = 0;                  // |group| / |stabilizer|
 };
 
-// Contract: lattice satisfies the laws.  True when the k elements at `set`
-// generate the whole lattice under join and meet.
-bool Generates(const FactorLattice& lattice, const Element* set, int k);
-
 // The elements that are join- and meet-irreducible.  Such an element is no
 // join or meet of other elements, so every generating set contains it.
 std::vector<Element> DoublyIrreducibles(const FactorLattice& lattice);

@@ -4,68 +4,6 @@
 
 namespace lattice {
 
-std::optional<FactorBounds> CheckLattice(const FactorView& f) {
-  const std::int32_t s = f.size;
-  if (s < 1 || s > MaxFactorSize) return std::nullopt;
-  for (std::int32_t x = 1; x <= s; ++x) {
-    for (std::int32_t y = 1; y <= s; ++y) {
-      if (f.First(x, y) < 1 || f.First(x, y) > s || f.Second(x, y) < 1 || f.Second(x, y) > s) return std::nullopt;
-    }
-  }
-  // down[x] = {z : z <= x}, up[x] = {z : x <= z}, as bit sets of words each.
-  const std::size_t words = static_cast<std::size_t>((s + 63) / 64);
-  std::vector<std::uint64_t> down(static_cast<std::size_t>(s + 1) * words, 0);
-  std::vector<std::uint64_t> up(static_cast<std::size_t>(s + 1) * words, 0);
-  auto row = [&](std::vector<std::uint64_t>& sets, std::int32_t x) { return &sets[static_cast<std::size_t>(x) * words]; };
-  auto add = [](std::uint64_t* set, std::int32_t x) {
-    set[static_cast<std::size_t>(x - 1) >> 6] |= std::uint64_t{1} << (static_cast<std::uint32_t>(x - 1) & 63);
-  };
-  auto has = [](const std::uint64_t* set, std::int32_t x) {
-    return ((set[static_cast<std::size_t>(x - 1) >> 6] >> (static_cast<std::uint32_t>(x - 1) & 63)) & 1U) != 0;
-  };
-  // Both sets in a and b lie in c.
-  auto within = [&](const std::uint64_t* a, const std::uint64_t* b, const std::uint64_t* c) {
-    for (std::size_t w = 0; w < words; ++w) {
-      if ((a[w] & b[w] & ~c[w]) != 0) return false;
-    }
-    return true;
-  };
-  for (std::int32_t x = 1; x <= s; ++x) {
-    for (std::int32_t y = 1; y <= s; ++y) {
-      if (f.Second(x, y) == x) {
-        add(row(down, y), x);
-        add(row(up, x), y);
-      }
-    }
-  }
-  for (std::int32_t x = 1; x <= s; ++x) {
-    if (f.Second(x, x) != x || f.First(x, x) != x) return std::nullopt;
-    for (std::int32_t y = x + 1; y <= s; ++y) {
-      if (has(row(down, y), x) && has(row(down, x), y)) return std::nullopt;  // antisymmetry
-    }
-    for (std::int32_t y = 1; y <= s; ++y) {
-      // Transitivity: z <= y <= x gives z <= x.
-      if (has(row(down, x), y) && !within(row(down, y), row(down, y), row(down, x))) return std::nullopt;
-    }
-  }
-  for (std::int32_t x = 1; x <= s; ++x) {
-    for (std::int32_t y = 1; y <= s; ++y) {
-      const std::int32_t meet = f.Second(x, y);
-      const std::int32_t join = f.First(x, y);
-      if (!has(row(down, x), meet) || !has(row(down, y), meet)) return std::nullopt;
-      if (!within(row(down, x), row(down, y), row(down, meet))) return std::nullopt;
-      if (!has(row(up, x), join) || !has(row(up, y), join)) return std::nullopt;
-      if (!within(row(up, x), row(up, y), row(up, join))) return std::nullopt;
-    }
-  }
-  FactorBounds bounds{1, 1};
-  for (std::int32_t x = 2; x <= s; ++x) {
-    bounds.top = f.First(bounds.top, x);
-    bounds.bottom = f.Second(bounds.bottom, x);
-  }
-  return bounds;
-}
-
 SmallFactorClosure::SmallFactorClosure(const FactorView& f)
     : chunks_((f.size + 7) / 8),
       full_(f.size >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << f.size) - 1),

@@ -1,8 +1,8 @@
 #pragma once
-// One factor lattice seen on its own: a view of its two tables, the check that
-// they are the operations of a lattice (with its two bounds), the test whether
-// a few elements generate it, and the per-triple tables of the elements that
-// complete a triple to a generating set.  The fast generating test of the
+// One factor lattice seen on its own: a view of its two tables, the lattice
+// check on it (lattice_check.hpp), the test whether a few elements generate
+// it, and the per-triple tables of the elements that complete a triple to a
+// generating set.  The fast generating test of the
 // product (generating_test.hpp) is built from these.
 //
 // Sets of factor elements are bit sets: element x is bit x-1.
@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "lattice/lattice_check.hpp"
 #include "lattice/product.hpp"
 
 namespace lattice {
@@ -32,19 +33,10 @@ FactorView ViewOf(const FactorTables<Capacity>& t, std::int32_t size) {
   return FactorView{&t.firstOp[0][0], &t.secondOp[0][0], Capacity + 1, size};
 }
 
-// The two bounds of a lattice: top absorbs everything under firstOp (and is
-// neutral for secondOp), bottom absorbs everything under secondOp.
-struct FactorBounds {
-  std::int32_t top;
-  std::int32_t bottom;
-};
-
-// Contract: returns the bounds when the tables are exactly the two operations
-// of a lattice (secondOp the greatest lower bound and firstOp the least upper
-// bound for the order x <= y :<=> secondOp(x, y) = x), otherwise nothing.
-// The reader only checks commutativity; the shortcuts need the lattice laws,
-// so tables that fail here are tested by the plain closure.  O(size^3 / 64).
-std::optional<FactorBounds> CheckLattice(const FactorView& f);
+// The lattice check (lattice_check.hpp) on a factor's tables.
+inline LatticeCheck CheckLattice(const FactorView& f) {
+  return CheckLattice(CheckedTables<FactorElement>{f.first, f.second, f.stride, f.size, 1});
+}
 
 // A set of up to 64 * W factor elements; element x is bit x-1.
 template <int W>

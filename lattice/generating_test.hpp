@@ -6,31 +6,23 @@
 // - Projections are homomorphisms: the generated sublattice S projects onto
 //   the sublattices that the four coordinates generate in each factor, so both
 //   must be the whole factor.
-// - Corners: if S projects onto both factors and holds c1 = (topA, bottomB)
-//   and c2 = (bottomA, topB), it holds every (a, b): take (a, b') and (a', b)
-//   in S; then ((a, b') ^ c1) v ((a', b) ^ c2) = (a, bottomB) v (bottomA, b) =
-//   (a, b).  Here v is firstOp, ^ is secondOp, top absorbs under v, bottom
-//   under ^.  Conversely the whole product holds both corners.
-// - Whether S holds the corners is read from two functions on one factor (the
-//   "index" I; the other is the value factor V): lo(i) = the ^-fold and
-//   hi(i) = the v-fold of S(i) = {v : (i, v) in S}.  S(i) is closed under both
-//   operations, so lo(i) and hi(i) lie in S(i), and S holds (topI, bottomV)
-//   exactly when lo(topI) = bottomV, (bottomI, topV) exactly when hi(bottomI)
-//   = topV (with I = A these are c1 and c2; with I = B they are c2 and c1).
-// - lo is the least fixpoint of: lo(i) <= v for every seed (i, v), lo(i v j)
-//   <= lo(i) v lo(j), lo(i ^ j) <= lo(i) ^ lo(j): every element of S is built
-//   from seeds by v and ^, and both are monotone, so lo(i) <= v for every
-//   (i, v) in S; every value the iteration takes is a ^ of elements of S(i).
-//   Dually for hi.  The iteration works on |I| values instead of up to
-//   |I| * |V| product elements, so it costs O(|I|^2) table lookups per round
-//   where the closure costs O(|S|^2).
+// - Corners and row minima: the argument of corner_test.hpp, with the index
+//   factor I as its D and the value factor V as its V (v is firstOp, ^ is
+//   secondOp, top absorbs under v, bottom under ^).  lo(i) here, the ^-fold
+//   of S(i) = {v : (i, v) in S}, is its m(i), the least element of S(i); hi(i),
+//   the v-fold, is m in the dual lattices.  So S holds (topI, bottomV) exactly
+//   when lo(topI) = bottomV, and (bottomI, topV) exactly when hi(bottomI) =
+//   topV (with I = A these are (topA, bottomB) and (bottomA, topB); with I = B
+//   the same two, exchanged).  Both are reached from the seeds by lowering
+//   along lo(i v j) <= lo(i) v lo(j) and lo(i ^ j) <= lo(i) ^ lo(j), dually
+//   for hi; every value taken is a ^ (a v) of elements of S(i).  The
+//   iteration works on |I| values instead of up to |I| * |V| product
+//   elements, so it costs O(|I|^2) table lookups per round where the closure
+//   costs O(|S|^2).  The closure tried first and dropped is described there.
 //
-// Tried first and dropped: the closure itself, stopped once both corners are
-// in.  That is quick for generating subsets, but a failing one must still be
-// closed completely (2x5: about 2000 combinations each, 60000 such subsets);
-// a cache of the failing sublattices found, to rule out later subsets inside
-// them, brought 4x4 to 0.36 s in a prototype.  The fixpoint needs no cache and
-// was several times faster on every product measured.
+// CornerFixpoint stays beside CornerTest: it reads Product's 1-based byte
+// tables in place, and the exhaustive count's inner loop keeps its state for
+// three seeds and extends it by each fourth (Save, Restore).
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -273,8 +265,8 @@ class ProductShortcuts {
   explicit ProductShortcuts(const Product<MaxSizeA>& p)
       : viewA_(ViewOf(p.factorA, p.sizeA)),
         viewB_(ViewOf(p.factorB, p.sizeB)),
-        boundsA_(CheckLattice(viewA_)),
-        boundsB_(CheckLattice(viewB_)) {
+        boundsA_(CheckLattice(viewA_).bounds),
+        boundsB_(CheckLattice(viewB_).bounds) {
     if (!Hold()) return;
     indexIsA_ = p.sizeA <= p.sizeB;  // the fixpoint costs |I|^2 per round
     if (indexIsA_) {

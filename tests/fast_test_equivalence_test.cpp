@@ -188,7 +188,7 @@ TEST(CheckLattice, FindsTheBoundsInAnyNumberingAndOrder) {
         return v.seedA ? optables::Renumber(e, optables::ShuffledNumbering(e.size, *v.seedA)) : e;
       }();
       auto p = MakeProduct<203>(FromOptables(t), Equ(1), v.meetFirst);
-      const auto bounds = lattice::CheckLattice(lattice::ViewOf(p->factorA, p->sizeA));
+      const auto bounds = lattice::CheckLattice(lattice::ViewOf(p->factorA, p->sizeA)).bounds;
       ASSERT_TRUE(bounds.has_value()) << k << " " << v.label;
       // Top absorbs under firstOp: the join's top when the join comes first.
       int joinTop = 0, meetBottom = 0;
@@ -210,16 +210,49 @@ TEST(CheckLattice, FindsTheBoundsInAnyNumberingAndOrder) {
 TEST(CheckLattice, RefusesTablesThatAreNoLattice) {
   auto p = MakeProduct<52>(Equ(3), Equ(1), false);
   const lattice::FactorView view = lattice::ViewOf(p->factorA, p->sizeA);
-  ASSERT_TRUE(lattice::CheckLattice(view).has_value());
+  ASSERT_TRUE(lattice::CheckLattice(view).bounds.has_value());
   // A commutative change that breaks associativity and absorption.
   const FactorElement x = 2, y = 3;
   const FactorElement old = p->factorA.firstOp[x][y];
   p->factorA.firstOp[x][y] = p->factorA.firstOp[y][x] = x;
-  EXPECT_FALSE(lattice::CheckLattice(view).has_value());
+  EXPECT_FALSE(lattice::CheckLattice(view).bounds.has_value());
   p->factorA.firstOp[x][y] = p->factorA.firstOp[y][x] = old;
   // Not commutative.
   p->factorA.secondOp[1][2] = static_cast<FactorElement>(p->factorA.secondOp[1][2] == 1 ? 2 : 1);
-  EXPECT_FALSE(lattice::CheckLattice(view).has_value());
+  EXPECT_FALSE(lattice::CheckLattice(view).bounds.has_value());
+}
+
+// The fault names the first broken law in the file's numbers, the same on
+// gencount's 1-based tables as on genexact's 0-based ones (genexact_test's
+// GenexactLaws.RefusesBrokenTables gives these tables there).
+TEST(CheckLattice, NamesTheFirstBrokenLawWithItsWitness) {
+  auto fault = [](const std::vector<int>& first, const std::vector<int>& second) {
+    Tables t{3, std::vector<std::vector<int>>(3, std::vector<int>(3)), {}};
+    t.meet = t.join;
+    for (int c = 0; c < 9; ++c) {
+      t.join[c / 3][c % 3] = first[static_cast<std::size_t>(c)];
+      t.meet[c / 3][c % 3] = second[static_cast<std::size_t>(c)];
+    }
+    auto p = MakeProduct<52>(t, Equ(1), false);
+    const lattice::LatticeCheck check = lattice::CheckLattice(lattice::ViewOf(p->factorA, p->sizeA));
+    EXPECT_EQ(check.bounds.has_value(), check.fault.empty());
+    return check.fault;
+  };
+  const std::vector<int> max = {1, 2, 3, 2, 2, 3, 3, 3, 3};
+  const std::vector<int> min = {1, 1, 1, 1, 2, 2, 1, 2, 3};
+  EXPECT_EQ(fault(max, min), "");
+  std::vector<int> notIdempotent = max;
+  notIdempotent[4] = 3;
+  EXPECT_EQ(fault(notIdempotent, min), "the first operation is not idempotent at 2");
+  std::vector<int> notCommutative = min;
+  notCommutative[1] = 2;
+  EXPECT_EQ(fault(max, notCommutative), "the second operation is not commutative at 1,2");
+  const std::vector<int> game = {1, 1, 3, 1, 2, 2, 3, 2, 3};
+  EXPECT_EQ(fault(game, min), "the first operation is not associative at 1,2,3");
+  EXPECT_EQ(fault(max, max), "the absorption law fails at 1,2");
+  std::vector<int> outOfRange = min;
+  outOfRange[5] = 4;
+  EXPECT_EQ(fault(max, outOfRange), "the second operation gives no element at 2,3");
 }
 
 TEST(FactorExtensions, MatchTheClosureOnEveryTriple) {

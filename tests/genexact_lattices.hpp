@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "genexact/factor_lattice.hpp"
-#include "genexact/lattice_laws.hpp"
 #include "optables/equ_tables.hpp"
 
 namespace genexact_test {
@@ -67,7 +66,7 @@ inline FactorLattice Factor(const optables::LatticeTables& t, bool meetFirst = f
   std::vector<std::int32_t> join(t.join.begin(), t.join.end());
   std::vector<std::int32_t> meet(t.meet.begin(), t.meet.end());
   FactorLattice f = meetFirst ? genexact::MakeFactor(t.size, meet, join) : genexact::MakeFactor(t.size, join, meet);
-  genexact::FindBounds(f);
+  genexact::CheckFactor(f);
   return f;
 }
 

@@ -12,13 +12,12 @@
 #include <string>
 
 #include "genexact/automorphisms.hpp"
-#include "genexact/corner_test.hpp"
 #include "genexact/count_plan.hpp"
 #include "genexact/exact_run.hpp"
 #include "genexact/progress_line.hpp"
 #include "genexact/generating_sets.hpp"
-#include "genexact/lattice_laws.hpp"
 #include "genexact/relation_patterns.hpp"
+#include "lattice/flat_closure.hpp"
 #include "tests/genexact_lattices.hpp"
 #include "tests/support/known_counts.hpp"
 
@@ -66,7 +65,7 @@ TEST(GenexactLaws, AcceptsLattices) {
   for (const Named& l : SmallLattices()) {
     for (const bool meetFirst : {false, true}) {
       FactorLattice f = Factor(l.tables, meetFirst);
-      EXPECT_EQ(genexact::LatticeLawFault(f), std::nullopt) << l.name;
+      EXPECT_EQ(genexact::CheckFactor(f).fault, "") << l.name;
       // top absorbs the first operation, bottom the second.
       for (int x = 0; x < f.size; ++x) {
         EXPECT_EQ(f.Join(f.top, x), f.top);
@@ -76,7 +75,7 @@ TEST(GenexactLaws, AcceptsLattices) {
   }
   for (int k = 1; k <= 5; ++k) {
     FactorLattice f = Factor(optables::BuildEquTables(k));
-    EXPECT_EQ(genexact::LatticeLawFault(f), std::nullopt) << k;
+    EXPECT_EQ(genexact::CheckFactor(f).fault, "") << k;
   }
 }
 
@@ -90,26 +89,31 @@ TEST(GenexactLaws, RefusesBrokenTables) {
   const std::vector<int> max = {1, 2, 3, 2, 2, 3, 3, 3, 3};
   const std::vector<int> min = {1, 1, 1, 1, 2, 2, 1, 2, 3};
   FactorLattice chain = Raw(3, max, min);
-  EXPECT_EQ(genexact::LatticeLawFault(chain), std::nullopt);
+  EXPECT_EQ(genexact::CheckFactor(chain).fault, "");
 
   std::vector<int> notIdempotent = max;
   notIdempotent[4] = 3;
   FactorLattice f1 = Raw(3, notIdempotent, min);
-  EXPECT_EQ(genexact::LatticeLawFault(f1).value_or(""), "the first operation is not idempotent at 2");
+  EXPECT_EQ(genexact::CheckFactor(f1).fault, "the first operation is not idempotent at 2");
 
   std::vector<int> notCommutative = min;
   notCommutative[1] = 2;
   FactorLattice f2 = Raw(3, max, notCommutative);
-  EXPECT_EQ(genexact::LatticeLawFault(f2).value_or(""), "the second operation is not commutative at 1,2");
+  EXPECT_EQ(genexact::CheckFactor(f2).fault, "the second operation is not commutative at 1,2");
 
   // Rock, paper, scissors: idempotent and commutative, not associative.
   const std::vector<int> game = {1, 1, 3, 1, 2, 2, 3, 2, 3};
   FactorLattice f3 = Raw(3, game, min);
-  EXPECT_EQ(genexact::LatticeLawFault(f3).value_or(""), "the first operation is not associative at 1,2,3");
+  EXPECT_EQ(genexact::CheckFactor(f3).fault, "the first operation is not associative at 1,2,3");
 
   // The same semilattice twice: every law but absorption.
   FactorLattice f4 = Raw(3, max, max);
-  EXPECT_EQ(genexact::LatticeLawFault(f4).value_or(""), "the absorption law fails at 1,2");
+  EXPECT_EQ(genexact::CheckFactor(f4).fault, "the absorption law fails at 1,2");
+
+  std::vector<int> outOfRange = min;
+  outOfRange[5] = 4;
+  FactorLattice f5 = Raw(3, max, outOfRange);
+  EXPECT_EQ(genexact::CheckFactor(f5).fault, "the second operation gives no element at 2,3");
 }
 
 // ---- automorphisms ----
@@ -293,6 +297,7 @@ TEST(GenexactWideElements, Equ7BeyondOneByte) {
   // Generation of random 4-subsets, element numbers up to 876, against the
   // plain closure; both outcomes occur.
   const FactorLattice one = Factor(Chain(1));
+  lattice::FlatClosure<Element> closure(f);
   std::mt19937 random(77);
   int generating = 0;
   int wide = 0;
@@ -304,7 +309,7 @@ TEST(GenexactWideElements, Equ7BeyondOneByte) {
     for (const int e : chosen) set[i++] = static_cast<Element>(e);
     wide += *chosen.rbegin() > 255;
     const bool plain = ProductClosureSize(f, one, std::vector<int>(chosen.begin(), chosen.end())) == f.size;
-    EXPECT_EQ(genexact::Generates(f, set, 4), plain);
+    EXPECT_EQ(closure.Generates(set, 4), plain);
     generating += plain;
   }
   EXPECT_GT(generating, 0);
@@ -350,6 +355,8 @@ void CheckCornerTest(const FactorLattice& a, const FactorLattice& b, int samples
   const int n = a.size * b.size;
   genexact::CornerTest ab(a, b);
   genexact::CornerTest ba(b, a);
+  lattice::FlatClosure<Element> closureA(a);
+  lattice::FlatClosure<Element> closureB(b);
   std::mt19937 random(12345);
   int tried = 0;
   int generating = 0;
@@ -363,7 +370,7 @@ void CheckCornerTest(const FactorLattice& a, const FactorLattice& b, int samples
       x[i] = static_cast<Element>(seeds[static_cast<std::size_t>(i)] / b.size);
       y[i] = static_cast<Element>(seeds[static_cast<std::size_t>(i)] % b.size);
     }
-    if (!genexact::Generates(a, x, 4) || !genexact::Generates(b, y, 4)) continue;
+    if (!closureA.Generates(x, 4) || !closureB.Generates(y, 4)) continue;
     ++tried;
     const bool full = ProductClosureSize(a, b, seeds) == n;
     generating += full;

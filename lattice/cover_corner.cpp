@@ -1,8 +1,8 @@
-#include "genexact/cover_corner.hpp"
+#include "lattice/cover_corner.hpp"
 
 #include <bit>
 
-namespace genexact::inline GENEXACT_WIDTH {
+namespace lattice {
 
 namespace {
 
@@ -23,8 +23,9 @@ std::uint64_t CloseUnderCovers(std::uint64_t set, const std::vector<JoinCover>& 
 
 }  // namespace
 
-std::optional<JoinCovers> FindJoinCovers(const FactorLattice& f) {
-  JoinCovers result;
+template <class Element>
+std::optional<JoinCovers<Element>> FindJoinCovers(const FlatFactor<Element>& f) {
+  JoinCovers<Element> result;
   // j is join-irreducible when it is not bottom and the join of everything
   // strictly below it is not j itself.
   for (int x = 0; x < f.size; ++x) {
@@ -78,7 +79,8 @@ std::optional<JoinCovers> FindJoinCovers(const FactorLattice& f) {
   return result;
 }
 
-CoverCorner::CoverCorner(const JoinCovers& covers, const FactorLattice& values)
+template <class Element>
+CoverCorner<Element>::CoverCorner(const JoinCovers<Element>& covers, const FlatFactor<Element>& values)
     : covers_(covers),
       valueJoin_(values.join.data()),
       valueMeet_(values.meet.data()),
@@ -86,7 +88,8 @@ CoverCorner::CoverCorner(const JoinCovers& covers, const FactorLattice& values)
       valueTop_(values.top),
       valueBottom_(values.bottom) {}
 
-bool CoverCorner::Reaches(const Element* d, const Element* v) {
+template <class Element>
+bool CoverCorner<Element>::Reaches(const Element* d, const Element* v) {
   const std::size_t count = covers_.irreducibles.size();
   if (count == 0) return true;  // a one-element domain: its top is its bottom
   const auto sv = static_cast<std::size_t>(valueSize_);
@@ -118,4 +121,10 @@ bool CoverCorner::Reaches(const Element* d, const Element* v) {
   return false;
 }
 
-}  // namespace genexact
+// The two widths genexact is built for (genexact/element_width.hpp).
+template std::optional<JoinCovers<std::uint8_t>> FindJoinCovers(const FlatFactor<std::uint8_t>&);
+template std::optional<JoinCovers<std::uint16_t>> FindJoinCovers(const FlatFactor<std::uint16_t>&);
+template class CoverCorner<std::uint8_t>;
+template class CoverCorner<std::uint16_t>;
+
+}  // namespace lattice

@@ -16,9 +16,9 @@
 #include <array>
 #include <cstdint>
 
-#include "genexact/factor_lattice.hpp"
+#include "lattice/flat_factor.hpp"
 
-namespace genexact::inline GENEXACT_WIDTH {
+namespace lattice {
 
 // For the elements at positions 0..size-1 of one set: bit q of joinBelowTop
 // is set when the join of the positions in q (a 4-bit mask) is not top,
@@ -31,7 +31,8 @@ struct SubsetBounds {
 
 // Contract: 1 <= size <= 4, elements of f.  For the positions in q that
 // exist; a q with missing positions is never asked for.
-SubsetBounds FindSubsetBounds(const FactorLattice& f, const Element* elements, int size);
+template <class Element>
+SubsetBounds FindSubsetBounds(const FlatFactor<Element>& f, const Element* elements, int size);
 
 // Contract: first[k] and second[k] are the positions, in the sets with bounds
 // d and v, of the k-th pair of a relation.  True when a sublattice as above
@@ -59,4 +60,4 @@ inline bool CornerRefuted(const std::array<std::uint8_t, 4>& first, const std::a
   return false;
 }
 
-}  // namespace genexact
+}  // namespace lattice

@@ -1,8 +1,9 @@
-#include "genexact/corner_certificates.hpp"
+#include "lattice/corner_certificates.hpp"
 
-namespace genexact::inline GENEXACT_WIDTH {
+namespace lattice {
 
-SubsetBounds FindSubsetBounds(const FactorLattice& f, const Element* elements, int size) {
+template <class Element>
+SubsetBounds FindSubsetBounds(const FlatFactor<Element>& f, const Element* elements, int size) {
   SubsetBounds bounds;
   for (unsigned q = 0; q < (1U << size); ++q) {
     int join = f.bottom;
@@ -19,4 +20,8 @@ SubsetBounds FindSubsetBounds(const FactorLattice& f, const Element* elements, i
   return bounds;
 }
 
-}  // namespace genexact
+// The two widths genexact is built for (genexact/element_width.hpp).
+template SubsetBounds FindSubsetBounds(const FlatFactor<std::uint8_t>&, const std::uint8_t*, int);
+template SubsetBounds FindSubsetBounds(const FlatFactor<std::uint16_t>&, const std::uint16_t*, int);
+
+}  // namespace lattice

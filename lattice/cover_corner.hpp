@@ -32,9 +32,9 @@
 #include <optional>
 #include <vector>
 
-#include "genexact/factor_lattice.hpp"
+#include "lattice/flat_factor.hpp"
 
-namespace genexact::inline GENEXACT_WIDTH {
+namespace lattice {
 
 // Join-irreducibles are kept in a 64-bit mask; lattices with more fall back.
 inline constexpr int MaxCoverIrreducibles = 64;
@@ -45,6 +45,7 @@ struct JoinCover {
   std::uint8_t second;
 };
 
+template <class Element>
 struct JoinCovers {
   std::vector<Element> irreducibles;   // J, in increasing element order
   std::vector<std::uint64_t> belowOf;  // belowOf[d]: bit i set when J[i] <= d, d in 0..size-1
@@ -54,20 +55,23 @@ struct JoinCovers {
 // Contract: lattice satisfies the lattice laws with top and bottom set.
 // The covers of the lattice when they decide join-preservation as above, and
 // it has at most MaxCoverIrreducibles join-irreducibles; nullopt otherwise.
-std::optional<JoinCovers> FindJoinCovers(const FactorLattice& lattice);
+template <class Element>
+std::optional<JoinCovers<Element>> FindJoinCovers(const FlatFactor<Element>& lattice);
 
 // One corner for one worker: holds scratch values, shares the tables.
+// Element is std::uint8_t or std::uint16_t (the instantiations cover_corner.cpp provides).
+template <class Element>
 class CoverCorner {
  public:
   // Contract: covers == FindJoinCovers(domain); both outlive this object.
-  CoverCorner(const JoinCovers& covers, const FactorLattice& values);
+  CoverCorner(const JoinCovers<Element>& covers, const FlatFactor<Element>& values);
 
   // Contract: {d[k]} generates the domain and {v[k]} the value lattice.
   // True when (top of the domain, bottom of the values) is generated.
   bool Reaches(const Element* d, const Element* v);
 
  private:
-  const JoinCovers& covers_;
+  const JoinCovers<Element>& covers_;
   const Element* valueJoin_ = nullptr;
   const Element* valueMeet_ = nullptr;
   int valueSize_ = 0;
@@ -76,4 +80,4 @@ class CoverCorner {
   std::array<Element, MaxCoverIrreducibles> least_{};  // least_[i]: the current f(J[i]), i < |J|
 };
 
-}  // namespace genexact
+}  // namespace lattice

@@ -1,30 +1,33 @@
-#include "genexact/corner_test.hpp"
+#include "lattice/corner_test.hpp"
 
-namespace genexact::inline GENEXACT_WIDTH {
+namespace lattice {
 
-CornerTest::CornerTest(const FactorLattice& domain, const FactorLattice& values)
+template <class Element>
+CornerTest<Element>::CornerTest(const FlatFactor<Element>& domain, const FlatFactor<Element>& values)
     : domainSize_(domain.size), valueSize_(values.size), domain_(domain), values_(values) {
   lower_ = Side{domain_.join.data(), domain_.meet.data(), values_.join.data(), values_.meet.data(), domain_.top,
                 values_.bottom};
   upper_ = Side{domain_.meet.data(), domain_.join.data(), values_.meet.data(), values_.join.data(), domain_.bottom,
                 values_.top};
-  least_.assign(static_cast<std::size_t>(domainSize_), NoElement);
+  least_.assign(static_cast<std::size_t>(domainSize_), NoElement<Element>);
   queued_.assign(static_cast<std::size_t>(domainSize_), 0);
   work_.reserve(static_cast<std::size_t>(domainSize_));
   rows_.reserve(static_cast<std::size_t>(domainSize_));
 }
 
-bool CornerTest::Generates(const Element* d, const Element* v) {
+template <class Element>
+bool CornerTest<Element>::Generates(const Element* d, const Element* v) {
   return ReachesCorner(lower_, d, v) && ReachesCorner(upper_, d, v);
 }
 
-bool CornerTest::ReachesCorner(const Side& side, const Element* d, const Element* v) {
+template <class Element>
+bool CornerTest<Element>::ReachesCorner(const Side& side, const Element* d, const Element* v) {
   const int sd = domainSize_;
   const int sv = valueSize_;
   Element* const least = least_.data();
   std::uint8_t* const queued = queued_.data();
   for (const Element r : rows_) {
-    least[r] = NoElement;
+    least[r] = NoElement<Element>;
     queued[r] = 0;
   }
   rows_.clear();
@@ -33,9 +36,9 @@ bool CornerTest::ReachesCorner(const Side& side, const Element* d, const Element
   // Lowers row r to its meet with value; the goal is checked at every change.
   auto lower = [&](Element r, Element value) {
     const Element old = least[r];
-    const Element now = old == NoElement ? value : side.valueMeet[old * sv + value];
+    const Element now = old == NoElement<Element> ? value : side.valueMeet[old * sv + value];
     if (now == old) return;
-    if (old == NoElement) rows_.push_back(r);
+    if (old == NoElement<Element>) rows_.push_back(r);
     least[r] = now;
     if (r == side.goalRow && now == side.goalValue) reached = true;
     if (!queued[r]) {
@@ -48,8 +51,8 @@ bool CornerTest::ReachesCorner(const Side& side, const Element* d, const Element
     const Element r = work_.back();
     work_.pop_back();
     queued[r] = 0;
-    const Element* const joinRow = side.join + CellIndex(r, 0, sd);
-    const Element* const meetRow = side.meet + CellIndex(r, 0, sd);
+    const Element* const joinRow = side.join + FlatCell(r, 0, sd);
+    const Element* const meetRow = side.meet + FlatCell(r, 0, sd);
     // rows_ may grow while it is walked; the new rows meet r in their own turn.
     for (std::size_t i = 0; i < rows_.size() && !reached; ++i) {
       const Element s = rows_[i];
@@ -61,4 +64,8 @@ bool CornerTest::ReachesCorner(const Side& side, const Element* d, const Element
   return reached;
 }
 
-}  // namespace genexact
+// The two widths genexact is built for (genexact/element_width.hpp).
+template class CornerTest<std::uint8_t>;
+template class CornerTest<std::uint16_t>;
+
+}  // namespace lattice

@@ -11,32 +11,38 @@
 // partition lattice, whose meet-irreducibles are then the atoms.
 #include <optional>
 
-#include "genexact/corner_test.hpp"
-#include "genexact/cover_corner.hpp"
-#include "genexact/factor_lattice.hpp"
+#include "lattice/corner_test.hpp"
+#include "lattice/cover_corner.hpp"
+#include "lattice/flat_factor.hpp"
 
-namespace genexact::inline GENEXACT_WIDTH {
+namespace lattice {
 
+template <class Element>
 struct CornerShortcut {
-  JoinCovers covers;     // of the domain in this orientation
-  FactorLattice values;  // the value lattice in this orientation
-  bool exchanged;        // the generators enter as (v, d) instead of (d, v)
+  JoinCovers<Element> covers;  // of the domain in this orientation
+  FlatFactor<Element> values;  // the value lattice in this orientation
+  bool exchanged;              // the generators enter as (v, d) instead of (d, v)
 };
 
+template <class Element>
 struct CornerShortcuts {
-  std::optional<CornerShortcut> lower;  // decides (top D, bottom V)
-  std::optional<CornerShortcut> upper;  // decides (bottom D, top V)
+  std::optional<CornerShortcut<Element>> lower;  // decides (top D, bottom V)
+  std::optional<CornerShortcut<Element>> upper;  // decides (bottom D, top V)
 };
 
 // Contract: both satisfy the lattice laws with bounds set.  The cheaper
 // orientation for each corner, where one has the cover property.
-CornerShortcuts FindCornerShortcuts(const FactorLattice& domain, const FactorLattice& values);
+template <class Element>
+CornerShortcuts<Element> FindCornerShortcuts(const FlatFactor<Element>& domain, const FlatFactor<Element>& values);
 
+// Element is std::uint8_t or std::uint16_t (the instantiations relation_test.cpp provides).
+template <class Element>
 class RelationTest {
  public:
   // Contract: shortcuts from FindCornerShortcuts(domain, values), or empty
   // for the row minima alone; it outlives this object.
-  RelationTest(const FactorLattice& domain, const FactorLattice& values, const CornerShortcuts& shortcuts);
+  RelationTest(const FlatFactor<Element>& domain, const FlatFactor<Element>& values,
+               const CornerShortcuts<Element>& shortcuts);
 
   // Contract as CornerTest::Generates.
   bool Generates(const Element* d, const Element* v) {
@@ -53,11 +59,11 @@ class RelationTest {
     return upperExchanged_ ? upper_->Reaches(v, d) : upper_->Reaches(d, v);
   }
 
-  CornerTest rowMinima_;
-  std::optional<CoverCorner> lower_;
-  std::optional<CoverCorner> upper_;
+  CornerTest<Element> rowMinima_;
+  std::optional<CoverCorner<Element>> lower_;
+  std::optional<CoverCorner<Element>> upper_;
   bool lowerExchanged_ = false;
   bool upperExchanged_ = false;
 };
 
-}  // namespace genexact
+}  // namespace lattice

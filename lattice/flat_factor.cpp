@@ -1,0 +1,50 @@
+#include "lattice/flat_factor.hpp"
+
+namespace lattice {
+
+template <class Element>
+FlatFactor<Element> MakeFlatFactor(std::int32_t size, const std::vector<std::int32_t>& firstOp,
+                                   const std::vector<std::int32_t>& secondOp) {
+  FlatFactor<Element> f;
+  f.size = size;
+  const auto cells = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
+  f.join.resize(cells);
+  f.meet.resize(cells);
+  for (std::size_t c = 0; c < cells; ++c) {
+    f.join[c] = static_cast<Element>(firstOp[c] - 1);
+    f.meet[c] = static_cast<Element>(secondOp[c] - 1);
+  }
+  return f;
+}
+
+template <class Element>
+LatticeCheck CheckFactor(FlatFactor<Element>& factor) {
+  LatticeCheck check =
+      CheckLattice(CheckedTables<Element>{factor.join.data(), factor.meet.data(), factor.size, factor.size, 0});
+  if (check.bounds) {
+    factor.top = static_cast<Element>(check.bounds->top);
+    factor.bottom = static_cast<Element>(check.bounds->bottom);
+  }
+  return check;
+}
+
+template <class Element>
+FlatFactor<Element> Dual(const FlatFactor<Element>& factor) {
+  FlatFactor<Element> d = factor;
+  d.join.swap(d.meet);
+  d.top = factor.bottom;
+  d.bottom = factor.top;
+  return d;
+}
+
+// The two widths genexact is built for (genexact/element_width.hpp).
+template FlatFactor<std::uint8_t> MakeFlatFactor(std::int32_t, const std::vector<std::int32_t>&,
+                                                 const std::vector<std::int32_t>&);
+template FlatFactor<std::uint16_t> MakeFlatFactor(std::int32_t, const std::vector<std::int32_t>&,
+                                                  const std::vector<std::int32_t>&);
+template LatticeCheck CheckFactor(FlatFactor<std::uint8_t>&);
+template LatticeCheck CheckFactor(FlatFactor<std::uint16_t>&);
+template FlatFactor<std::uint8_t> Dual(const FlatFactor<std::uint8_t>&);
+template FlatFactor<std::uint16_t> Dual(const FlatFactor<std::uint16_t>&);
+
+}  // namespace lattice

@@ -1,0 +1,65 @@
+#pragma once
+// A factor lattice in two flat tables with element numbers of any width: the
+// storage of genexact, whose tables reach 4095 elements.  (gencount and
+// gensample keep Product's fixed byte tables, product.hpp.)
+//
+// Numbering: the element a table file numbers x (1..size) is x - 1 here,
+// 0..size-1, so a number fits the narrowest type that holds size - 1; cell
+// (x, y) of a size*size table is at FlatCell(x, y, size) = x*size + y.
+// Product keeps the file's numbers instead (row and column 0 unused), as its
+// closure indexes MemberMatrix by them; CheckedTables (lattice_check.hpp)
+// reads either through its origin.
+//
+// The first operation of a file is the join, the second the meet, as the
+// lattice check reads them: for a file that gives the meet first this is the
+// dual lattice, which has the same generating sets and automorphisms.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "lattice/lattice_check.hpp"
+
+namespace lattice {
+
+// The position of (x, y), both 0-based, in a flat size*size table.
+inline std::size_t FlatCell(std::int32_t x, std::int32_t y, std::int32_t size) {
+  return static_cast<std::size_t>(x) * static_cast<std::size_t>(size) + static_cast<std::size_t>(y);
+}
+
+// The largest value of an element type is kept free as a mark for "no
+// element" (the row minima of corner_test.hpp), so a type holds sizes up to
+// that value.
+template <class Element>
+inline constexpr Element NoElement = static_cast<Element>(~Element{0});
+
+// Element is std::uint8_t or std::uint16_t (the instantiations flat_factor.cpp provides).
+template <class Element>
+struct FlatFactor {
+  std::int32_t size = 0;
+  std::vector<Element> join;  // join[FlatCell(x, y, size)]: the file's first result for (x+1, y+1), less 1; x, y in 0..size-1
+  std::vector<Element> meet;  // meet[FlatCell(x, y, size)]: the file's second result, less 1
+  Element top = 0;            // absorbing for join; 0 until CheckFactor succeeds
+  Element bottom = 0;         // absorbing for meet; likewise
+
+  Element Join(std::int32_t x, std::int32_t y) const { return join[FlatCell(x, y, size)]; }
+  Element Meet(std::int32_t x, std::int32_t y) const { return meet[FlatCell(x, y, size)]; }
+  bool Leq(std::int32_t x, std::int32_t y) const { return Join(x, y) == y; }
+};
+
+// Builds a factor from the reader's flat tables (1-based values at
+// FlatCell(x-1, y-1, size)).  Contract: every value lies in 1..size and
+// size - 1 fits Element.
+template <class Element>
+FlatFactor<Element> MakeFlatFactor(std::int32_t size, const std::vector<std::int32_t>& firstOp,
+                                   const std::vector<std::int32_t>& secondOp);
+
+// The lattice check on the factor's tables; sets top and bottom when they are
+// a lattice.
+template <class Element>
+LatticeCheck CheckFactor(FlatFactor<Element>& factor);
+
+// The dual lattice: join and meet, top and bottom exchanged.
+template <class Element>
+FlatFactor<Element> Dual(const FlatFactor<Element>& factor);
+
+}  // namespace lattice

@@ -1,0 +1,61 @@
+#include "lattice/relation_test.hpp"
+
+namespace lattice {
+
+namespace {
+
+// The orientation with fewer covers to lower along, of the two that can
+// decide one corner.
+template <class Element>
+std::optional<CornerShortcut<Element>> Cheaper(const FlatFactor<Element>& domain, const FlatFactor<Element>& values,
+                                               const FlatFactor<Element>& dualDomain,
+                                               const FlatFactor<Element>& dualValues) {
+  std::optional<CornerShortcut<Element>> best;
+  if (auto covers = FindJoinCovers(domain)) best = CornerShortcut<Element>{std::move(*covers), values, false};
+  if (auto covers = FindJoinCovers(dualValues)) {
+    if (!best || covers->covers.size() < best->covers.covers.size()) {
+      best = CornerShortcut<Element>{std::move(*covers), dualDomain, true};
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
+template <class Element>
+CornerShortcuts<Element> FindCornerShortcuts(const FlatFactor<Element>& domain, const FlatFactor<Element>& values) {
+  const FlatFactor<Element> dualDomain = Dual(domain);
+  const FlatFactor<Element> dualValues = Dual(values);
+  CornerShortcuts<Element> result;
+  // (top D, bottom V): on J(D) with generators (d, v), or on J(dual V) with (v, d).
+  result.lower = Cheaper(domain, values, dualDomain, dualValues);
+  // (bottom D, top V) = (top V, bottom D) read with V as the domain: the same
+  // choice with the factors exchanged, so the generators enter the other way.
+  result.upper = Cheaper(values, domain, dualValues, dualDomain);
+  if (result.upper) result.upper->exchanged = !result.upper->exchanged;
+  return result;
+}
+
+template <class Element>
+RelationTest<Element>::RelationTest(const FlatFactor<Element>& domain, const FlatFactor<Element>& values,
+                                    const CornerShortcuts<Element>& shortcuts)
+    : rowMinima_(domain, values) {
+  if (shortcuts.lower) {
+    lower_.emplace(shortcuts.lower->covers, shortcuts.lower->values);
+    lowerExchanged_ = shortcuts.lower->exchanged;
+  }
+  if (shortcuts.upper) {
+    upper_.emplace(shortcuts.upper->covers, shortcuts.upper->values);
+    upperExchanged_ = shortcuts.upper->exchanged;
+  }
+}
+
+// The two widths genexact is built for (genexact/element_width.hpp).
+template CornerShortcuts<std::uint8_t> FindCornerShortcuts(const FlatFactor<std::uint8_t>&,
+                                                           const FlatFactor<std::uint8_t>&);
+template CornerShortcuts<std::uint16_t> FindCornerShortcuts(const FlatFactor<std::uint16_t>&,
+                                                            const FlatFactor<std::uint16_t>&);
+template class RelationTest<std::uint8_t>;
+template class RelationTest<std::uint16_t>;
+
+}  // namespace lattice
