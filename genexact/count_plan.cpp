@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <string>
 
 #include "runframe/checked.hpp"
@@ -47,6 +48,7 @@ std::vector<PositionPermutation> PositionStabilizer(const AutomorphismGroup& gro
     }
     if (!fixes) continue;
     const auto at = std::find(permutations.begin(), permutations.end(), moved);
+    assert(at != permutations.end());
     const auto index = static_cast<PositionPermutation>(at - permutations.begin());
     if (std::find(result.begin(), result.end(), index) == result.end()) result.push_back(index);
   }
@@ -178,6 +180,8 @@ const std::vector<PositionPermutation>& StabilizerOf(const std::vector<std::vect
 }  // namespace
 
 std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test) {
+  assert(u < plan.UnitCount());
+  assert(plan.InnerStabilizers().empty() || plan.InnerStabilizers().size() == plan.Inner().size());
   const GeneratingSet& y = plan.Outer()[u];
   // The outer set is on the domain side exactly when it belongs to the factor
   // the corner test uses as rows.

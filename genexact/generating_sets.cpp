@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
 #include <bit>
 #include <chrono>
 #include <iterator>
@@ -299,6 +300,7 @@ class LevelWorker {
     bool equalAtLow = false;  // D(low) = S
   };
   static Threshold LeastThreshold(const Element* c, int k, const Element* s) {
+    assert(k >= 1 && CompareFirst(c, s, k) > 0);
     int p = 0;
     while (p < k - 1 && c[p] == s[p]) ++p;  // c > S: they differ by place k-1
     const int tail = CompareFirst(c + p, s + p + 1, k - 1 - p);
