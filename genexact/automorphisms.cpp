@@ -7,19 +7,6 @@
 
 namespace genexact::inline GENEXACT_WIDTH {
 
-std::vector<Element> JoinIrreducibles(const FactorLattice& f) {
-  std::vector<Element> result;
-  for (int x = 0; x < f.size; ++x) {
-    if (x == f.bottom) continue;
-    int below = f.bottom;
-    for (int y = 0; y < f.size; ++y) {
-      if (y != x && f.Leq(y, x)) below = f.Join(below, y);
-    }
-    if (below != x) result.push_back(static_cast<Element>(x));
-  }
-  return result;
-}
-
 namespace {
 
 class Search {

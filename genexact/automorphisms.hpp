@@ -37,8 +37,4 @@ inline constexpr std::size_t MaxListedAutomorphisms = 5040;
 AutomorphismGroup FindAutomorphisms(const FactorLattice& lattice,
                                     std::size_t limit = MaxListedAutomorphisms);
 
-// The join-irreducible elements: not the bottom, and not the join of the
-// elements strictly below.
-std::vector<Element> JoinIrreducibles(const FactorLattice& lattice);
-
 }  // namespace genexact

@@ -29,6 +29,7 @@ static_assert(MaxWidthElements <= NoElement, "NoElement must not be an element n
 using FactorLattice = lattice::FlatFactor<Element>;
 using lattice::CheckFactor;
 using lattice::Dual;
+using lattice::JoinIrreducibles;
 using lattice::FlatCell;
 
 using CornerTest = lattice::CornerTest<Element>;

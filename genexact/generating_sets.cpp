@@ -117,87 +117,6 @@ int CompareFirst(const Element* a, const Element* b, int k) {
   return 0;
 }
 
-// The closure of a closed base set and one more element.  Membership is a
-// byte per element and the base is kept between candidates: only the pairs
-// with a new element are formed, and what a candidate added is undone after
-// it.  The closure is the whole lattice as soon as it holds the bottom and
-// every join-irreducible (every element is a join of those), or the top and
-// every meet-irreducible; the shorter of the two lists is watched, so a
-// generating candidate usually stops well before its last element is found.
-class IncrementalClosure {
- public:
-  explicit IncrementalClosure(const FactorLattice& f) : f_(f) {
-    const std::vector<Element> joinIrreducible = JoinIrreducibles(f);
-    const std::vector<Element> meetIrreducible = JoinIrreducibles(Dual(f));
-    const bool joins = joinIrreducible.size() <= meetIrreducible.size();
-    target_.assign(static_cast<std::size_t>(f.size), 0);
-    for (const Element e : joins ? joinIrreducible : meetIrreducible) target_[e] = 1;
-    target_[joins ? f.bottom : f.top] = 1;
-    targetCount_ = static_cast<int>(std::count(target_.begin(), target_.end(), 1));
-    member_.assign(static_cast<std::size_t>(f.size), 0);
-    list_.reserve(static_cast<std::size_t>(f.size));
-  }
-
-  // Makes the closure of the k elements at `set` the base.
-  void SetBase(const Element* set, int k) {
-    for (const Element e : list_) member_[e] = 0;
-    list_.clear();
-    found_ = 0;
-    for (int i = 0; i < k; ++i) Add(set[i]);
-    Close(0, false);
-    baseSize_ = list_.size();
-    baseFound_ = found_;
-  }
-
-  bool BaseIsAll() const { return baseFound_ == targetCount_; }
-
-  // True when the base and x generate the lattice.
-  bool GeneratesWith(Element x) {
-    if (BaseIsAll()) return true;
-    Add(x);
-    const bool all = Close(baseSize_, true);
-    for (std::size_t i = baseSize_; i < list_.size(); ++i) member_[list_[i]] = 0;
-    list_.resize(baseSize_);
-    found_ = baseFound_;
-    return all;
-  }
-
- private:
-  void Add(Element e) {
-    if (member_[e]) return;
-    member_[e] = 1;
-    list_.push_back(e);
-    found_ += target_[e];
-  }
-
-  // Forms every pair with an element at position `from` or later; with
-  // stopEarly, returns as soon as the targets are all in.
-  bool Close(std::size_t from, bool stopEarly) {
-    const auto size = static_cast<std::size_t>(f_.size);
-    for (std::size_t i = from; i < list_.size(); ++i) {
-      const Element e = list_[i];
-      const Element* const joinRow = f_.join.data() + e * size;
-      const Element* const meetRow = f_.meet.data() + e * size;
-      for (std::size_t j = 0; j < i; ++j) {
-        const Element o = list_[j];
-        Add(joinRow[o]);
-        Add(meetRow[o]);
-      }
-      if (stopEarly && found_ == targetCount_) return true;
-    }
-    return found_ == targetCount_;
-  }
-
-  const FactorLattice& f_;
-  std::vector<std::uint8_t> target_;  // target_[e]: e is watched
-  int targetCount_ = 0;
-  std::vector<std::uint8_t> member_;
-  std::vector<Element> list_;  // the closure so far, base first
-  std::size_t baseSize_ = 0;
-  int found_ = 0;  // watched elements in list_
-  int baseFound_ = 0;
-};
-
 // What one least k-set S yields: its least extensions S u {x}, x > max S,
 // and those of them that generate.
 struct Extensions {
@@ -364,7 +283,7 @@ class LevelWorker {
   const std::vector<std::uint8_t>& forced_;
   int forcedCount_;
   SplitRefutation refutation_;
-  IncrementalClosure closure_;
+  lattice::IncrementalFlatClosure<Element> closure_;
   std::vector<std::uint32_t> notLeast_;  // notLeast_[x] == stamp_: S u {x} is not least
   std::uint32_t stamp_ = 0;
 };

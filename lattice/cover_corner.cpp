@@ -26,16 +26,7 @@ std::uint64_t CloseUnderCovers(std::uint64_t set, const std::vector<JoinCover>& 
 template <class Element>
 std::optional<JoinCovers<Element>> FindJoinCovers(const FlatFactor<Element>& f) {
   JoinCovers<Element> result;
-  // j is join-irreducible when it is not bottom and the join of everything
-  // strictly below it is not j itself.
-  for (int x = 0; x < f.size; ++x) {
-    if (x == f.bottom) continue;
-    int below = f.bottom;
-    for (int y = 0; y < f.size; ++y) {
-      if (y != x && f.Leq(y, x)) below = f.Join(below, y);
-    }
-    if (below != x) result.irreducibles.push_back(static_cast<Element>(x));
-  }
+  result.irreducibles = JoinIrreducibles(f);
   const std::size_t count = result.irreducibles.size();
   if (count > static_cast<std::size_t>(MaxCoverIrreducibles)) return std::nullopt;
   const auto& J = result.irreducibles;

@@ -1,8 +1,11 @@
 #pragma once
 // Whether a few elements generate a factor held in flat tables
-// (flat_factor.hpp), by the plain closure: genexact's reference for its
-// orbit search and the tests' check of the corner tests.  Its scratch is
-// sized once by the constructor, so Generates allocates nothing.
+// (flat_factor.hpp).  FlatClosure is the plain closure: genexact's reference
+// for its orbit search and the tests' check of the corner tests.
+// IncrementalFlatClosure is the orbit search's fast one: it keeps the closure
+// of a base set between candidates and stops as soon as the irreducibles are
+// in.  The scratch of both is sized once by the constructor, so their
+// queries allocate nothing.
 #include <cstdint>
 #include <vector>
 
@@ -32,6 +35,49 @@ class FlatClosure {
   std::int32_t count_ = 0;            // entries of list_ in use
   std::vector<Element> list_;         // list_[0..count_): the elements found, in order; size f_.size
   std::vector<std::uint8_t> member_;  // member_[e] = 1 when e is in list_; e in 0..f_.size-1
+};
+
+// The closure of a closed base set and one more element.  Membership is a
+// byte per element and the base is kept between candidates: only the pairs
+// with a new element are formed, and what a candidate added is undone after
+// it.  The closure is the whole lattice as soon as it holds the bottom and
+// every join-irreducible (every element is a join of those), or the top and
+// every meet-irreducible; the shorter of the two lists is watched, so a
+// generating candidate usually stops well before its last element is found.
+template <class Element>
+class IncrementalFlatClosure {
+ public:
+  // Contract: factor satisfies the lattice laws, bounds set; it outlives this object.
+  explicit IncrementalFlatClosure(const FlatFactor<Element>& factor);
+
+  // Makes the closure of the k elements at `set` the base.
+  void SetBase(const Element* set, std::int32_t k);
+
+  bool BaseIsAll() const { return baseFound_ == targetCount_; }
+
+  // True when the base and x generate the lattice.  The base is unchanged.
+  bool GeneratesWith(Element x);
+
+ private:
+  void Add(Element e) {
+    if (member_[e] != 0) return;
+    member_[e] = 1;
+    list_.push_back(e);
+    found_ += target_[e];
+  }
+
+  // Forms every pair with an element at position `from` or later; with
+  // stopEarly, returns as soon as the targets are all in.
+  bool Close(std::size_t from, bool stopEarly);
+
+  const FlatFactor<Element>& f_;
+  std::vector<std::uint8_t> target_;  // target_[e] = 1: e is watched; e in 0..f_.size-1
+  std::int32_t targetCount_ = 0;      // watched elements in all
+  std::vector<std::uint8_t> member_;  // member_[e] = 1 when e is in list_
+  std::vector<Element> list_;         // the closure so far, base first; capacity f_.size
+  std::size_t baseSize_ = 0;          // list_[0..baseSize_): the base's closure
+  std::int32_t found_ = 0;            // watched elements in list_
+  std::int32_t baseFound_ = 0;        // watched elements in the base's closure
 };
 
 }  // namespace lattice

@@ -38,6 +38,22 @@ FlatFactor<Element> Dual(const FlatFactor<Element>& factor) {
 }
 
 // The two widths genexact is built for (genexact/element_width.hpp).
+template <class Element>
+std::vector<Element> JoinIrreducibles(const FlatFactor<Element>& f) {
+  std::vector<Element> result;
+  for (std::int32_t x = 0; x < f.size; ++x) {
+    if (x == f.bottom) continue;
+    std::int32_t below = f.bottom;
+    for (std::int32_t y = 0; y < f.size; ++y) {
+      if (y != x && f.Leq(y, x)) below = f.Join(below, y);
+    }
+    if (below != x) result.push_back(static_cast<Element>(x));
+  }
+  return result;
+}
+
+template std::vector<std::uint8_t> JoinIrreducibles(const FlatFactor<std::uint8_t>&);
+template std::vector<std::uint16_t> JoinIrreducibles(const FlatFactor<std::uint16_t>&);
 template FlatFactor<std::uint8_t> MakeFlatFactor(std::int32_t, const std::vector<std::int32_t>&,
                                                  const std::vector<std::int32_t>&);
 template FlatFactor<std::uint16_t> MakeFlatFactor(std::int32_t, const std::vector<std::int32_t>&,

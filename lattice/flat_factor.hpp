@@ -62,4 +62,9 @@ LatticeCheck CheckFactor(FlatFactor<Element>& factor);
 template <class Element>
 FlatFactor<Element> Dual(const FlatFactor<Element>& factor);
 
+// The join-irreducible elements, increasing: not the bottom, and not the
+// join of the elements strictly below.  Contract: bounds set.
+template <class Element>
+std::vector<Element> JoinIrreducibles(const FlatFactor<Element>& factor);
+
 }  // namespace lattice
