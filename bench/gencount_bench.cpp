@@ -63,7 +63,8 @@ class FormattingSink final : public gencount::ProgressSink {
  public:
   void Items(std::uint64_t first, std::uint64_t last) override {
     for (std::uint64_t d = first; d <= last; d += gencount::ProgressEvery) {
-      chars_ += static_cast<std::size_t>(std::snprintf(text_, sizeof text_, "  %10llu", static_cast<unsigned long long>(d)));
+      chars_ +=
+          static_cast<std::size_t>(std::snprintf(text_, sizeof text_, "  %10llu", static_cast<unsigned long long>(d)));
     }
   }
   std::size_t Chars() const { return chars_; }
@@ -247,7 +248,8 @@ class RatioReporter final : public benchmark::ConsoleReporter {
     std::printf("%-32s %14s %14s %10s %10s\n", "case", "baseline", "fast", "ratio", "cpu ratio");
     for (const auto& [name, fast] : seconds_) {
       const std::string suffix = "/fast";
-      if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) continue;
+      if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        continue;
       const std::string stem = name.substr(0, name.size() - suffix.size());
       const auto base = seconds_.find(stem + "/baseline");
       if (base == seconds_.end()) continue;

@@ -69,9 +69,8 @@ void Units(benchmark::State& state, int n, int m, CornerMethod method, std::size
     }
   }
   state.counters["tests"] = static_cast<double>(tests);
-  state.counters["ns/test"] = benchmark::Counter(static_cast<double>(tests) * 1e-9,
-                                                 benchmark::Counter::kIsIterationInvariantRate |
-                                                     benchmark::Counter::kInvert);
+  state.counters["ns/test"] = benchmark::Counter(
+      static_cast<double>(tests) * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
   const auto& fast = Counts(n, m, CornerMethod::Covers);
   const auto& plain = Counts(n, m, CornerMethod::RowMinima);
   for (const auto& [u, count] : fast) {

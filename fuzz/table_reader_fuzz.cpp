@@ -56,7 +56,8 @@ void CheckInvalidReport(const runframe::InvalidInteger& e, const std::string& ex
   const std::string what = e.what();
   const std::string tail = "\" is an invalid integer";
   if (e.Status() != runframe::ExitInvalidInteger) Fail("conversion failure with a wrong exit status");
-  if (what.size() < tail.size() + 1 || what[0] != '"' || what.compare(what.size() - tail.size(), tail.size(), tail) != 0) {
+  if (what.size() < tail.size() + 1 || what[0] != '"' ||
+      what.compare(what.size() - tail.size(), tail.size(), tail) != 0) {
     Fail("malformed conversion report: " + what);
   }
   if (Plain(expectedText) && what != "\"" + expectedText + tail) {
@@ -128,7 +129,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (got != want.fault) Fail("fatal stop \"" + stop.message + "\" where the model says otherwise");
     return 0;
   } catch (const runframe::InvalidInteger& e) {
-    if (want.fault != Fault::InvalidInteger) Fail(std::string("conversion failure where the model says otherwise: ") + e.what());
+    if (want.fault != Fault::InvalidInteger)
+      Fail(std::string("conversion failure where the model says otherwise: ") + e.what());
     CheckInvalidReport(e, want.invalidText);
     return 0;
   }

@@ -123,8 +123,8 @@ inline Outcome ReadModel(std::string_view bytes, std::int32_t size) {
       out.fault = Fault::ResultRange;
       return out;
     }
-    const auto cell = static_cast<std::size_t>(*x - 1) * static_cast<std::size_t>(size) +
-                      static_cast<std::size_t>(*y - 1);
+    const auto cell =
+        static_cast<std::size_t>(*x - 1) * static_cast<std::size_t>(size) + static_cast<std::size_t>(*y - 1);
     out.firstOp[cell] = *r1;
     out.secondOp[cell] = *r2;
   }

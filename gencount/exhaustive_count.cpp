@@ -55,8 +55,8 @@ inline std::uint64_t PairsAbove(std::int64_t rest) {
 // counted as taken: 4x4 tests 60000 of its 103962600 subsets, 2x5 74270 of
 // 4598126.  WB: 64-bit words of a set of B's elements.
 template <int WB>
-std::uint64_t CountWithShortcuts(CountProduct& model, lattice::ProductShortcuts<MaxSizeA>& test,
-                                 ProgressSink& sink, bool lazyB) {
+std::uint64_t CountWithShortcuts(CountProduct& model, lattice::ProductShortcuts<MaxSizeA>& test, ProgressSink& sink,
+                                 bool lazyB) {
   const std::int32_t sB = model.sizeB;
   const std::int64_t N = model.productSize;
   // Both tables are built once here (Equ(5): about 20 ms) and read-only in the loops.
@@ -147,8 +147,8 @@ class ConsoleProgress final : public ProgressSink {
  private:
   static constexpr std::size_t ItemRoom = 80;  // one item with numbers of up to 20 digits
   runframe::TextOutput& console_;
-  char tailText_[48]{};  // "/" + the number of subsets (width 10) + "  "
-  int tail_ = 0;         // characters of tailText_
+  char tailText_[48]{};   // "/" + the number of subsets (width 10) + "  "
+  int tail_ = 0;          // characters of tailText_
   char text_[1 << 14]{};  // the items of one call, text_[0..used)
 };
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <unordered_map>
 #include <tuple>
+#include <unordered_map>
 
 namespace genexact::inline GENEXACT_WIDTH {
 
@@ -21,9 +21,8 @@ class Search {
       }
     }
     // Low irreducibles first: their images constrain the later ones most.
-    std::sort(irreducibles_.begin(), irreducibles_.end(), [&](Element a, Element b) {
-      return std::tie(down_[a], up_[a], a) < std::tie(down_[b], up_[b], b);
-    });
+    std::sort(irreducibles_.begin(), irreducibles_.end(),
+              [&](Element a, Element b) { return std::tie(down_[a], up_[a], a) < std::tie(down_[b], up_[b], b); });
     isIrreducible_.assign(static_cast<std::size_t>(f.size), 0);
     for (const Element j : irreducibles_) isIrreducible_[j] = 1;
     if (irreducibles_.size() <= 64) {
@@ -172,8 +171,7 @@ AutomorphismGroup FindAutomorphisms(const FactorLattice& given, std::size_t limi
   // quickest on the side with fewer join-irreducibles (Equ(6): 15 atoms
   // against 31 coatoms, 0.03 s against 5 s).
   const FactorLattice dual = Dual(given);
-  const FactorLattice& lattice =
-      JoinIrreducibles(dual).size() < JoinIrreducibles(given).size() ? dual : given;
+  const FactorLattice& lattice = JoinIrreducibles(dual).size() < JoinIrreducibles(given).size() ? dual : given;
   Search search(lattice, limit);
   AutomorphismGroup group;
   if (!search.Run(0, group.elements)) {
@@ -203,4 +201,4 @@ AutomorphismGroup FindAutomorphisms(const FactorLattice& given, std::size_t limi
   return group;
 }
 
-}  // namespace genexact
+}  // namespace genexact::inline GENEXACT_WIDTH

@@ -34,7 +34,6 @@ inline constexpr std::size_t MaxListedAutomorphisms = 5040;
 
 // Contract: lattice satisfies the lattice laws with top and bottom set.
 // Returns Aut(lattice), or a subgroup of it with complete = false.
-AutomorphismGroup FindAutomorphisms(const FactorLattice& lattice,
-                                    std::size_t limit = MaxListedAutomorphisms);
+AutomorphismGroup FindAutomorphisms(const FactorLattice& lattice, std::size_t limit = MaxListedAutomorphisms);
 
-}  // namespace genexact
+}  // namespace genexact::inline GENEXACT_WIDTH

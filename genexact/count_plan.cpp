@@ -76,8 +76,8 @@ CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b, const Pl
   plan.b = b;
   plan.forcedA = DoublyIrreducibles(a).size();
   plan.forcedB = DoublyIrreducibles(b).size();
-  const bool hopeless = plan.forcedA > static_cast<std::size_t>(SubsetSize) ||
-                        plan.forcedB > static_cast<std::size_t>(SubsetSize);
+  const bool hopeless =
+      plan.forcedA > static_cast<std::size_t>(SubsetSize) || plan.forcedB > static_cast<std::size_t>(SubsetSize);
   auto tell = [&](const std::string& text) {
     if (settings.progress) settings.progress(text);
   };
@@ -172,7 +172,7 @@ namespace {
 
 // The position permutations of set i, the identity alone when none are kept.
 const std::vector<PositionPermutation>& StabilizerOf(const std::vector<std::vector<PositionPermutation>>& all,
-                                                    std::size_t i) {
+                                                     std::size_t i) {
   static const std::vector<PositionPermutation> identityOnly{0};
   return all.empty() || all[i].empty() ? identityOnly : all[i];
 }
@@ -235,4 +235,4 @@ std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test
   return count;
 }
 
-}  // namespace genexact
+}  // namespace genexact::inline GENEXACT_WIDTH

@@ -94,4 +94,4 @@ std::unique_ptr<RelationTest> MakeCornerTest(const CountPlan& plan);
 // the unit's outer set Y and every inner set X of |orbit X| |orbit Y| c(X, Y).
 std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test);
 
-}  // namespace genexact
+}  // namespace genexact::inline GENEXACT_WIDTH

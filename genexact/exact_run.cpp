@@ -58,8 +58,8 @@ std::string ShareLine(std::uint64_t productSize, std::uint64_t count) {
   char percent[32];
   (void)std::snprintf(percent, sizeof percent, "%8s",
                       (Decimal(scaled / 10000) + "." + Decimal(10000 + scaled % 10000).substr(1)).c_str());
-  return "Out of " + Decimal(total) + " 4-element subsets, " + std::to_string(count) +
-         " are generating, i.e., " + percent + "%.";
+  return "Out of " + Decimal(total) + " 4-element subsets, " + std::to_string(count) + " are generating, i.e., " +
+         percent + "%.";
 }
 
 namespace {
@@ -85,8 +85,8 @@ std::int32_t TableSize(const SizeChoice& choice, std::int32_t k, const std::stri
   std::int64_t size = 0;
   while ((size + 1) * (size + 1) <= lines) ++size;
   if (size * size != lines || size < 1 || size > MaxFactorElements) {
-    runframe::FatalStop("The size of the " + std::string(ordinal) + " table cannot be inferred: " +
-                        std::to_string(lines) + " lines is not the square of 1 to " +
+    runframe::FatalStop("The size of the " + std::string(ordinal) +
+                        " table cannot be inferred: " + std::to_string(lines) + " lines is not the square of 1 to " +
                         std::to_string(MaxFactorElements));
   }
   return static_cast<std::int32_t>(size);
@@ -103,7 +103,8 @@ FactorLattice ReadFactor(runframe::InputFile& file, std::int32_t size, const lat
   lattice::ReadTableFile(file, size, messages, firstOp, secondOp);
   FactorLattice factor = MakeFactor(size, firstOp, secondOp);
   const lattice::LatticeCheck check = CheckFactor(factor);
-  if (!check.bounds) runframe::FatalStop(std::string("The ") + ordinal + " input file is not a lattice: " + check.fault);
+  if (!check.bounds)
+    runframe::FatalStop(std::string("The ") + ordinal + " input file is not a lattice: " + check.fault);
   return factor;
 }
 
@@ -259,13 +260,11 @@ int Threads(const Options& options) {
 std::vector<std::size_t> UnitsToCount(const ExactRun& state) {
   std::vector<std::size_t> units;
   const auto shards = static_cast<std::size_t>(state.saved.shardCount);
-  for (std::size_t u = static_cast<std::size_t>(state.saved.shardIndex - 1); u < state.plan.UnitCount();
-       u += shards) {
+  for (std::size_t u = static_cast<std::size_t>(state.saved.shardIndex - 1); u < state.plan.UnitCount(); u += shards) {
     if (state.saved.done.count(u) == 0) units.push_back(u);
   }
-  std::stable_sort(units.begin(), units.end(), [&](std::size_t x, std::size_t y) {
-    return state.plan.UnitTests(x) > state.plan.UnitTests(y);
-  });
+  std::stable_sort(units.begin(), units.end(),
+                   [&](std::size_t x, std::size_t y) { return state.plan.UnitTests(x) > state.plan.UnitTests(y); });
   return units;
 }
 
@@ -331,8 +330,8 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
 
   const bool sampling = state.options.sampleUnits > 0;
   RunnerRequest request;
-  request.units = sampling ? SampleUnits(plan, static_cast<std::size_t>(state.options.sampleUnits))
-                           : UnitsToCount(state);
+  request.units =
+      sampling ? SampleUnits(plan, static_cast<std::size_t>(state.options.sampleUnits)) : UnitsToCount(state);
   std::uint64_t testsToDo = 0;
   for (const std::size_t u : request.units) testsToDo += plan.UnitTests(u);
   request.threads = Threads(state.options);
@@ -395,8 +394,8 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
     report.push_back("Sample: " + std::to_string(outcome.done.size()) + " units, " + std::to_string(sampled) +
                      " tests in " + Duration(outcome.seconds) + ", " + rate + " microseconds per test");
     report.push_back("Estimated time for all " + std::to_string(plan.UnitCount()) + " units on " +
-                     std::to_string(request.threads) + " thread(s): " +
-                     Duration(perTest * static_cast<double>(plan.TotalTests())));
+                     std::to_string(request.threads) +
+                     " thread(s): " + Duration(perTest * static_cast<double>(plan.TotalTests())));
   } else if (outcome.interrupted) {
     // Stopped early but in order: a batch system may start it again.
     run.exitStatus = runframe::ExitTryAgain;
@@ -429,7 +428,7 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
   runframe::WriteReport(run, report, runframe::ResultFileEnd::EmptyLine);
 }
 
-}  // namespace genexact
+}  // namespace genexact::inline GENEXACT_WIDTH
 
 namespace genexact {
 namespace {

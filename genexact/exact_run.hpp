@@ -9,8 +9,8 @@
 #include "genexact/count_plan.hpp"
 #include "genexact/options.hpp"
 #include "genexact/partial_result.hpp"
-#include "runframe/atomic_file.hpp"
 #include "genexact/width_run.hpp"
+#include "runframe/atomic_file.hpp"
 #include "runframe/run_context.hpp"
 
 namespace genexact::inline GENEXACT_WIDTH {
@@ -19,9 +19,9 @@ struct ExactRun {
   Options options;
   CountPlan plan;
   std::uint64_t fingerprint = 0;
-  std::string checkpointFile;   // empty: finished units are not saved
-  PartialResult saved;          // units finished before this run (checkpoint), or all merged units
-  std::size_t mergedFiles = 0;  // merge mode: number of partial files read
+  std::string checkpointFile;         // empty: finished units are not saved
+  PartialResult saved;                // units finished before this run (checkpoint), or all merged units
+  std::size_t mergedFiles = 0;        // merge mode: number of partial files read
   runframe::FileLock checkpointLock;  // held on the checkpoint file for the whole run
   CornerMethod cornerMethod = CornerMethod::Covers;
 };
@@ -48,4 +48,4 @@ bool ReadExactTables(runframe::RunContext& run, ExactRun& state);
 // Step 7: counts, shows progress and writes the report.
 void ExactCount(runframe::RunContext& run, ExactRun& state);
 
-}  // namespace genexact
+}  // namespace genexact::inline GENEXACT_WIDTH

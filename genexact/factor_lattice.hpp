@@ -29,8 +29,8 @@ static_assert(MaxWidthElements <= NoElement, "NoElement must not be an element n
 using FactorLattice = lattice::FlatFactor<Element>;
 using lattice::CheckFactor;
 using lattice::Dual;
-using lattice::JoinIrreducibles;
 using lattice::FlatCell;
+using lattice::JoinIrreducibles;
 
 using CornerTest = lattice::CornerTest<Element>;
 using JoinCovers = lattice::JoinCovers<Element>;
@@ -52,4 +52,4 @@ inline FactorLattice MakeFactor(int size, const std::vector<std::int32_t>& first
   return lattice::MakeFlatFactor<Element>(size, firstOp, secondOp);
 }
 
-}  // namespace genexact
+}  // namespace genexact::inline GENEXACT_WIDTH

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cassert>
 #include <bit>
+#include <cassert>
 #include <chrono>
 #include <iterator>
 #include <thread>
@@ -16,8 +16,8 @@ std::vector<Element> DoublyIrreducibles(const FactorLattice& f) {
   const std::vector<Element> joinIrreducible = JoinIrreducibles(f);
   const std::vector<Element> meetIrreducible = JoinIrreducibles(Dual(f));
   std::vector<Element> both;
-  std::set_intersection(joinIrreducible.begin(), joinIrreducible.end(), meetIrreducible.begin(),
-                        meetIrreducible.end(), std::back_inserter(both));
+  std::set_intersection(joinIrreducible.begin(), joinIrreducible.end(), meetIrreducible.begin(), meetIrreducible.end(),
+                        std::back_inserter(both));
   return both;
 }
 
@@ -442,4 +442,4 @@ std::vector<GeneratingSet> GeneratingSetOrbitsByImages(const FactorLattice& latt
   return PlainOrbitSearch(lattice, group).Run();
 }
 
-}  // namespace genexact
+}  // namespace genexact::inline GENEXACT_WIDTH

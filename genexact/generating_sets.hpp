@@ -34,8 +34,8 @@ inline constexpr int SubsetSize = 4;
 
 struct GeneratingSet {
   std::array<Element, SubsetSize> elements{};  // elements[0..size-1], increasing
-  int size = 0;                                 // 1..4
-  std::uint64_t orbitSize = 0;                  // |group| / |stabilizer|
+  int size = 0;                                // 1..4
+  std::uint64_t orbitSize = 0;                 // |group| / |stabilizer|
 };
 
 // The elements that are join- and meet-irreducible.  Such an element is no
@@ -54,4 +54,4 @@ std::vector<GeneratingSet> GeneratingSetOrbits(const FactorLattice& lattice, con
 // The same list by the plain search.
 std::vector<GeneratingSet> GeneratingSetOrbitsByImages(const FactorLattice& lattice, const AutomorphismGroup& group);
 
-}  // namespace genexact
+}  // namespace genexact::inline GENEXACT_WIDTH

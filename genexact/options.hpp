@@ -15,13 +15,13 @@ struct SizeChoice {
 };
 
 struct Options {
-  std::int32_t threads = 0;         // 0: all cores
-  std::string checkpoint;           // empty: no checkpoint (shards get a default)
+  std::int32_t threads = 0;  // 0: all cores
+  std::string checkpoint;    // empty: no checkpoint (shards get a default)
   std::int32_t saveEverySeconds = 30;
   std::int32_t progressEverySeconds = 60;  // plain progress lines when the console is no terminal
-  std::int32_t shardIndex = 1;      // 1..shardCount
+  std::int32_t shardIndex = 1;             // 1..shardCount
   std::int32_t shardCount = 1;
-  std::vector<std::string> merge;   // non-empty: sum these partial files only
+  std::vector<std::string> merge;  // non-empty: sum these partial files only
   SizeChoice sizeA, sizeB;
   std::int32_t stopAfterUnits = 0;  // > 0: stop after this many units, as if interrupted
   std::int32_t sampleUnits = 0;     // > 0: time this many units and estimate the whole run

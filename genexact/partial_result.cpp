@@ -118,8 +118,7 @@ LoadStatus LoadPartialResult(const std::string& file, PartialResult& result, int
       continue;
     }
     std::uint64_t expected = 0;
-    if (w.size() == 2 && w[0] == "end" && ToNumber(w[1], expected) && expected == unitLines &&
-        k + 1 == lines.size()) {
+    if (w.size() == 2 && w[0] == "end" && ToNumber(w[1], expected) && expected == unitLines && k + 1 == lines.size()) {
       return LoadStatus::Loaded;
     }
     return LoadStatus::Damaged;

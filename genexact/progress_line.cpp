@@ -23,7 +23,7 @@ std::string Duration(double seconds) {
   const std::uint64_t days = total / 86400;
   char buf[64];
   (void)std::snprintf(buf, sizeof buf, "%llu:%02llu:%02llu", static_cast<unsigned long long>(total % 86400 / 3600),
-                static_cast<unsigned long long>(total % 3600 / 60), static_cast<unsigned long long>(total % 60));
+                      static_cast<unsigned long long>(total % 3600 / 60), static_cast<unsigned long long>(total % 60));
   return days > 0 ? std::to_string(days) + " day(s) " + buf : std::string(buf);
 }
 
@@ -31,7 +31,7 @@ std::string ProgressText(std::uint64_t unitsDone, std::uint64_t unitCount, std::
                          std::uint64_t testCount, double testsPerSecond) {
   char percent[32];
   (void)std::snprintf(percent, sizeof percent, "%.1f%%",
-                testCount == 0 ? 100.0 : 100.0 * static_cast<double>(testsDone) / static_cast<double>(testCount));
+                      testCount == 0 ? 100.0 : 100.0 * static_cast<double>(testsDone) / static_cast<double>(testCount));
   std::string text = "  units " + std::to_string(unitsDone) + "/" + std::to_string(unitCount) + ", " + percent +
                      " of " + std::to_string(testCount) + " tests, ";
   if (testsPerSecond > 0) {

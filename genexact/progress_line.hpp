@@ -46,8 +46,8 @@ class ProgressDisplay {
 
  private:
   bool terminal_;
-  double plainInterval_;          // seconds between plain lines
-  std::size_t shown_ = 0;         // length of the line on the terminal
+  double plainInterval_;   // seconds between plain lines
+  std::size_t shown_ = 0;  // length of the line on the terminal
   double nextPlainLine_;
 };
 

@@ -42,7 +42,8 @@ class PatternSymmetry {
   // sigma < p!, tau < q!.  The index of the pattern moved by (sigma, tau).
   std::uint8_t Image(int p, int q, int pattern, PositionPermutation sigma, PositionPermutation tau) const {
     const Table& t = tables_[static_cast<std::size_t>(p)][static_cast<std::size_t>(q)];
-    assert(sigma < t.sigmas && tau < t.taus && (static_cast<std::size_t>(pattern) + 1) * t.sigmas * t.taus <= t.image.size());
+    assert(sigma < t.sigmas && tau < t.taus &&
+           (static_cast<std::size_t>(pattern) + 1) * t.sigmas * t.taus <= t.image.size());
     return t.image[(static_cast<std::size_t>(pattern) * t.sigmas + sigma) * t.taus + tau];
   }
 

@@ -147,4 +147,4 @@ RunnerOutcome RunUnits(const CountPlan& plan, const RunnerRequest& request) {
   return outcome;
 }
 
-}  // namespace genexact
+}  // namespace genexact::inline GENEXACT_WIDTH

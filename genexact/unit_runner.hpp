@@ -32,7 +32,7 @@ struct RunnerRequest {
 
 struct RunnerOutcome {
   std::map<std::uint64_t, std::uint64_t> done;  // done[u]: count of unit u, finished in this run
-  bool interrupted = false;                      // stopped by a signal or by stopAfterUnits
+  bool interrupted = false;                     // stopped by a signal or by stopAfterUnits
   double seconds = 0;
 };
 
@@ -45,4 +45,4 @@ struct RunnerOutcome {
 // ends the run as std::bad_alloc.
 RunnerOutcome RunUnits(const CountPlan& plan, const RunnerRequest& request);
 
-}  // namespace genexact
+}  // namespace genexact::inline GENEXACT_WIDTH

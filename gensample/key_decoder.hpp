@@ -17,24 +17,24 @@ namespace gensample {
 // One key. An ordinary key carries its character byte; an extended key carries the
 // code that ReadKeyCode gives after the 0.
 struct DecodedKey {
-    std::uint8_t code = 0;
-    bool extended = false;
+  std::uint8_t code = 0;
+  bool extended = false;
 
-    friend bool operator==(const DecodedKey&, const DecodedKey&) = default;
+  friend bool operator==(const DecodedKey&, const DecodedKey&) = default;
 };
 
 // Extended codes, after the PC scan-code convention where it has one.
 namespace extcode {
 inline constexpr std::uint8_t AltR = StopKeyCode;
 inline constexpr std::uint8_t ShiftTab = 15;
-inline constexpr std::uint8_t F1 = 59; // F1..F10 are 59..68
+inline constexpr std::uint8_t F1 = 59;  // F1..F10 are 59..68
 inline constexpr std::uint8_t F11 = 133;
 inline constexpr std::uint8_t F12 = 134;
 inline constexpr std::uint8_t Home = 71;
 inline constexpr std::uint8_t Up = 72;
 inline constexpr std::uint8_t PageUp = 73;
 inline constexpr std::uint8_t Left = 75;
-inline constexpr std::uint8_t Center = 76; // keypad 5
+inline constexpr std::uint8_t Center = 76;  // keypad 5
 inline constexpr std::uint8_t Right = 77;
 inline constexpr std::uint8_t End = 79;
 inline constexpr std::uint8_t Down = 80;
@@ -45,7 +45,7 @@ inline constexpr std::uint8_t Delete = 83;
 inline constexpr std::uint8_t AltOther = 0xFE;
 // A control sequence we do not know, or one cut off or too long.
 inline constexpr std::uint8_t Unknown = 0xFF;
-} // namespace extcode
+}  // namespace extcode
 
 // Byte-stream decoder for POSIX terminals. Bytes may arrive split anywhere; a
 // partial sequence is held until later bytes complete it or until no byte has come
@@ -75,47 +75,47 @@ inline constexpr std::uint8_t Unknown = 0xFF;
 //     the interrupting byte is decoded afresh.
 //   CR and LF -> 13; every other byte -> ordinary key with that byte value.
 class KeyDecoder {
-public:
-    static constexpr std::int64_t EscapeTimeoutMs = 40;
-    static constexpr std::size_t MaxSequenceBytes = 32; // ESC through final byte
+ public:
+  static constexpr std::int64_t EscapeTimeoutMs = 40;
+  static constexpr std::size_t MaxSequenceBytes = 32;  // ESC through final byte
 
-    // Decodes bytes that arrived at nowMs. A held partial sequence whose time ran
-    // out before these bytes came is settled first.
-    void Feed(std::span<const std::uint8_t> bytes, std::int64_t nowMs);
-    void Feed(std::string_view bytes, std::int64_t nowMs);
+  // Decodes bytes that arrived at nowMs. A held partial sequence whose time ran
+  // out before these bytes came is settled first.
+  void Feed(std::span<const std::uint8_t> bytes, std::int64_t nowMs);
+  void Feed(std::string_view bytes, std::int64_t nowMs);
 
-    // Settles a held partial sequence if no byte has come for EscapeTimeoutMs.
-    void Expire(std::int64_t nowMs);
+  // Settles a held partial sequence if no byte has come for EscapeTimeoutMs.
+  void Expire(std::int64_t nowMs);
 
-    bool HasKey() const { return !keys_.empty(); }
-    std::optional<DecodedKey> Next();
+  bool HasKey() const { return !keys_.empty(); }
+  std::optional<DecodedKey> Next();
 
-    // True while a partial sequence waits for more bytes or its timeout.
-    bool Holding() const { return state_ != State::Ground; }
+  // True while a partial sequence waits for more bytes or its timeout.
+  bool Holding() const { return state_ != State::Ground; }
 
-private:
-    enum class State { Ground, Escape, Sequence, LinuxFunction, Overlong, MetaR, Utf8Lead };
+ private:
+  enum class State { Ground, Escape, Sequence, LinuxFunction, Overlong, MetaR, Utf8Lead };
 
-    void Step(std::uint8_t byte);
-    void Settle(); // reads a held partial sequence as what was typed so far
-    void Emit(std::uint8_t code, bool extended) { keys_.push_back({code, extended}); }
-    void EmitSequence(std::uint8_t finalByte);
+  void Step(std::uint8_t byte);
+  void Settle();  // reads a held partial sequence as what was typed so far
+  void Emit(std::uint8_t code, bool extended) { keys_.push_back({code, extended}); }
+  void EmitSequence(std::uint8_t finalByte);
 
-    State state_ = State::Ground;
-    std::uint8_t held_ = 0; // introducer ('[' or 'O'), or the 8-bit Alt+R byte
-    std::array<std::uint8_t, MaxSequenceBytes> params_{};
-    std::size_t paramCount_ = 0;
-    std::size_t sequenceBytes_ = 0;
-    std::int64_t lastByteMs_ = 0;
-    std::deque<DecodedKey> keys_;
+  State state_ = State::Ground;
+  std::uint8_t held_ = 0;  // introducer ('[' or 'O'), or the 8-bit Alt+R byte
+  std::array<std::uint8_t, MaxSequenceBytes> params_{};
+  std::size_t paramCount_ = 0;
+  std::size_t sequenceBytes_ = 0;
+  std::int64_t lastByteMs_ = 0;
+  std::deque<DecodedKey> keys_;
 };
 
 // What a Windows console reports for a key-down event.
 struct ConsoleKeyEvent {
-    std::uint16_t virtualKey = 0;
-    std::uint16_t scanCode = 0;
-    std::uint8_t asciiChar = 0;
-    std::uint32_t controlState = 0;
+  std::uint16_t virtualKey = 0;
+  std::uint16_t scanCode = 0;
+  std::uint8_t asciiChar = 0;
+  std::uint32_t controlState = 0;
 };
 
 // Shift, Ctrl, Alt, Caps Lock, Num Lock and Scroll Lock make no key on their own.
@@ -127,4 +127,4 @@ bool IsModifierOnlyKey(std::uint16_t virtualKey);
 // key in R's place yields 19; no other key ever does.
 DecodedKey DecodeConsoleKeyEvent(const ConsoleKeyEvent& event);
 
-} // namespace gensample
+}  // namespace gensample

@@ -3,8 +3,8 @@
 #include "gensample/program.hpp"
 
 int main(int argc, char** argv) {
-  return gensample::RunGensample(argc, argv, [](runframe::RunContext& run, gensample::SampleProduct& product,
-                                                gensample::RandomSource& random, gensample::ConsoleKeys& keys) {
-    gensample::RandomSampling(run, product, random, keys);
-  });
+  return gensample::RunGensample(
+      argc, argv,
+      [](runframe::RunContext& run, gensample::SampleProduct& product, gensample::RandomSource& random,
+         gensample::ConsoleKeys& keys) { gensample::RandomSampling(run, product, random, keys); });
 }

@@ -32,8 +32,8 @@ void DrawSubset(RandomSource& random, std::int32_t productSize, std::int32_t (&i
 }
 
 std::string CountLine(std::int32_t n, std::int32_t m, std::int32_t testsDone) {
-  return "For Part(" + std::to_string(n) + ")*Part(" + std::to_string(m) + "), out of " +
-         std::to_string(testsDone) + " " + std::to_string(SubsetSize) + "-element random subsets,";
+  return "For Part(" + std::to_string(n) + ")*Part(" + std::to_string(m) + "), out of " + std::to_string(testsDone) +
+         " " + std::to_string(SubsetSize) + "-element random subsets,";
 }
 
 std::string ShareLine(std::uint64_t generatingCount, std::int32_t testsDone) {
@@ -57,8 +57,8 @@ void CheckSampleable(const SampleProduct& product) {
   }
 }
 
-void RandomSampling(runframe::RunContext& run, SampleProduct& product, RandomSource& random,
-                    ConsoleKeys& keys, SubsetTest subsetTest) {
+void RandomSampling(runframe::RunContext& run, SampleProduct& product, RandomSource& random, ConsoleKeys& keys,
+                    SubsetTest subsetTest) {
   if (subsetTest == SubsetTest::Closure) {
     SamplingLoop(run, product, random, keys,
                  [&](const std::int32_t(&index)[SubsetSize]) { return lattice::SeedAndClose(product, index); });
@@ -67,7 +67,8 @@ void RandomSampling(runframe::RunContext& run, SampleProduct& product, RandomSou
   // Set up before the first test (Equ(5) x Equ(6): 4 ms, mostly the byte
   // tables of Equ(5)'s closure); the loop then allocates nothing.
   auto fast = std::make_unique<lattice::GeneratingTest<MaxSizeA>>(product);
-  SamplingLoop(run, product, random, keys, [&](const std::int32_t(&index)[SubsetSize]) { return fast->Generates(index); });
+  SamplingLoop(run, product, random, keys,
+               [&](const std::int32_t(&index)[SubsetSize]) { return fast->Generates(index); });
 }
 
 void SamplingLoop(runframe::RunContext& run, SampleProduct& product, RandomSource& random, ConsoleKeys& keys,

@@ -45,8 +45,8 @@ void PollStopRequest(ConsoleKeys& keys, runframe::TextOutput& console, bool& sto
 enum class SubsetTest { Fast, Closure };
 
 // The sampling run; random and keys are the seams tests replace.
-void RandomSampling(runframe::RunContext& run, SampleProduct& product, RandomSource& random,
-                    ConsoleKeys& keys, SubsetTest subsetTest = SubsetTest::Fast);
+void RandomSampling(runframe::RunContext& run, SampleProduct& product, RandomSource& random, ConsoleKeys& keys,
+                    SubsetTest subsetTest = SubsetTest::Fast);
 
 // Whether the subset of ProductPairs indexes generates the product.
 using GeneratingTestFn = std::function<bool(const std::int32_t (&)[SubsetSize])>;

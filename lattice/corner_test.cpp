@@ -5,10 +5,10 @@ namespace lattice {
 template <class Element>
 CornerTest<Element>::CornerTest(const FlatFactor<Element>& domain, const FlatFactor<Element>& values)
     : domainSize_(domain.size), valueSize_(values.size), domain_(domain), values_(values) {
-  lower_ = Side{domain_.join.data(), domain_.meet.data(), values_.join.data(), values_.meet.data(), domain_.top,
-                values_.bottom};
-  upper_ = Side{domain_.meet.data(), domain_.join.data(), values_.meet.data(), values_.join.data(), domain_.bottom,
-                values_.top};
+  lower_ = Side{domain_.join.data(), domain_.meet.data(), values_.join.data(),
+                values_.meet.data(), domain_.top,         values_.bottom};
+  upper_ = Side{domain_.meet.data(), domain_.join.data(), values_.meet.data(),
+                values_.join.data(), domain_.bottom,      values_.top};
   least_.assign(static_cast<std::size_t>(domainSize_), NoElement<Element>);
   queued_.assign(static_cast<std::size_t>(domainSize_), 0);
   work_.reserve(static_cast<std::size_t>(domainSize_));

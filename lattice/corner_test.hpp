@@ -68,8 +68,8 @@ class CornerTest {
   int valueSize_ = 0;
   FlatFactor<Element> domain_;
   FlatFactor<Element> values_;
-  Side lower_;  // m as above: the corner (top, bottom)
-  Side upper_;  // the dual: the corner (bottom, top)
+  Side lower_;                        // m as above: the corner (top, bottom)
+  Side upper_;                        // the dual: the corner (bottom, top)
   std::vector<Element> least_;        // least_[d]: the current m(d), NoElement<Element> for none yet
   std::vector<std::uint8_t> queued_;  // queued_[d]: d waits in work_
   std::vector<Element> work_;         // rows whose value changed and are not yet propagated

@@ -42,15 +42,15 @@ std::optional<JoinCovers<Element>> FindJoinCovers(const FlatFactor<Element>& f) 
     for (std::size_t a = 0; a < count; ++a) {
       if (a == j) continue;
       if (above(a, bitJ)) {
-        result.covers.push_back({static_cast<std::uint8_t>(j), static_cast<std::uint8_t>(a),
-                                 static_cast<std::uint8_t>(a)});
+        result.covers.push_back(
+            {static_cast<std::uint8_t>(j), static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(a)});
         continue;
       }
       for (std::size_t b = a + 1; b < count; ++b) {
         if (b == j || above(b, bitJ)) continue;
         if ((result.belowOf[f.Join(J[a], J[b])] & bitJ) != 0) {
-          result.covers.push_back({static_cast<std::uint8_t>(j), static_cast<std::uint8_t>(a),
-                                   static_cast<std::uint8_t>(b)});
+          result.covers.push_back(
+              {static_cast<std::uint8_t>(j), static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b)});
         }
       }
     }

@@ -40,8 +40,8 @@ namespace lattice {
 inline constexpr int MaxCoverIrreducibles = 64;
 
 struct JoinCover {
-  std::uint8_t below;   // index in J of the irreducible covered...
-  std::uint8_t first;   // ...by the join of these two (equal for j <= i)
+  std::uint8_t below;  // index in J of the irreducible covered...
+  std::uint8_t first;  // ...by the join of these two (equal for j <= i)
   std::uint8_t second;
 };
 

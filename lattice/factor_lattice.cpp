@@ -66,7 +66,8 @@ void FactorClosure::Append(std::int32_t x) {
 }
 
 void FactorClosure::Truncate(std::int32_t count) {
-  for (std::int32_t t = count; t < count_; ++t) member_[static_cast<std::size_t>(list_[static_cast<std::size_t>(t)])] = 0;
+  for (std::int32_t t = count; t < count_; ++t)
+    member_[static_cast<std::size_t>(list_[static_cast<std::size_t>(t)])] = 0;
   count_ = count;
 }
 

@@ -98,9 +98,9 @@ class SmallFactorClosure {
   bool Generates(const FactorElement* xs, std::int32_t count) const;
 
  private:
-  std::int32_t chunks_;  // bytes of a set that hold elements
-  std::uint64_t full_;   // the set of all elements
-  std::vector<std::uint64_t> firstRow_;  // [((x-1)*chunks_+c)*256+v]: {firstOp(x,y) : y in byte c = v}; x in 1..size
+  std::int32_t chunks_;                   // bytes of a set that hold elements
+  std::uint64_t full_;                    // the set of all elements
+  std::vector<std::uint64_t> firstRow_;   // [((x-1)*chunks_+c)*256+v]: {firstOp(x,y) : y in byte c = v}; x in 1..size
   std::vector<std::uint64_t> secondRow_;  // the same for secondOp
 };
 
@@ -128,7 +128,7 @@ class FactorClosure {
  private:
   FactorView f_;
   std::int32_t count_ = 0;
-  std::array<std::int32_t, MaxFactorSize + 1> list_{};   // list_[0..count_): the elements found
+  std::array<std::int32_t, MaxFactorSize + 1> list_{};    // list_[0..count_): the elements found
   std::array<std::uint8_t, MaxFactorSize + 1> member_{};  // member_[x] = 1 when x is in the list
 };
 
@@ -178,11 +178,11 @@ class FactorExtensions {
   void FillTriple(std::int32_t x, std::int32_t y, std::int32_t z, std::size_t at);
 
   FactorView f_{};
-  std::vector<std::size_t> tetra_;  // tetra_[z] = C(z+1, 3): triples with a larger element below z; z in 1..size
-  std::vector<std::size_t> tri_;    // tri_[y] = C(y, 2): pairs with a larger element below y; y in 1..size
-  std::vector<Set> triples_;        // triples_[TripleIndex(x, y, z)]: the extensions of x <= y <= z
+  std::vector<std::size_t> tetra_;    // tetra_[z] = C(z+1, 3): triples with a larger element below z; z in 1..size
+  std::vector<std::size_t> tri_;      // tri_[y] = C(y, 2): pairs with a larger element below y; y in 1..size
+  std::vector<Set> triples_;          // triples_[TripleIndex(x, y, z)]: the extensions of x <= y <= z
   std::vector<std::uint8_t> filled_;  // filled_[TripleIndex(...)] = 1 once that entry is known
-  std::vector<Set> pairs_;          // pairs_[PairIndex(x, y)]: the z for which x <= y, z has extensions
+  std::vector<Set> pairs_;            // pairs_[PairIndex(x, y)]: the z for which x <= y, z has extensions
   std::optional<FactorClosure> lazy_;
   std::vector<std::uint8_t> lazyKnown_;  // lazyKnown_[w], w in 1..size: scratch of FillTriple
   std::vector<std::uint8_t> lazyStop_;   // lazyStop_[w], w in 1..size: scratch of FillTriple

@@ -6,9 +6,7 @@ namespace lattice {
 
 template <class Element>
 FlatClosure<Element>::FlatClosure(const FlatFactor<Element>& factor)
-    : f_(factor),
-      list_(static_cast<std::size_t>(factor.size)),
-      member_(static_cast<std::size_t>(factor.size), 0) {}
+    : f_(factor), list_(static_cast<std::size_t>(factor.size)), member_(static_cast<std::size_t>(factor.size), 0) {}
 
 template <class Element>
 bool FlatClosure<Element>::Generates(const Element* set, std::int32_t count) {

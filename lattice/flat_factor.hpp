@@ -36,7 +36,8 @@ inline constexpr Element NoElement = static_cast<Element>(~Element{0});
 template <class Element>
 struct FlatFactor {
   std::int32_t size = 0;
-  std::vector<Element> join;  // join[FlatCell(x, y, size)]: the file's first result for (x+1, y+1), less 1; x, y in 0..size-1
+  std::vector<Element>
+      join;  // join[FlatCell(x, y, size)]: the file's first result for (x+1, y+1), less 1; x, y in 0..size-1
   std::vector<Element> meet;  // meet[FlatCell(x, y, size)]: the file's second result, less 1
   Element top = 0;            // absorbing for join; 0 until CheckFactor succeeds
   Element bottom = 0;         // absorbing for meet; likewise

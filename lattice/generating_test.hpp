@@ -68,7 +68,8 @@ class CornerFixpoint {
 
   // Forgets all seeds.
   void Clear() {
-    for (std::int32_t t = 0; t < defined_; ++t) isDefined_[static_cast<std::size_t>(list_[static_cast<std::size_t>(t)])] = 0;
+    for (std::int32_t t = 0; t < defined_; ++t)
+      isDefined_[static_cast<std::size_t>(list_[static_cast<std::size_t>(t)])] = 0;
     defined_ = 0;
     lo_.Drop();
     hi_.Drop();
@@ -125,9 +126,9 @@ class CornerFixpoint {
   // were last combined.  "Lower" moves a value towards the corner's target
   // (the ^-fold for lo, the v-fold for hi).
   struct Side {
-    std::array<FactorElement, MaxFactorSize + 1> value{};   // value[i] once i is defined; i in 1..|I|
-    std::array<std::uint8_t, MaxFactorSize + 1> queued{};   // queued[i] = 1 while i waits in ring
-    std::array<std::int32_t, QueueSize> ring{};             // ring[head..tail): the waiting indexes
+    std::array<FactorElement, MaxFactorSize + 1> value{};  // value[i] once i is defined; i in 1..|I|
+    std::array<std::uint8_t, MaxFactorSize + 1> queued{};  // queued[i] = 1 while i waits in ring
+    std::array<std::int32_t, QueueSize> ring{};            // ring[head..tail): the waiting indexes
     std::int32_t head = 0, tail = 0;
 
     bool Empty() const { return head == tail; }
@@ -158,7 +159,8 @@ class CornerFixpoint {
     return isDefined_[static_cast<std::size_t>(topI_)] != 0 && lo_.value[static_cast<std::size_t>(topI_)] == bottomV_;
   }
   bool HiCornerIn() const {
-    return isDefined_[static_cast<std::size_t>(bottomI_)] != 0 && hi_.value[static_cast<std::size_t>(bottomI_)] == topV_;
+    return isDefined_[static_cast<std::size_t>(bottomI_)] != 0 &&
+           hi_.value[static_cast<std::size_t>(bottomI_)] == topV_;
   }
   void Define(std::int32_t k, std::int32_t lo, std::int32_t hi) {
     isDefined_[static_cast<std::size_t>(k)] = 1;

@@ -68,7 +68,9 @@ bool IsLatticeOrder(const Tables<Element>& t) {
   // down[x*words..]: {z : z <= x}; up[x*words..]: {z : x <= z}; x in 0..s-1.
   std::vector<std::uint64_t> down(static_cast<std::size_t>(s) * words, 0);
   std::vector<std::uint64_t> up(static_cast<std::size_t>(s) * words, 0);
-  auto row = [&](std::vector<std::uint64_t>& sets, std::int32_t x) { return &sets[static_cast<std::size_t>(x) * words]; };
+  auto row = [&](std::vector<std::uint64_t>& sets, std::int32_t x) {
+    return &sets[static_cast<std::size_t>(x) * words];
+  };
   auto add = [](std::uint64_t* set, std::int32_t x) {
     set[static_cast<std::size_t>(x) >> 6] |= std::uint64_t{1} << (static_cast<std::uint32_t>(x) & 63);
   };

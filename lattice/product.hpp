@@ -15,8 +15,7 @@ namespace lattice {
 inline constexpr std::int32_t MaxFactorSize = 203;
 
 // BellNumbers[k] = B(k) = |Equ(k)|, k in 1..10 (index 0 unused).
-inline constexpr std::array<std::int32_t, 11> BellNumbers = {0,   1,    2,    5,     15,    52,
-                                                             203, 877, 4140, 21147, 115975};
+inline constexpr std::array<std::int32_t, 11> BellNumbers = {0, 1, 2, 5, 15, 52, 203, 877, 4140, 21147, 115975};
 
 // A factor element number, 1..size.  Sizes never exceed 203, so a byte holds
 // one and a table row of Equ(6) fits in a few cache lines.
@@ -36,9 +35,7 @@ struct ProductElement {
   std::int32_t b;
 };
 
-inline bool operator==(const ProductElement& x, const ProductElement& y) {
-  return x.a == y.a && x.b == y.b;
-}
+inline bool operator==(const ProductElement& x, const ProductElement& y) { return x.a == y.a && x.b == y.b; }
 
 // The whole state of one program: MaxSizeA is 52 in gencount, 203 in gensample.
 template <std::int32_t MaxSizeA_>

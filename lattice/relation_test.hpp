@@ -45,9 +45,7 @@ class RelationTest {
                const CornerShortcuts<Element>& shortcuts);
 
   // Contract as CornerTest::Generates.
-  bool Generates(const Element* d, const Element* v) {
-    return Lower(d, v) && Upper(d, v);
-  }
+  bool Generates(const Element* d, const Element* v) { return Lower(d, v) && Upper(d, v); }
 
  private:
   bool Lower(const Element* d, const Element* v) {

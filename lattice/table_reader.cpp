@@ -13,9 +13,8 @@ const TableFileMessages FirstFileMessages = {
 };
 
 const TableFileMessages SecondFileMessages = {
-    "Second input file is too short",      "Corrupt 2nd input file (code Zt4aq)",
-    "Corrupt 2nd input file (code Zt4bq)", "Corrupt 2nd input file (code Zt4cq)",
-    "Corrupt 2nd input file (code Zt4dq)", "Corrupt 2nd input file (code Zt4eq)",
+    "Second input file is too short",      "Corrupt 2nd input file (code Zt4aq)", "Corrupt 2nd input file (code Zt4bq)",
+    "Corrupt 2nd input file (code Zt4cq)", "Corrupt 2nd input file (code Zt4dq)", "Corrupt 2nd input file (code Zt4eq)",
 };
 
 namespace {

@@ -13,8 +13,8 @@ namespace {
 
 void CheckPoints(int k) {
   if (k < 1 || k > kMaxEquPoints) {
-    throw std::invalid_argument("Equ(k) is only built for k = 1.." +
-                                std::to_string(kMaxEquPoints) + ", not " + std::to_string(k));
+    throw std::invalid_argument("Equ(k) is only built for k = 1.." + std::to_string(kMaxEquPoints) + ", not " +
+                                std::to_string(k));
   }
 }
 
@@ -144,8 +144,7 @@ LatticeTables Renumber(const LatticeTables& tables, const std::vector<int>& perm
   std::vector<bool> seen(n, false);
   for (int v : perm) {
     if (v < 1 || v > tables.size || seen[static_cast<std::size_t>(v - 1)]) {
-      throw std::invalid_argument("renumbering is not a permutation of 1.." +
-                                  std::to_string(tables.size));
+      throw std::invalid_argument("renumbering is not a permutation of 1.." + std::to_string(tables.size));
     }
     seen[static_cast<std::size_t>(v - 1)] = true;
   }
@@ -157,8 +156,7 @@ LatticeTables Renumber(const LatticeTables& tables, const std::vector<int>& perm
   auto to = [&](int x) { return perm[static_cast<std::size_t>(x - 1)]; };
   for (int x = 1; x <= tables.size; ++x) {
     for (int y = 1; y <= tables.size; ++y) {
-      const std::size_t at = static_cast<std::size_t>(to(x) - 1) * n +
-                             static_cast<std::size_t>(to(y) - 1);
+      const std::size_t at = static_cast<std::size_t>(to(x) - 1) * n + static_cast<std::size_t>(to(y) - 1);
       out.join[at] = to(tables.Join(x, y));
       out.meet[at] = to(tables.Meet(x, y));
     }

@@ -38,8 +38,7 @@ struct LatticeTables {
 
  private:
   std::size_t Index(int x, int y) const {
-    return static_cast<std::size_t>(x - 1) * static_cast<std::size_t>(size) +
-           static_cast<std::size_t>(y - 1);
+    return static_cast<std::size_t>(x - 1) * static_cast<std::size_t>(size) + static_cast<std::size_t>(y - 1);
   }
 };
 
@@ -63,8 +62,8 @@ enum class LineEnd { kCrLf, kLf, kCr };
 std::string_view LineEndText(LineEnd end);
 
 struct RenderOptions {
-  bool meet_first = false;                  // lines read x&y=meet,join instead of x&y=join,meet
-  std::optional<std::uint64_t> line_seed;   // shuffle the line order; canonical when absent
+  bool meet_first = false;                 // lines read x&y=meet,join instead of x&y=join,meet
+  std::optional<std::uint64_t> line_seed;  // shuffle the line order; canonical when absent
   LineEnd line_end = LineEnd::kCrLf;
 };
 

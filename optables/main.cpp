@@ -81,8 +81,7 @@ Options ParseArgs(int argc, char** argv) {
       const std::string_view text = value();
       opt.seed = ParseUnsigned(text);
       if (!opt.seed) {
-        throw UsageError{"bad seed '" + std::string(text) +
-                         "' (want a decimal number from 0 to 18446744073709551615)"};
+        throw UsageError{"bad seed '" + std::string(text) + "' (want a decimal number from 0 to 18446744073709551615)"};
       }
     } else if (arg == "--shuffle-lines") {
       opt.shuffleLines = true;
@@ -112,8 +111,7 @@ Options ParseArgs(int argc, char** argv) {
     } else if (arg.size() > 1 && arg[0] == '-') {
       throw UsageError{"unknown option '" + std::string(arg) + "'"};
     } else if (kText) {
-      throw UsageError{"only one k may be given, got '" + *kText + "' and '" +
-                       std::string(arg) + "'"};
+      throw UsageError{"only one k may be given, got '" + *kText + "' and '" + std::string(arg) + "'"};
     } else {
       kText = std::string(arg);
     }
@@ -122,8 +120,8 @@ Options ParseArgs(int argc, char** argv) {
   if (!kText) throw UsageError{"missing k"};
   const std::optional<std::uint64_t> k = ParseUnsigned(*kText);
   if (!k || *k < 1 || *k > static_cast<std::uint64_t>(optables::kMaxEquPoints)) {
-    throw UsageError{"k must be an integer from 1 to " +
-                     std::to_string(optables::kMaxEquPoints) + ", not '" + *kText + "'"};
+    throw UsageError{"k must be an integer from 1 to " + std::to_string(optables::kMaxEquPoints) + ", not '" + *kText +
+                     "'"};
   }
   opt.k = static_cast<int>(*k);
   if (opt.shuffleLines) opt.render.line_seed = opt.seed.value_or(1);
@@ -157,13 +155,12 @@ int main(int argc, char** argv) {
     const std::filesystem::path dir(opt.dir);  // empty: the current folder
     for (const char which : {'a', 'b'}) {
       if ((which == 'a' && !opt.writeA) || (which == 'b' && !opt.writeB)) continue;
-      const std::filesystem::path path =
-          dir / (std::to_string(opt.k) + "-optable" + which + ".txt");
+      const std::filesystem::path path = dir / (std::to_string(opt.k) + "-optable" + which + ".txt");
       // Replaced as a whole: a failed write leaves the old table, never a cut one that
       // would later read as a broken lattice.
       if (const int error = runframe::ReplaceFileAtomically(path.string(), text); error != 0) {
-        std::cerr << "optables: cannot write " << path.string() << ": "
-                  << std::generic_category().message(error) << '\n';
+        std::cerr << "optables: cannot write " << path.string() << ": " << std::generic_category().message(error)
+                  << '\n';
         return WriteErrorStatus;
       }
     }

@@ -33,13 +33,13 @@ std::string InvalidIntegerReport(const std::string& text) {
 
 }  // namespace
 
-InvalidInteger::InvalidInteger(const std::string& text)
-    : AbruptEnd(ExitInvalidInteger, InvalidIntegerReport(text)) {}
+InvalidInteger::InvalidInteger(const std::string& text) : AbruptEnd(ExitInvalidInteger, InvalidIntegerReport(text)) {}
 
 IoError::IoError(const std::string& what, int errnoValue, bool onConsole)
-    : AbruptEnd(ExitIoError, "Input/output error: " + Printable(what) +
-                                 (errnoValue != 0 ? std::string(" failed (") + std::generic_category().message(errnoValue) + ")"
-                                                  : std::string(" failed"))),
+    : AbruptEnd(ExitIoError,
+                "Input/output error: " + Printable(what) +
+                    (errnoValue != 0 ? std::string(" failed (") + std::generic_category().message(errnoValue) + ")"
+                                     : std::string(" failed"))),
       onConsole_(onConsole) {}
 
 }  // namespace runframe

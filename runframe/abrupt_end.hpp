@@ -30,8 +30,7 @@ std::string Printable(std::string_view text);
 
 class AbruptEnd : public std::runtime_error {
  public:
-  AbruptEnd(ExitStatus status, const std::string& report)
-      : std::runtime_error(report), status_(status) {}
+  AbruptEnd(ExitStatus status, const std::string& report) : std::runtime_error(report), status_(status) {}
   ExitStatus Status() const { return status_; }
 
  private:
@@ -47,8 +46,7 @@ class InvalidInteger : public AbruptEnd {
 
 class ArithmeticOverflow : public AbruptEnd {
  public:
-  explicit ArithmeticOverflow(const std::string& where)
-      : AbruptEnd(ExitOverflow, "Arithmetic overflow in " + where) {}
+  explicit ArithmeticOverflow(const std::string& where) : AbruptEnd(ExitOverflow, "Arithmetic overflow in " + where) {}
 };
 
 class IoError : public AbruptEnd {

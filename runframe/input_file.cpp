@@ -1,7 +1,7 @@
 #include "runframe/input_file.hpp"
 
-#include <cerrno>
 #include <sys/stat.h>
+#include <cerrno>
 
 #include "runframe/abrupt_end.hpp"
 

@@ -75,12 +75,11 @@ std::int32_t ParseSizeParameter(const RunContext& run, std::int32_t k) {
   return v;
 }
 
-std::string MakeResultFileName(std::int32_t n, std::int32_t m, const std::string& tag,
-                               const ClockReading& t) {
-  return CutName("r-" + std::to_string(n) + "&" + std::to_string(m) + tag + std::to_string(t.day) +
-                 "-" + std::to_string(t.hour) + "-" + std::to_string(t.minute) + "-" +
-                 std::to_string(t.second) + "-" + std::to_string(t.millisecond) + "--" +
-                 std::to_string(t.month) + "-" + std::to_string(t.year) + ".txt");
+std::string MakeResultFileName(std::int32_t n, std::int32_t m, const std::string& tag, const ClockReading& t) {
+  return CutName("r-" + std::to_string(n) + "&" + std::to_string(m) + tag + std::to_string(t.day) + "-" +
+                 std::to_string(t.hour) + "-" + std::to_string(t.minute) + "-" + std::to_string(t.second) + "-" +
+                 std::to_string(t.millisecond) + "--" + std::to_string(t.month) + "-" + std::to_string(t.year) +
+                 ".txt");
 }
 
 void OpenRunFiles(RunContext& run) {

@@ -26,8 +26,7 @@ std::int32_t ParseSizeParameter(const RunContext& run, std::int32_t k);
 void OpenRunFiles(RunContext& run);
 
 // "r-", n, "&", m, tag, then the start time, ".txt".
-std::string MakeResultFileName(std::int32_t n, std::int32_t m, const std::string& tag,
-                               const ClockReading& start);
+std::string MakeResultFileName(std::int32_t n, std::int32_t m, const std::string& tag, const ClockReading& start);
 
 void RecordTime(RunContext& run, std::int32_t slot);
 void WriteTimeStamp(RunContext& run, std::int32_t slot, const std::string& label);

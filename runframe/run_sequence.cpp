@@ -103,8 +103,8 @@ int RunSequence(RunContext& run, const RunStep& readTables, const RunStep& compu
   }
 }
 
-int RunProgram(const ProgramDescription& program, int argc, char** argv,
-               const RunStep& readTables, const RunStep& compute, const RunStep& checkOptions) {
+int RunProgram(const ProgramDescription& program, int argc, char** argv, const RunStep& readTables,
+               const RunStep& compute, const RunStep& checkOptions) {
   // A console whose reader has gone, or a file at its size limit, must give a
   // write error, not kill the run.
   IgnoreWriteSignals();

@@ -14,11 +14,10 @@ using RunStep = std::function<void(RunContext&)>;
 // Enter.  Returns the exit status: run.exitStatus (0 unless a step set it)
 // after a run that went through, ExitFatalStop after a fatal stop, the
 // status of an abrupt end otherwise.
-int RunSequence(RunContext& run, const RunStep& readTables, const RunStep& compute,
-                const RunStep& checkOptions = {});
+int RunSequence(RunContext& run, const RunStep& readTables, const RunStep& compute, const RunStep& checkOptions = {});
 
 // The same for a program's entry: builds the run from argc/argv first.
-int RunProgram(const ProgramDescription& program, int argc, char** argv,
-               const RunStep& readTables, const RunStep& compute, const RunStep& checkOptions = {});
+int RunProgram(const ProgramDescription& program, int argc, char** argv, const RunStep& readTables,
+               const RunStep& compute, const RunStep& checkOptions = {});
 
 }  // namespace runframe

@@ -205,8 +205,8 @@ SignalCleanupScope::SignalCleanupScope(const SignalCleanup& cleanup) {
     cleanupState.installed[i] = false;
 #if !defined(_WIN32)
     // Only where the default action would kill or stop us without the cleanup.
-    if (sigaction(sig, nullptr, &cleanupState.previous[i]) != 0 || (cleanupState.previous[i].sa_flags & SA_SIGINFO) != 0 ||
-        cleanupState.previous[i].sa_handler != SIG_DFL) {
+    if (sigaction(sig, nullptr, &cleanupState.previous[i]) != 0 ||
+        (cleanupState.previous[i].sa_flags & SA_SIGINFO) != 0 || cleanupState.previous[i].sa_handler != SIG_DFL) {
       continue;
     }
     SetAction(sig, CleanupHandler(sig));

@@ -44,9 +44,9 @@ class StopSignals {
 // function runs inside a signal handler, so it must be async-signal-safe; a
 // null one is skipped.
 struct SignalCleanup {
-  void (*beforeEnd)() = nullptr;       // the process is about to end by a signal
-  void (*beforeStop)() = nullptr;      // SIGTSTP: the process is about to stop
-  void (*afterContinue)() = nullptr;   // it runs again after a stop
+  void (*beforeEnd)() = nullptr;      // the process is about to end by a signal
+  void (*beforeStop)() = nullptr;     // SIGTSTP: the process is about to stop
+  void (*afterContinue)() = nullptr;  // it runs again after a stop
 };
 
 // While an instance lives, its cleanup runs before the process ends by a

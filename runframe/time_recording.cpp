@@ -32,33 +32,41 @@ ClockReading ReadLocalClock() {
 }
 
 std::string TimeStampLine(const ClockReading& t, const std::string& label) {
-  return " " + label + " (DD/MM/YY:) " + std::to_string(t.day) + "/" + std::to_string(t.month) +
-         "/" + std::to_string(t.year) + ", at " + std::to_string(t.hour) + ":" +
-         std::to_string(t.minute) + ":" + std::to_string(t.second) + ":" +
-         std::to_string(t.millisecond);
+  return " " + label + " (DD/MM/YY:) " + std::to_string(t.day) + "/" + std::to_string(t.month) + "/" +
+         std::to_string(t.year) + ", at " + std::to_string(t.hour) + ":" + std::to_string(t.minute) + ":" +
+         std::to_string(t.second) + ":" + std::to_string(t.millisecond);
 }
 
 std::string ElapsedTimeLine(const ClockReading& start, const ClockReading& end) {
-  auto diff = [](std::uint16_t b, std::uint16_t a) {
-    return CheckedSub<std::int32_t>(b, a, "the elapsed time");
-  };
+  auto diff = [](std::uint16_t b, std::uint16_t a) { return CheckedSub<std::int32_t>(b, a, "the elapsed time"); };
   std::int32_t days = diff(end.day, start.day);
   std::int32_t hours = diff(end.hour, start.hour);
   std::int32_t minutes = diff(end.minute, start.minute);
   std::int32_t seconds = diff(end.second, start.second);
   std::int32_t millis = diff(end.millisecond, start.millisecond);
-  if (millis < 0) { millis += 1000; seconds -= 1; }
-  if (seconds < 0) { seconds += 60; minutes -= 1; }
-  if (minutes < 0) { minutes += 60; hours -= 1; }
-  if (hours < 0) { hours += 24; days -= 1; }
+  if (millis < 0) {
+    millis += 1000;
+    seconds -= 1;
+  }
+  if (seconds < 0) {
+    seconds += 60;
+    minutes -= 1;
+  }
+  if (minutes < 0) {
+    minutes += 60;
+    hours -= 1;
+  }
+  if (hours < 0) {
+    hours += 24;
+    days -= 1;
+  }
   // The month of a reading is 1..12 on every real clock; anything else adds no
   // days rather than reading outside the table.
   if (days < 0 && start.month >= 1 && start.month <= 12) days += DaysInMonth[start.month];
   char ms[16];
   (void)std::snprintf(ms, sizeof ms, "%03d", static_cast<int>(millis));
-  return "  " + std::to_string(days) + " day(s) + " + std::to_string(hours) + " hour(s) + " +
-         std::to_string(minutes) + " minute(s) + " + std::to_string(seconds) + "." + ms +
-         " second(s).";
+  return "  " + std::to_string(days) + " day(s) + " + std::to_string(hours) + " hour(s) + " + std::to_string(minutes) +
+         " minute(s) + " + std::to_string(seconds) + "." + ms + " second(s).";
 }
 
 }  // namespace runframe

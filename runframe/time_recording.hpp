@@ -19,8 +19,7 @@ struct ClockReading {
 
 // Days of months 1..12 (index 0 unused); February always 28, as the report
 // promises only runs shorter than four weeks.
-inline constexpr std::array<std::int32_t, 13> DaysInMonth = {0, 31, 28, 31, 30, 31, 30,
-                                                             31, 31, 30, 31, 30, 31};
+inline constexpr std::array<std::int32_t, 13> DaysInMonth = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
 
 // The local date and time of day, to the millisecond.
 ClockReading ReadLocalClock();
@@ -32,7 +31,6 @@ std::string TimeStampLine(const ClockReading& reading, const std::string& label)
 // minutes and seconds from start to end, borrowing field by field.
 std::string ElapsedTimeLine(const ClockReading& start, const ClockReading& end);
 
-inline constexpr const char* ElapsedHeader =
-    "Assuming that it is shorter than four weeks, the time elapsed is: ";
+inline constexpr const char* ElapsedHeader = "Assuming that it is shorter than four weeks, the time elapsed is: ";
 
 }  // namespace runframe

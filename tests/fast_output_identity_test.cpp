@@ -24,8 +24,9 @@ using testsupport::TableStyle;
 std::string MaskClock(const std::string& text) {
   std::string s = std::regex_replace(text, std::regex(R"(\(DD/MM/YY:\) [^\r\n]*)"), "(DD/MM/YY:) <clock>");
   s = std::regex_replace(s, std::regex(R"(r-([0-9]+)&([0-9]+)---[0-9-]+\.txt)"), "r-$1&$2---<clock>.txt");
-  return std::regex_replace(s, std::regex(R"([0-9]+ day\(s\) \+ [0-9]+ hour\(s\) \+ [0-9]+ minute\(s\) \+ [0-9.]+ second\(s\)\.)"),
-                            "<elapsed>");
+  return std::regex_replace(
+      s, std::regex(R"([0-9]+ day\(s\) \+ [0-9]+ hour\(s\) \+ [0-9]+ minute\(s\) \+ [0-9.]+ second\(s\)\.)"),
+      "<elapsed>");
 }
 
 struct ProgramOutput {
@@ -54,11 +55,11 @@ TEST(GencountOutput, ByteIdenticalToTheSubsetBySubsetProgram) {
     int n, m;
     TableStyle a, b;
   } cases[] = {
-      {1, 1, canonical, canonical}, {2, 2, canonical, canonical}, {1, 3, renumbered, other},
-      {2, 3, canonical, renumbered}, {3, 2, other, canonical},      {1, 4, canonical, canonical},
+      {1, 1, canonical, canonical},   {2, 2, canonical, canonical}, {1, 3, renumbered, other},
+      {2, 3, canonical, renumbered},  {3, 2, other, canonical},     {1, 4, canonical, canonical},
       {4, 1, renumbered, renumbered}, {3, 3, canonical, canonical}, {3, 3, renumbered, other},
-      {2, 4, other, renumbered},     {4, 2, canonical, canonical},  {3, 4, renumbered, other},
-      {4, 3, canonical, canonical},  {1, 5, other, renumbered},
+      {2, 4, other, renumbered},      {4, 2, canonical, canonical}, {3, 4, renumbered, other},
+      {4, 3, canonical, canonical},   {1, 5, other, renumbered},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.n) + " " + std::to_string(c.m));
@@ -123,11 +124,11 @@ TEST(GensampleOutput, FastTestWritesWhatTheClosureWrites) {
     std::uint64_t seed;
     bool meetFirst;
   } cases[] = {
-      {2, 3, {"2", "3", "3000", "1"}, 1, false},   {3, 3, {"3", "3", "5000", "3"}, 2, true},
-      {3, 4, {"3", "4", "4000", "5"}, 3, false},   {4, 3, {"4", "3", "4000", "64"}, 4, true},
-      {4, 4, {"4", "4", "3000", "4"}, 5, false},   {2, 5, {"2", "5", "3000", "7"}, 6, true},
-      {1, 5, {"1", "5", "3000", "2"}, 7, false},   {5, 6, {"5", "6", "300", "4"}, 8, false},
-      {6, 2, {"6", "2", "500", "4"}, 9, true},    {6, 6, {"6", "6", "40", "1"}, 10, false},
+      {2, 3, {"2", "3", "3000", "1"}, 1, false}, {3, 3, {"3", "3", "5000", "3"}, 2, true},
+      {3, 4, {"3", "4", "4000", "5"}, 3, false}, {4, 3, {"4", "3", "4000", "64"}, 4, true},
+      {4, 4, {"4", "4", "3000", "4"}, 5, false}, {2, 5, {"2", "5", "3000", "7"}, 6, true},
+      {1, 5, {"1", "5", "3000", "2"}, 7, false}, {5, 6, {"5", "6", "300", "4"}, 8, false},
+      {6, 2, {"6", "2", "500", "4"}, 9, true},   {6, 6, {"6", "6", "40", "1"}, 10, false},
   };
   int casesWithGenerating = 0;
   for (const auto& c : cases) {

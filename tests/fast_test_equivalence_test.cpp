@@ -120,8 +120,8 @@ const Variant Variants[] = {
     {"renumbered, meet first", 5, 9, true},
 };
 
-const std::pair<int, int> SmallProducts[] = {{1, 3}, {3, 1}, {2, 2}, {2, 3}, {3, 2}, {1, 4},
-                                             {4, 1}, {3, 3}, {2, 4}, {4, 2}};
+const std::pair<int, int> SmallProducts[] = {{1, 3}, {3, 1}, {2, 2}, {2, 3}, {3, 2},
+                                             {1, 4}, {4, 1}, {3, 3}, {2, 4}, {4, 2}};
 
 // Calls visit(index) for every 4-subset in lexicographic order.
 template <class Visit>
@@ -143,7 +143,7 @@ std::int64_t ExpectSameOnEverySubset(lattice::Product<MaxSizeA>& p, std::int32_t
   lattice::FactorClosure closeA(lattice::ViewOf(p.factorA, p.sizeA));
   lattice::FactorClosure closeB(lattice::ViewOf(p.factorB, p.sizeB));
   std::int64_t generating = 0, mismatches = 0, seen = 0;
-  ForEverySubset(p.productSize, [&](const std::int32_t (&index)[4]) {
+  ForEverySubset(p.productSize, [&](const std::int32_t(&index)[4]) {
     if (seen++ % sampleEvery != 0) return;
     const bool full = lattice::SeedAndClose(p, index);
     generating += full ? 1 : 0;
@@ -356,7 +356,7 @@ TEST(FastGeneratingTest, FallsBackToTheClosureForTablesThatAreNoLattice) {
   p->factorB.firstOp[2][3] = p->factorB.firstOp[3][2] = 2;
   lattice::GeneratingTest<52> fast(*p);
   EXPECT_FALSE(fast.Shortcuts());
-  ForEverySubset(p->productSize, [&](const std::int32_t (&index)[4]) {
+  ForEverySubset(p->productSize, [&](const std::int32_t(&index)[4]) {
     const bool full = lattice::SeedAndClose(*p, index);
     EXPECT_EQ(fast.Generates(index), full);
   });

@@ -171,8 +171,7 @@ TEST_F(GencountRun, FullRuns) {
 // its result file, each a link to target, so that the run meets one of them;
 // with freeEvery > 0, every freeEvery-th millisecond is left free.  Returns
 // how many names were taken.
-std::size_t TakeResultNames(const testsupport::TempDir& dir, const std::string& target, bool hard,
-                            int freeEvery = 0) {
+std::size_t TakeResultNames(const testsupport::TempDir& dir, const std::string& target, bool hard, int freeEvery = 0) {
   using namespace std::chrono;
   const auto start = system_clock::now();
   std::size_t taken = 0;

@@ -41,10 +41,13 @@ struct Named {
 // meet first (the dual as read).
 std::vector<Named> Factors() {
   std::vector<Named> result;
-  const std::vector<std::pair<std::string, optables::LatticeTables>> base = {
-      {"C3", Chain(3)},   {"M3", M(3)},        {"N5", N5()},
-      {"2^3", Boolean(3)}, {"Equ3", optables::BuildEquTables(3)}, {"Equ4", optables::BuildEquTables(4)},
-      {"ThreeCover", ThreeCover()}};
+  const std::vector<std::pair<std::string, optables::LatticeTables>> base = {{"C3", Chain(3)},
+                                                                             {"M3", M(3)},
+                                                                             {"N5", N5()},
+                                                                             {"2^3", Boolean(3)},
+                                                                             {"Equ3", optables::BuildEquTables(3)},
+                                                                             {"Equ4", optables::BuildEquTables(4)},
+                                                                             {"ThreeCover", ThreeCover()}};
   for (const auto& [name, tables] : base) {
     result.push_back({name, Factor(tables)});
     result.push_back({name + " renumbered", Factor(Renumbered(tables, 17))});
@@ -221,10 +224,10 @@ TEST(GenexactCovers, PatternOrbitsKeepEveryUnitCount) {
 TEST(GenexactCovers, PartitionProductsAgreeBetweenMethods) {
   for (int variant = 0; variant < 4; ++variant) {
     SCOPED_TRACE(variant);
-    const FactorLattice a = Factor(Renumbered(optables::BuildEquTables(4), 30 + static_cast<std::uint64_t>(variant)),
-                                   (variant & 1) != 0);
-    const FactorLattice b = Factor(Renumbered(optables::BuildEquTables(4), 40 + static_cast<std::uint64_t>(variant)),
-                                   (variant & 2) != 0);
+    const FactorLattice a =
+        Factor(Renumbered(optables::BuildEquTables(4), 30 + static_cast<std::uint64_t>(variant)), (variant & 1) != 0);
+    const FactorLattice b =
+        Factor(Renumbered(optables::BuildEquTables(4), 40 + static_cast<std::uint64_t>(variant)), (variant & 2) != 0);
     // One file meet first makes the product with a dual factor, a different
     // lattice: gencount counts 14400 for it.
     const std::uint64_t expected = variant == 0 || variant == 3 ? testsupport::KnownCountOf(4, 4) : 14400U;

@@ -57,9 +57,7 @@ long long Genexact(const testsupport::TempDir& dir, int n, int m, std::vector<st
 }
 
 TEST(GenexactProgram, AgreesWithGencountInManyNumberings) {
-  const struct {
-    int n, m;
-  } products[] = {{1, 1}, {2, 1}, {2, 2}, {1, 3}, {3, 2}, {2, 3}, {1, 4}, {3, 3}, {4, 2}};
+  const struct { int n, m; } products[] = {{1, 1}, {2, 1}, {2, 2}, {1, 3}, {3, 2}, {2, 3}, {1, 4}, {3, 3}, {4, 2}};
   const TableStyle styles[][2] = {
       {{}, {}},
       {{7, 11, false, optables::LineEnd::kLf}, {8, 12, false, optables::LineEnd::kCr}},
@@ -214,8 +212,8 @@ TEST(GenexactProgram, CountsProductsOfOtherLattices) {
   testsupport::TempDir plain;
   plain.Write("1-optablea.txt", Render(cube, true));
   plain.Write("3-optableb.txt", Render(n5, true));
-  const auto alone = genexact_test::BruteForceCount(genexact_test::Factor(genexact_test::Chain(1)),
-                                                    genexact_test::Factor(n5));
+  const auto alone =
+      genexact_test::BruteForceCount(genexact_test::Factor(genexact_test::Chain(1)), genexact_test::Factor(n5));
   EXPECT_EQ(Genexact(plain, 1, 3), static_cast<long long>(alone));
 }
 

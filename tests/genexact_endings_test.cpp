@@ -15,13 +15,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <stdexcept>
-#include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -96,7 +96,9 @@ class Child {
     return true;
   }
   // Waits until at least `units` units are shown as finished.
-  bool WaitForUnits(std::uint64_t units) { return ReadUntil([&](const std::string&) { return UnitsShown() >= units; }); }
+  bool WaitForUnits(std::uint64_t units) {
+    return ReadUntil([&](const std::string&) { return UnitsShown() >= units; });
+  }
   std::uint64_t UnitsShown() const {
     std::uint64_t most = 0;
     for (std::size_t at = output_.find("units "); at != std::string::npos; at = output_.find("units ", at + 1)) {
@@ -280,8 +282,8 @@ TEST(GenexactEndings, PlantedTemporaryLinksAreNotFollowed) {
     dir.Write("victim", "keep");
     const std::string file = shard ? "genexact-2-3-shard-1-of-2.part" : "c";
     std::filesystem::create_symlink(dir.Path() + "/victim", dir.Path() + "/" + file + ".tmp");
-    const std::vector<std::string> args =
-        shard ? std::vector<std::string>{"2", "3", "--shard", "1/2"} : std::vector<std::string>{"2", "3", "--checkpoint", "c"};
+    const std::vector<std::string> args = shard ? std::vector<std::string>{"2", "3", "--shard", "1/2"}
+                                                : std::vector<std::string>{"2", "3", "--checkpoint", "c"};
     const auto r = testsupport::RunProgram(Genexact(), args, In(dir));
     EXPECT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(dir.Read("victim"), "keep");
@@ -356,8 +358,8 @@ TEST(GenexactEndings, StrangeInputsAreRefusedQuickly) {
       const double took = std::chrono::duration<double>(Clock::now() - start).count();
       ASSERT_FALSE(r.timedOut);
       EXPECT_EQ(r.exitCode, 1) << r.out;
-      const std::string message = merge ? "Partial-result file " + name + " is damaged"
-                                        : "Checkpoint file " + name + " is damaged";
+      const std::string message =
+          merge ? "Partial-result file " + name + " is damaged" : "Checkpoint file " + name + " is damaged";
       EXPECT_NE(r.out.find("\r\n" + message + "\r\n"), std::string::npos) << r.out;
       // Well under a second on a quiet machine; the bound allows for a busy one.
       EXPECT_LT(took, 10.0);
@@ -383,10 +385,12 @@ TEST(GenexactEndings, MessagesAboutFilesGiveTheReason) {
 TEST(GenexactEndings, OutsideTextsAreShownEscaped) {
   testsupport::TempDir dir;
   testsupport::WriteTables(dir, 2, 2);
-  const std::string hostile = "x\x1b]0;owned\x07\x9b" "2J";
-  for (const auto& args : {std::vector<std::string>{"2", "2", "--" + hostile},
-                           std::vector<std::string>{"2", "2", "--merge", hostile},
-                           std::vector<std::string>{"2", "2", "--checkpoint", "nofolder/" + hostile}}) {
+  const std::string hostile =
+      "x\x1b]0;owned\x07\x9b"
+      "2J";
+  for (const auto& args :
+       {std::vector<std::string>{"2", "2", "--" + hostile}, std::vector<std::string>{"2", "2", "--merge", hostile},
+        std::vector<std::string>{"2", "2", "--checkpoint", "nofolder/" + hostile}}) {
     const auto r = testsupport::RunProgram(Genexact(), args, In(dir));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.out.find("x\\x1B]0;owned\\x07\\x9B2J"), std::string::npos) << r.out;
@@ -407,8 +411,7 @@ TEST(GenexactEndings, FileSizeLimitIsTheIoErrorStop) {
     const auto r = testsupport::RunProgram(testsupport::BinaryPath(program), {"2", "2"}, options);
     EXPECT_EQ(r.signal, 0);
     EXPECT_EQ(r.exitCode, 4) << r.out << r.err;
-    EXPECT_NE(r.out.find("Input/output error: write to the result file failed (File too large)\r\n"),
-              std::string::npos)
+    EXPECT_NE(r.out.find("Input/output error: write to the result file failed (File too large)\r\n"), std::string::npos)
         << r.out;
   }
 }
@@ -482,8 +485,7 @@ TEST(GenexactEndings, FailedLastSaveKeepsTheCount) {
   EXPECT_EQ(r.exitCode, 0) << r.out;
   EXPECT_NE(r.out.find("Part(4)*Part(5) has exactly 2049960   4-element generating sets\r\n"), std::string::npos)
       << r.out;
-  const std::string warning =
-      "Warning: the checkpoint file full/c could not be saved (No space left on device)\r\n";
+  const std::string warning = "Warning: the checkpoint file full/c could not be saved (No space left on device)\r\n";
   EXPECT_NE(r.out.find(warning), std::string::npos) << r.out;
   const std::vector<std::string> results = dir.Names("r-");
   ASSERT_EQ(results.size(), 1u);

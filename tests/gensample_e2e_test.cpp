@@ -90,15 +90,14 @@ std::string StartLines(const Outcome& o, int n, int m) {
     return "?";
   }
   const int* f = s->field;
-  const std::string name = "r-" + std::to_string(n) + "&" + std::to_string(m) + "--random--" +
-                           std::to_string(f[0]) + "-" + std::to_string(f[3]) + "-" + std::to_string(f[4]) + "-" +
-                           std::to_string(f[5]) + "-" + std::to_string(f[6]) + "--" + std::to_string(f[1]) + "-" +
-                           std::to_string(f[2]) + ".txt";
+  const std::string name = "r-" + std::to_string(n) + "&" + std::to_string(m) + "--random--" + std::to_string(f[0]) +
+                           "-" + std::to_string(f[3]) + "-" + std::to_string(f[4]) + "-" + std::to_string(f[5]) + "-" +
+                           std::to_string(f[6]) + "--" + std::to_string(f[1]) + "-" + std::to_string(f[2]) + ".txt";
   EXPECT_EQ(o.resultNames, std::vector<std::string>{name});
-  return JoinLines({"      Started (DD/MM/YY:) " + s->text,
-                    "Input files opened: " + std::to_string(n) + "-optablea.txt,  " + std::to_string(m) +
-                        "-optableb.txt",
-                    "Output file opened: " + name});
+  return JoinLines(
+      {"      Started (DD/MM/YY:) " + s->text,
+       "Input files opened: " + std::to_string(n) + "-optablea.txt,  " + std::to_string(m) + "-optableb.txt",
+       "Output file opened: " + name});
 }
 
 std::string EndLines(const Outcome& o) { return testsupport::ExpectedEndLines(o.run.out); }
@@ -108,8 +107,8 @@ int ReportedCount(const std::string& console) { return NumberBefore(console, " a
 
 // A whole run, exact to the byte; generating < 0 takes the count from the
 // output, which must then lie in [low, high].
-void ExpectFullRun(const Outcome& o, int n, int m, const std::string& dots, int tests, int generating,
-                   int low = 0, int high = 0) {
+void ExpectFullRun(const Outcome& o, int n, int m, const std::string& dots, int tests, int generating, int low = 0,
+                   int high = 0) {
   if (generating < 0) {
     generating = ReportedCount(o.run.out);
     EXPECT_GE(generating, low) << o.run.out;
@@ -297,10 +296,8 @@ TEST_F(GensampleRun, FactorLimits) {
     std::vector<std::string> args;
     std::string message;
   } cases[] = {
-      {{"7", "1"}, "1st parameter is illegal or too large!"},
-      {{"0", "2"}, "1st parameter is illegal or too large!"},
-      {{"2", "7"}, "2nd parameter is illegal or too large!"},
-      {{"2", "0"}, "2nd parameter is illegal or too large!"},
+      {{"7", "1"}, "1st parameter is illegal or too large!"}, {{"0", "2"}, "1st parameter is illegal or too large!"},
+      {{"2", "7"}, "2nd parameter is illegal or too large!"}, {{"2", "0"}, "2nd parameter is illegal or too large!"},
       {{"2"}, "At least two parameters are required!"},
   };
   testsupport::WriteTables(dir, 2, 1);

@@ -31,8 +31,8 @@ const std::string& Banner = testsupport::GensampleBanner;
 const std::string StopLine = " Entering into stop mode ..., please wait" + CRLF;
 
 bool SameModes(const termios& a, const termios& b) {
-  return a.c_lflag == b.c_lflag && a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag &&
-         a.c_cc[VMIN] == b.c_cc[VMIN] && a.c_cc[VTIME] == b.c_cc[VTIME];
+  return a.c_lflag == b.c_lflag && a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cc[VMIN] == b.c_cc[VMIN] &&
+         a.c_cc[VTIME] == b.c_cc[VTIME];
 }
 
 // gensample on a fresh pseudo-terminal of 80 columns, started in dir.
@@ -84,9 +84,9 @@ int ExpectStoppedRun(const std::string& console, const testsupport::TempDir& dir
                            std::to_string(f[4]) + "-" + std::to_string(f[5]) + "-" + std::to_string(f[6]) + "--" +
                            std::to_string(f[1]) + "-" + std::to_string(f[2]) + ".txt";
   EXPECT_EQ(dir.Names("r-"), std::vector<std::string>{name});
-  const std::string start = JoinLines({"      Started (DD/MM/YY:) " + s->text,
-                                       "Input files opened: 4-optablea.txt,  4-optableb.txt",
-                                       "Output file opened: " + name});
+  const std::string start =
+      JoinLines({"      Started (DD/MM/YY:) " + s->text, "Input files opened: 4-optablea.txt,  4-optableb.txt",
+                 "Output file opened: " + name});
   auto ms = [](const Stamp& t) { return ((t.field[3] * 60 + t.field[4]) * 60 + t.field[5]) * 1000 + t.field[6]; };
   const int elapsed = ms(*e) - ms(*s);
   if (elapsed < 0 || elapsed >= 60000 || e->field[0] != s->field[0]) ADD_FAILURE() << "clock jumped";
@@ -94,16 +94,14 @@ int ExpectStoppedRun(const std::string& console, const testsupport::TempDir& dir
   std::snprintf(seconds, sizeof seconds, "%d.%03d", elapsed / 1000, elapsed % 1000);
   const std::string end = JoinLines({"      Terminated (DD/MM/YY:) " + e->text,
                                      "Assuming that it is shorter than four weeks, the time elapsed is: ",
-                                     std::string("  0 day(s) + 0 hour(s) + 0 minute(s) + ") + seconds +
-                                         " second(s)."});
+                                     std::string("  0 day(s) + 0 hour(s) + 0 minute(s) + ") + seconds + " second(s)."});
 
   std::string dots;
   for (int k = 1; k <= *tests / TestsPerDot; ++k) dots += k % 64 == 0 ? "." + CRLF : ".";
   char percent[32];
   std::snprintf(percent, sizeof percent, "%8.4f", generating * 100.0 / *tests);
-  const std::string result =
-      JoinLines({"For Part(4)*Part(4), out of " + std::to_string(*tests) + testsMarker,
-                 std::to_string(generating) + " are generating, i.e., " + percent + "%."});
+  const std::string result = JoinLines({"For Part(4)*Part(4), out of " + std::to_string(*tests) + testsMarker,
+                                        std::to_string(generating) + " are generating, i.e., " + percent + "%."});
   EXPECT_EQ(console, Banner + start + dots + StopLine + CRLF + result + CRLF + "Hit <enter> to quit!" + CRLF + end);
   EXPECT_EQ(dir.Read(name), start + CRLF + result + end);
   return *tests;

@@ -150,7 +150,8 @@ TEST(SamplerRun, AltRInTest37EndsAfterThatTestAndCountsIt) {
   SamplingRun run;
   run.Run(*p, 2, 3, {"2", "3", "1000", "1"}, keys);
   const std::string dots(37, '.');
-  const std::string head = dots + " Entering into stop mode ..., please wait\r\n\r\n"
+  const std::string head = dots +
+                           " Entering into stop mode ..., please wait\r\n\r\n"
                            "For Part(2)*Part(3), out of 37 4-element random subsets,\r\n";
   ASSERT_EQ(run.console.substr(0, head.size()), head);
   EXPECT_EQ(keys.polls, 37);
@@ -191,8 +192,7 @@ TEST(SamplerReport, PercentageFieldAndLargeCounts) {
   EXPECT_EQ(gensample::ShareLine(1, 3), "1 are generating, i.e.,  33.3333%.");
   // Past 21474836 generating subsets a 32-bit count times 100 would overflow.
   EXPECT_EQ(gensample::ShareLine(30000000, 2000000000), "30000000 are generating, i.e.,   1.5000%.");
-  EXPECT_EQ(gensample::CountLine(5, 6, 2147483647),
-            "For Part(5)*Part(6), out of 2147483647 4-element random subsets,");
+  EXPECT_EQ(gensample::CountLine(5, 6, 2147483647), "For Part(5)*Part(6), out of 2147483647 4-element random subsets,");
 }
 
 }  // namespace

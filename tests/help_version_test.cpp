@@ -10,9 +10,9 @@
 namespace {
 
 struct Asked {
-  const char* program;              // path under the build folder
+  const char* program;  // path under the build folder
   std::vector<std::string> args;
-  const char* expectedStart;        // what standard output begins with
+  const char* expectedStart;  // what standard output begins with
 };
 
 testsupport::ProgramResult RunAsked(const testsupport::TempDir& dir, const Asked& asked) {
@@ -66,8 +66,8 @@ TEST(HelpAndVersion, UsageNamesEveryOption) {
     EXPECT_NE(genexact.out.find(option), std::string::npos) << option;
   }
   const auto optables = RunAsked(dir, {"optables/optables", {"--help"}, ""});
-  for (const char* option : {"--seed", "--shuffle-lines", "--meet-first", "--line-end", "--only", "--dir", "-h, --help",
-                             "--version"}) {
+  for (const char* option :
+       {"--seed", "--shuffle-lines", "--meet-first", "--line-end", "--only", "--dir", "-h, --help", "--version"}) {
     EXPECT_NE(optables.out.find(option), std::string::npos) << option;
   }
 }

@@ -13,38 +13,37 @@
 
 #include <unistd.h>
 
-int main(int argc, char** argv)
-{
-    const long timeoutMs = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 10000;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+int main(int argc, char** argv) {
+  const long timeoutMs = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 10000;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
 
-    auto keys = gensample::OpenConsoleKeys();
-    std::printf("READY pid=%ld\n", static_cast<long>(getpid()));
-    std::fflush(stdout);
+  auto keys = gensample::OpenConsoleKeys();
+  std::printf("READY pid=%ld\n", static_cast<long>(getpid()));
+  std::fflush(stdout);
 
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (!keys->KeyAvailable()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            continue;
-        }
-        // Same steps as TakeStopKey, printing what each poll took.
-        const std::uint8_t first = keys->ReadKeyCode();
-        if (first != 0) {
-            std::printf("key %u\n", static_cast<unsigned>(first));
-            std::fflush(stdout);
-            continue;
-        }
-        const std::uint8_t second = keys->ReadKeyCode();
-        std::printf("ext %u\n", static_cast<unsigned>(second));
-        std::fflush(stdout);
-        if (second == gensample::StopKeyCode) {
-            keys.reset();
-            std::printf("STOP\n");
-            std::fflush(stdout);
-            return 0;
-        }
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (!keys->KeyAvailable()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      continue;
     }
-    std::printf("TIMEOUT\n");
+    // Same steps as TakeStopKey, printing what each poll took.
+    const std::uint8_t first = keys->ReadKeyCode();
+    if (first != 0) {
+      std::printf("key %u\n", static_cast<unsigned>(first));
+      std::fflush(stdout);
+      continue;
+    }
+    const std::uint8_t second = keys->ReadKeyCode();
+    std::printf("ext %u\n", static_cast<unsigned>(second));
     std::fflush(stdout);
-    return 3;
+    if (second == gensample::StopKeyCode) {
+      keys.reset();
+      std::printf("STOP\n");
+      std::fflush(stdout);
+      return 0;
+    }
+  }
+  std::printf("TIMEOUT\n");
+  std::fflush(stdout);
+  return 3;
 }

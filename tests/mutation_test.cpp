@@ -82,9 +82,20 @@ class Mutator {
         if (auto at = Find(text, "&=,")) text.insert(*at, 1, text[*at]);
         return text;
       case 2: {  // a number replaced by a huge, boundary or out-of-range one
-        const std::string numbers[] = {"2147483648", "-2147483649", "2147483647", "-2147483648",
-                                       "99999999999999999999999", "0", "-1", std::to_string(size + 1),
-                                       "256", "257", "4294967297", "-0", "+1", "0001"};
+        const std::string numbers[] = {"2147483648",
+                                       "-2147483649",
+                                       "2147483647",
+                                       "-2147483648",
+                                       "99999999999999999999999",
+                                       "0",
+                                       "-1",
+                                       std::to_string(size + 1),
+                                       "256",
+                                       "257",
+                                       "4294967297",
+                                       "-0",
+                                       "+1",
+                                       "0001"};
         ReplaceNumber(text, numbers[Below(std::size(numbers))]);
         return text;
       }
@@ -185,14 +196,22 @@ std::string ValidTable(int k, Mutator& m) {
 
 const char* FaultName(Fault f) {
   switch (f) {
-    case Fault::None: return "accepted";
-    case Fault::TooShort: return "too short";
-    case Fault::XRange: return "x range";
-    case Fault::YRange: return "y range";
-    case Fault::ResultRange: return "result range";
-    case Fault::MissingCell: return "missing cell";
-    case Fault::NotCommutative: return "not commutative";
-    case Fault::InvalidInteger: return "invalid integer";
+    case Fault::None:
+      return "accepted";
+    case Fault::TooShort:
+      return "too short";
+    case Fault::XRange:
+      return "x range";
+    case Fault::YRange:
+      return "y range";
+    case Fault::ResultRange:
+      return "result range";
+    case Fault::MissingCell:
+      return "missing cell";
+    case Fault::NotCommutative:
+      return "not commutative";
+    case Fault::InvalidInteger:
+      return "invalid integer";
   }
   return "?";
 }
@@ -200,13 +219,20 @@ const char* FaultName(Fault f) {
 // The fatal messages as a user sees them, per file.
 std::string Message(Fault f, bool first) {
   switch (f) {
-    case Fault::TooShort: return first ? "First input file is too short" : "Second input file is too short";
-    case Fault::XRange: return first ? "Corrupt 1st input file (code xZt4aq)" : "Corrupt 2nd input file (code Zt4aq)";
-    case Fault::YRange: return first ? "Corrupt 1st input file (code xZt4bq)" : "Corrupt 2nd input file (code Zt4bq)";
-    case Fault::ResultRange: return first ? "Corrupt 1st input file (code xZt4cq)" : "Corrupt 2nd input file (code Zt4cq)";
-    case Fault::MissingCell: return first ? "Corrupt 1st input file (code xZt4dq)" : "Corrupt 2nd input file (code Zt4dq)";
-    case Fault::NotCommutative: return first ? "Corrupt 1st input file (code xZt4eq)" : "Corrupt 2nd input file (code Zt4eq)";
-    default: return "";
+    case Fault::TooShort:
+      return first ? "First input file is too short" : "Second input file is too short";
+    case Fault::XRange:
+      return first ? "Corrupt 1st input file (code xZt4aq)" : "Corrupt 2nd input file (code Zt4aq)";
+    case Fault::YRange:
+      return first ? "Corrupt 1st input file (code xZt4bq)" : "Corrupt 2nd input file (code Zt4bq)";
+    case Fault::ResultRange:
+      return first ? "Corrupt 1st input file (code xZt4cq)" : "Corrupt 2nd input file (code Zt4cq)";
+    case Fault::MissingCell:
+      return first ? "Corrupt 1st input file (code xZt4dq)" : "Corrupt 2nd input file (code Zt4dq)";
+    case Fault::NotCommutative:
+      return first ? "Corrupt 1st input file (code xZt4eq)" : "Corrupt 2nd input file (code Zt4eq)";
+    default:
+      return "";
   }
 }
 
@@ -238,7 +264,7 @@ std::string Printable(const std::string& text) {
 struct ReaderResult {
   Fault fault = Fault::None;
   bool unknownMessage = false;  // a fatal stop with a message of neither file
-  std::string report;  // fatal message or conversion report
+  std::string report;           // fatal message or conversion report
   std::vector<std::int32_t> firstOp, secondOp;
 };
 
@@ -348,8 +374,8 @@ TEST(MutatedTablesInProcess, ReaderAgreesWithTheModelOnEveryEdit) {
     CloseOnAcceptedTables(*product, k, got, m);
   }
   // The edits must reach every outcome, or this test proves little.
-  for (Fault f : {Fault::None, Fault::TooShort, Fault::XRange, Fault::YRange, Fault::ResultRange,
-                  Fault::MissingCell, Fault::NotCommutative, Fault::InvalidInteger}) {
+  for (Fault f : {Fault::None, Fault::TooShort, Fault::XRange, Fault::YRange, Fault::ResultRange, Fault::MissingCell,
+                  Fault::NotCommutative, Fault::InvalidInteger}) {
     EXPECT_GE(seen[f], 10) << FaultName(f);
   }
 }
@@ -360,7 +386,11 @@ TEST(MutatedTablesInProcess, ModelFollowsTheFileRules) {
   EXPECT_EQ(tablemodel::ReadModel(good2, 2).fault, Fault::None);
   EXPECT_EQ(tablemodel::ReadModel("1&1=1,1\r1&2=2,1\n2&1=2,1\r\n2&2=2,2", 2).fault, Fault::None);
   EXPECT_EQ(tablemodel::ReadModel("1&1=1,1\r\n1&2=2,1\r\n2&1=2,1\r\n", 2).fault, Fault::TooShort);
-  EXPECT_EQ(tablemodel::ReadModel("1&1=1,1\r\n\x1a" "1&2=2,1\r\n2&1=2,1\r\n2&2=2,2\r\n", 2).fault, Fault::TooShort);
+  EXPECT_EQ(tablemodel::ReadModel("1&1=1,1\r\n\x1a"
+                                  "1&2=2,1\r\n2&1=2,1\r\n2&2=2,2\r\n",
+                                  2)
+                .fault,
+            Fault::TooShort);
   EXPECT_EQ(tablemodel::ReadModel("0&1=1,1", 1).fault, Fault::XRange);
   EXPECT_EQ(tablemodel::ReadModel("1&0=1,1", 1).fault, Fault::YRange);
   EXPECT_EQ(tablemodel::ReadModel("1&1=1,0", 1).fault, Fault::ResultRange);
@@ -405,8 +435,8 @@ Prediction Predict(const std::string& a, const std::string& b, const std::string
   if (p.fault == Fault::None) {
     const auto origA = tablemodel::ReadModel(baseA, Bell[n]);
     const auto origB = tablemodel::ReadModel(baseB, Bell[m]);
-    p.sameTables = outA.firstOp == origA.firstOp && outA.secondOp == origA.secondOp &&
-                   outB.firstOp == origB.firstOp && outB.secondOp == origB.secondOp;
+    p.sameTables = outA.firstOp == origA.firstOp && outA.secondOp == origA.secondOp && outB.firstOp == origB.firstOp &&
+                   outB.secondOp == origB.secondOp;
   }
   return p;
 }
@@ -473,8 +503,8 @@ TEST(MutatedTablesAsPrograms, EveryRunEndsByItselfWithAnAllowedOutcome) {
     const std::string a = which != 1 ? mut.Mutate(baseA, Bell[n]) : baseA;
     const std::string b = which != 0 ? mut.Mutate(baseB, Bell[m]) : baseB;
     const bool useGencount = i % 2 == 0;
-    SCOPED_TRACE("pair " + std::to_string(i) + (useGencount ? " gencount " : " gensample ") + std::to_string(n) +
-                 " " + std::to_string(m) + "\nA: " + Printable(a.substr(0, 200)) + "\nB: " + Printable(b.substr(0, 200)));
+    SCOPED_TRACE("pair " + std::to_string(i) + (useGencount ? " gencount " : " gensample ") + std::to_string(n) + " " +
+                 std::to_string(m) + "\nA: " + Printable(a.substr(0, 200)) + "\nB: " + Printable(b.substr(0, 200)));
 
     testsupport::TempDir dir;
     dir.Write(std::to_string(n) + "-optablea.txt", a);

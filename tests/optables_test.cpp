@@ -54,8 +54,7 @@ Order CanonicalOrder(int n) {
 }
 
 // Reads a table file back without the library; every line must end in exactly eol.
-std::pair<LatticeTables, Order> Parse(const std::string& text, const std::string& eol,
-                                      bool meet_first, int n) {
+std::pair<LatticeTables, Order> Parse(const std::string& text, const std::string& eol, bool meet_first, int n) {
   static const std::regex line_re("([1-9][0-9]*)&([1-9][0-9]*)=([1-9][0-9]*),([1-9][0-9]*)");
   LatticeTables t{n, std::vector<int>(n * n), std::vector<int>(n * n)};
   Order order;
@@ -145,9 +144,13 @@ TEST(EquRenumber, IsAnIsomorphismAndRejectsNonPermutations) {
       EXPECT_EQ(r.Meet(perm[x - 1], perm[y - 1]), perm[t.Meet(x, y) - 1]);
     }
   }
-  auto with_first = [&](int v) { auto p = identity; p[0] = v; return p; };
-  for (const auto& bad : {with_first(2), with_first(0), with_first(t.size + 1),
-                          std::vector<int>(identity.begin() + 1, identity.end())}) {
+  auto with_first = [&](int v) {
+    auto p = identity;
+    p[0] = v;
+    return p;
+  };
+  for (const auto& bad :
+       {with_first(2), with_first(0), with_first(t.size + 1), std::vector<int>(identity.begin() + 1, identity.end())}) {
     EXPECT_THROW(optables::Renumber(t, bad), std::invalid_argument);
   }
 }
@@ -175,16 +178,14 @@ TEST(EquShuffle, IsPortableUnbiasedAndFollowsTheSeed) {
 }
 
 TEST(EquRender, ParsesBackUnderEveryOptionAndFollowsTheSeed) {
-  const LatticeTables t =
-      optables::Renumber(optables::BuildEquTables(3), optables::ShuffledNumbering(5, 11));
-  const std::map<optables::LineEnd, std::string> ends{{optables::LineEnd::kCrLf, "\r\n"},
-                                                      {optables::LineEnd::kLf, "\n"},
-                                                      {optables::LineEnd::kCr, "\r"}};
+  const LatticeTables t = optables::Renumber(optables::BuildEquTables(3), optables::ShuffledNumbering(5, 11));
+  const std::map<optables::LineEnd, std::string> ends{
+      {optables::LineEnd::kCrLf, "\r\n"}, {optables::LineEnd::kLf, "\n"}, {optables::LineEnd::kCr, "\r"}};
   for (bool meet_first : {false, true}) {
     for (auto seed : {std::optional<std::uint64_t>{}, std::optional<std::uint64_t>{5}}) {
       for (const auto& [end, eol] : ends) {
-        SCOPED_TRACE(testing::Message() << "meet_first=" << meet_first << " shuffled="
-                                        << seed.has_value() << " end=" << static_cast<int>(end));
+        SCOPED_TRACE(testing::Message() << "meet_first=" << meet_first << " shuffled=" << seed.has_value()
+                                        << " end=" << static_cast<int>(end));
         const std::string text = optables::RenderTableFile(t, {meet_first, seed, end});
         const auto [parsed, order] = Parse(text, eol, meet_first, t.size);
         EXPECT_TRUE(Same(parsed, t));
@@ -192,8 +193,7 @@ TEST(EquRender, ParsesBackUnderEveryOptionAndFollowsTheSeed) {
       }
     }
   }
-  EXPECT_NE(optables::RenderTableFile(t, {false, 5, {}}),
-            optables::RenderTableFile(t, {false, 6, {}}));
+  EXPECT_NE(optables::RenderTableFile(t, {false, 5, {}}), optables::RenderTableFile(t, {false, 6, {}}));
 }
 
 class OptablesTool : public testing::Test {
@@ -204,9 +204,8 @@ class OptablesTool : public testing::Test {
     tool_ = fs::path(bin) / "optables" / "optables";
     // ctest may run the cases as parallel processes: keep their folders apart.
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    root_ = fs::temp_directory_path() /
-            ("optables_test_" + std::string(info->name()) + "_" +
-             std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    root_ = fs::temp_directory_path() / ("optables_test_" + std::string(info->name()) + "_" +
+                                         std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
     fs::create_directories(root_ / "out");
   }
   void TearDown() override {
@@ -216,8 +215,8 @@ class OptablesTool : public testing::Test {
 
   // Runs the tool inside root_/out and returns its exit status; its stderr goes to err_.
   int Run(const std::string& args) {
-    const std::string cmd = "cd \"" + (root_ / "out").string() + "\" && \"" + tool_.string() +
-                            "\" " + args + " 2>\"" + (root_ / "stderr.txt").string() + "\"";
+    const std::string cmd = "cd \"" + (root_ / "out").string() + "\" && \"" + tool_.string() + "\" " + args + " 2>\"" +
+                            (root_ / "stderr.txt").string() + "\"";
     const int rc = std::system(cmd.c_str());
     err_ = Read("../stderr.txt");
 #ifdef _WIN32
@@ -248,8 +247,7 @@ TEST_F(OptablesTool, WritesTheRequestedFiles) {
   EXPECT_EQ(order, CanonicalOrder(5));
 
   fs::create_directory(root_ / "out" / "sub");
-  const std::string args =
-      "--dir sub --only b --meet-first --line-end lf --seed 9 --shuffle-lines 3";
+  const std::string args = "--dir sub --only b --meet-first --line-end lf --seed 9 --shuffle-lines 3";
   ASSERT_EQ(Run(args), 0) << err_;
   EXPECT_FALSE(Exists("sub/3-optablea.txt"));
   const std::string b = Read("sub/3-optableb.txt");
@@ -272,9 +270,9 @@ TEST_F(OptablesTool, WritesTheRequestedFiles) {
 }
 
 TEST_F(OptablesTool, FailsWithStatusTwoOnBadUsageAndOneOnWriteErrors) {
-  for (const char* args : {"", "0", "8", "x", "3 4", "--bogus 3", "--seed -1 3", "--seed 3",
-                           "--seed 18446744073709551616 3", "--seed 000000000000000000009 3", "--seed 12a 3", "--line-end crlf2 3",
-                           "--only c 3", "3 --dir"}) {
+  for (const char* args :
+       {"", "0", "8", "x", "3 4", "--bogus 3", "--seed -1 3", "--seed 3", "--seed 18446744073709551616 3",
+        "--seed 000000000000000000009 3", "--seed 12a 3", "--line-end crlf2 3", "--only c 3", "3 --dir"}) {
     EXPECT_EQ(Run(args), 2) << "args: " << args;
     EXPECT_NE(err_.find("usage:"), std::string::npos) << args;
     EXPECT_TRUE(fs::is_empty(root_ / "out")) << args;
@@ -329,8 +327,7 @@ TEST_F(OptablesTool, WritesEqu7WithEveryOption) {
   ASSERT_EQ(parts.size(), static_cast<std::size_t>(kSize));
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(Run("7"), 0) << err_;
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   // Generous for a loaded 2-core machine and the sanitizers; a quadratic slip would not pass.
   EXPECT_LT(seconds, 60.0);
   const std::string a = Read("7-optablea.txt");
@@ -365,8 +362,7 @@ TEST_F(OptablesTool, WritesEqu7WithEveryOption) {
   const std::string b = Read("sub/7-optableb.txt");
   EXPECT_EQ(std::count(b.begin(), b.end(), '\n'), kSize * kSize);
   EXPECT_EQ(std::count(b.begin(), b.end(), '\r'), 0);
-  const LatticeTables expected =
-      optables::Renumber(optables::BuildEquTables(7), optables::ShuffledNumbering(kSize, 3));
+  const LatticeTables expected = optables::Renumber(optables::BuildEquTables(7), optables::ShuffledNumbering(kSize, 3));
   std::vector<char> seen(static_cast<std::size_t>(kSize) * kSize, 0);
   std::istringstream shuffled(b);
   bool inOrder = true;

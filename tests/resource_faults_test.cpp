@@ -34,7 +34,8 @@ using testsupport::TableText;
 const std::string CRLF = "\r\n";
 
 std::string FatalLines(const std::string& message) {
-  return "\a" + CRLF + "Error in data; possibly/appeared at: " + CRLF + message + CRLF + "  Press <enter> to quit" + CRLF;
+  return "\a" + CRLF + "Error in data; possibly/appeared at: " + CRLF + message + CRLF + "  Press <enter> to quit" +
+         CRLF;
 }
 
 struct Outcome {
@@ -44,7 +45,7 @@ struct Outcome {
 };
 
 Outcome RunIn(const testsupport::TempDir& dir, const std::string& program, const std::vector<std::string>& args,
-            testsupport::RunOptions options = {}) {
+              testsupport::RunOptions options = {}) {
   options.workDir = dir.Path();
   Outcome o{testsupport::RunProgram(testsupport::BinaryPath(program + "/" + program), args, options), {}, {}};
   o.resultNames = dir.Names("r-");
@@ -80,7 +81,7 @@ TEST(ConsoleReaderGone, DuringTheProgressEndsWithIoError) {
     std::vector<std::string> args;
     const char* resultLine;  // must not reach the result file
   } cases[] = {
-      {"gencount", 5, 1, {"5", "1"}, "has exactly"},  // about 7 kB of progress items
+      {"gencount", 5, 1, {"5", "1"}, "has exactly"},                    // about 7 kB of progress items
       {"gensample", 3, 3, {"3", "3", "20000", "1"}, "are generating"},  // about 20 kB of dots
   };
   for (const auto& c : cases) {
@@ -147,8 +148,7 @@ TEST(RunFiles, TableFileThatCannotBeReadEndsWithIoError) {
     std::filesystem::create_symlink("/proc/self/mem", dir.Path() + "/3-optablea.txt");
     const Outcome o = RunIn(dir, program, {"3", "3"});
     ExpectEndedByItself(o, 4);
-    EXPECT_NE(o.run.out.find("Input/output error: read of the 1st input file failed"), std::string::npos)
-        << o.run.out;
+    EXPECT_NE(o.run.out.find("Input/output error: read of the 1st input file failed"), std::string::npos) << o.run.out;
     EXPECT_EQ(o.run.out.find("Error in data"), std::string::npos);
     ASSERT_EQ(o.resultNames.size(), 1u);
     EXPECT_EQ(o.resultText.find("Input/output error"), std::string::npos) << o.resultText;

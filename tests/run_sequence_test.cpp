@@ -133,15 +133,16 @@ TEST(RunEndings, InternalCheckEndsAsFatalStop) {
 TEST(RunEndings, AbruptEndBeginsOnANewLineAfterAProgressLine) {
   for (const bool showing : {true, false}) {
     SequenceRun r;
-    const int status = r.Run([] { return At(1, 1); }, [&](runframe::RunContext& run) {
-      run.console.Write("\r  units 1/2");
-      run.progressLineShowing = showing;
-      throw runframe::ArithmeticOverflow("the count");
-    });
+    const int status = r.Run([] { return At(1, 1); },
+                             [&](runframe::RunContext& run) {
+                               run.console.Write("\r  units 1/2");
+                               run.progressLineShowing = showing;
+                               throw runframe::ArithmeticOverflow("the count");
+                             });
     EXPECT_EQ(status, 3);
     // Without a progress line (gencount, gensample) the bytes stay as they were.
-    const std::string expected = std::string("\r  units 1/2") + (showing ? "\r\n" : "") +
-                                 "Arithmetic overflow in the count\r\n";
+    const std::string expected =
+        std::string("\r  units 1/2") + (showing ? "\r\n" : "") + "Arithmetic overflow in the count\r\n";
     const std::string console = r.Console();
     ASSERT_GE(console.size(), expected.size());
     EXPECT_EQ(console.substr(console.size() - expected.size()), expected) << showing;
@@ -150,7 +151,10 @@ TEST(RunEndings, AbruptEndBeginsOnANewLineAfterAProgressLine) {
 
 TEST(RunEndings, ShownTextsEscapeC0AndC1Controls) {
   EXPECT_EQ(runframe::Printable("a\x1b[31m\tb\x85\x9b\x7f\xa0\xc3\xa9"), "a\\x1B[31m\tb\\x85\\x9B\\x7F\xa0\xc3\xa9");
-  EXPECT_STREQ(runframe::InvalidInteger("1\x9b" "2J").what(), "\"1\\x9B2J\" is an invalid integer");
+  EXPECT_STREQ(runframe::InvalidInteger("1\x9b"
+                                        "2J")
+                   .what(),
+               "\"1\\x9B2J\" is an invalid integer");
 }
 
 }  // namespace

@@ -34,8 +34,7 @@ void CloseFd(int& fd) {
 }
 
 // Only async-signal-safe calls between fork and exec.
-[[noreturn]] void StartChild(const std::string& exe, char* const* argv, const RunOptions& o, int in, int out,
-                             int err) {
+[[noreturn]] void StartChild(const std::string& exe, char* const* argv, const RunOptions& o, int in, int out, int err) {
   if (!o.workDir.empty() && chdir(o.workDir.c_str()) != 0) _exit(126);
   if (in < 0) in = open("/dev/null", O_RDONLY);
   if (!o.stdoutPath.empty()) out = open(o.stdoutPath.c_str(), O_WRONLY);
@@ -68,8 +67,7 @@ void CloseFd(int& fd) {
 
 }  // namespace
 
-ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>& args,
-                         const RunOptions& options) {
+ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>& args, const RunOptions& options) {
   // A child that exits without reading its input must not kill the test.
   signal(SIGPIPE, SIG_IGN);
   std::vector<std::string> argvText{exe};

@@ -25,7 +25,6 @@ inline constexpr bool UnderAddressSanitizer = false;
 inline constexpr bool UnderAddressSanitizer = false;
 #endif
 
-
 struct RunOptions {
   std::string workDir;                    // empty: the test's own folder
   std::optional<std::string> stdinBytes;  // written to a pipe; nullopt: /dev/null
@@ -53,8 +52,7 @@ struct ProgramResult {
 
 // Runs exe with args (argv[0] is exe).  The child starts with only the standard
 // streams open; it is killed when the timeout passes.
-ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>& args,
-                         const RunOptions& options = {});
+ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>& args, const RunOptions& options = {});
 
 // $GENCOUNT_BIN_DIR/relative; fails the test when the variable is missing.
 std::string BinaryPath(const std::string& relative);
