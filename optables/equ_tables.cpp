@@ -12,8 +12,8 @@ namespace optables {
 namespace {
 
 void CheckPoints(int k) {
-  if (k < 1 || k > kMaxEquPoints) {
-    throw std::invalid_argument("Equ(k) is only built for k = 1.." + std::to_string(kMaxEquPoints) + ", not " +
+  if (k < 1 || k > MaxEquPoints) {
+    throw std::invalid_argument("Equ(k) is only built for k = 1.." + std::to_string(MaxEquPoints) + ", not " +
                                 std::to_string(k));
   }
 }
@@ -112,7 +112,7 @@ LatticeTables BuildEquTables(int k) {
   // Read as base-8 numbers of fixed length, restricted growth strings keep their
   // lexicographic order, so an element's number is found by binary search. Equ(7)
   // has 769129 pairs; a map keyed by vectors took most of the run there.
-  static_assert(kMaxEquPoints <= 8, "block labels must fit an octal digit");
+  static_assert(MaxEquPoints <= 8, "block labels must fit an octal digit");
   auto code = [](const Partition& p) {
     std::uint32_t c = 0;
     for (int block : p) c = c * 8 + static_cast<std::uint32_t>(block);
@@ -184,11 +184,11 @@ std::vector<int> ShuffledNumbering(int size, std::uint64_t seed) {
 
 std::string_view LineEndText(LineEnd end) {
   switch (end) {
-    case LineEnd::kLf:
+    case LineEnd::Lf:
       return "\n";
-    case LineEnd::kCr:
+    case LineEnd::Cr:
       return "\r";
-    case LineEnd::kCrLf:
+    case LineEnd::CrLf:
       break;
   }
   return "\r\n";
@@ -198,14 +198,14 @@ std::string RenderTableFile(const LatticeTables& tables, const RenderOptions& op
   const int n = tables.size;
   const int pairs = n * n;
   std::vector<int> order;
-  if (options.line_seed) {
-    order = ShuffledOrder(pairs, *options.line_seed);
+  if (options.lineSeed) {
+    order = ShuffledOrder(pairs, *options.lineSeed);
   } else {
     order.resize(static_cast<std::size_t>(pairs));
     std::iota(order.begin(), order.end(), 0);
   }
 
-  const std::string_view eol = LineEndText(options.line_end);
+  const std::string_view eol = LineEndText(options.lineEnd);
   std::string text;
   text.reserve(static_cast<std::size_t>(pairs) * (16 + eol.size()));
   for (int pair : order) {
@@ -213,7 +213,7 @@ std::string RenderTableFile(const LatticeTables& tables, const RenderOptions& op
     const int y = pair % n + 1;
     int first = tables.Join(x, y);
     int second = tables.Meet(x, y);
-    if (options.meet_first) std::swap(first, second);
+    if (options.meetFirst) std::swap(first, second);
     text += std::to_string(x);
     text += '&';
     text += std::to_string(y);

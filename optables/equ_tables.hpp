@@ -12,7 +12,7 @@
 
 namespace optables {
 
-inline constexpr int kMaxEquPoints = 7;
+inline constexpr int MaxEquPoints = 7;
 
 // A partition of {1..k} as a restricted growth string: entry i is the 0-based block of point
 // i+1, and blocks are numbered in order of their first point, so each partition has one form.
@@ -58,13 +58,13 @@ std::vector<int> ShuffledOrder(int count, std::uint64_t seed);
 // A permutation of 1..size for Renumber, from the same shuffle.
 std::vector<int> ShuffledNumbering(int size, std::uint64_t seed);
 
-enum class LineEnd { kCrLf, kLf, kCr };
+enum class LineEnd { CrLf, Lf, Cr };
 std::string_view LineEndText(LineEnd end);
 
 struct RenderOptions {
-  bool meet_first = false;                 // lines read x&y=meet,join instead of x&y=join,meet
-  std::optional<std::uint64_t> line_seed;  // shuffle the line order; canonical when absent
-  LineEnd line_end = LineEnd::kCrLf;
+  bool meetFirst = false;                 // lines read x&y=meet,join instead of x&y=join,meet
+  std::optional<std::uint64_t> lineSeed;  // shuffle the line order; canonical when absent
+  LineEnd lineEnd = LineEnd::CrLf;
 };
 
 // One line "x&y=r1,r2" per ordered pair (x, y), each line ended by the chosen line end.

@@ -86,15 +86,15 @@ Options ParseArgs(int argc, char** argv) {
     } else if (arg == "--shuffle-lines") {
       opt.shuffleLines = true;
     } else if (arg == "--meet-first") {
-      opt.render.meet_first = true;
+      opt.render.meetFirst = true;
     } else if (arg == "--line-end") {
       const std::string_view text = value();
       if (text == "crlf") {
-        opt.render.line_end = optables::LineEnd::kCrLf;
+        opt.render.lineEnd = optables::LineEnd::CrLf;
       } else if (text == "lf") {
-        opt.render.line_end = optables::LineEnd::kLf;
+        opt.render.lineEnd = optables::LineEnd::Lf;
       } else if (text == "cr") {
-        opt.render.line_end = optables::LineEnd::kCr;
+        opt.render.lineEnd = optables::LineEnd::Cr;
       } else {
         throw UsageError{"bad line end '" + std::string(text) + "' (want crlf, lf or cr)"};
       }
@@ -119,12 +119,12 @@ Options ParseArgs(int argc, char** argv) {
 
   if (!kText) throw UsageError{"missing k"};
   const std::optional<std::uint64_t> k = ParseUnsigned(*kText);
-  if (!k || *k < 1 || *k > static_cast<std::uint64_t>(optables::kMaxEquPoints)) {
-    throw UsageError{"k must be an integer from 1 to " + std::to_string(optables::kMaxEquPoints) + ", not '" + *kText +
+  if (!k || *k < 1 || *k > static_cast<std::uint64_t>(optables::MaxEquPoints)) {
+    throw UsageError{"k must be an integer from 1 to " + std::to_string(optables::MaxEquPoints) + ", not '" + *kText +
                      "'"};
   }
   opt.k = static_cast<int>(*k);
-  if (opt.shuffleLines) opt.render.line_seed = opt.seed.value_or(1);
+  if (opt.shuffleLines) opt.render.lineSeed = opt.seed.value_or(1);
   return opt;
 }
 

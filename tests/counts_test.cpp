@@ -38,10 +38,10 @@ const std::vector<KnownCount> Known = testsupport::KnownCountsBy("gencount", 25)
 
 const Variant Variants[] = {
     {"canonical", {}, {}, nullptr},
-    {"renumbered, shuffled, LF", {7, 11, false, LineEnd::kLf}, {8, 12, false, LineEnd::kLf}, nullptr},
-    {"meet first, CR", {3, {}, true, LineEnd::kCr}, {4, 5, true, LineEnd::kCr}, nullptr},
-    {"meet first, mixed ends", {5, 6, true, LineEnd::kCrLf}, {{}, 9, true, LineEnd::kLf}, nullptr},
-    {"large seed", {18446744073709551615ULL, 2, false, LineEnd::kCrLf}, {123456789, {}, false, LineEnd::kCr}, nullptr},
+    {"renumbered, shuffled, LF", {7, 11, false, LineEnd::Lf}, {8, 12, false, LineEnd::Lf}, nullptr},
+    {"meet first, CR", {3, {}, true, LineEnd::Cr}, {4, 5, true, LineEnd::Cr}, nullptr},
+    {"meet first, mixed ends", {5, 6, true, LineEnd::CrLf}, {{}, 9, true, LineEnd::Lf}, nullptr},
+    {"large seed", {18446744073709551615ULL, 2, false, LineEnd::CrLf}, {123456789, {}, false, LineEnd::Cr}, nullptr},
     {"optables program", {}, {}, "--seed 42 --shuffle-lines --meet-first --line-end cr"},
 };
 

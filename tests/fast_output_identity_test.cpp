@@ -49,8 +49,8 @@ ProgramOutput RunGencount(const std::string& program, int n, int m, const TableS
 
 TEST(GencountOutput, ByteIdenticalToTheSubsetBySubsetProgram) {
   const TableStyle canonical{};
-  const TableStyle renumbered{21, 22, true, optables::LineEnd::kLf};
-  const TableStyle other{5, std::nullopt, false, optables::LineEnd::kCrLf};
+  const TableStyle renumbered{21, 22, true, optables::LineEnd::Lf};
+  const TableStyle other{5, std::nullopt, false, optables::LineEnd::CrLf};
   const struct {
     int n, m;
     TableStyle a, b;

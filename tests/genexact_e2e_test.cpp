@@ -60,8 +60,8 @@ TEST(GenexactProgram, AgreesWithGencountInManyNumberings) {
   const struct { int n, m; } products[] = {{1, 1}, {2, 1}, {2, 2}, {1, 3}, {3, 2}, {2, 3}, {1, 4}, {3, 3}, {4, 2}};
   const TableStyle styles[][2] = {
       {{}, {}},
-      {{7, 11, false, optables::LineEnd::kLf}, {8, 12, false, optables::LineEnd::kCr}},
-      {{3, {}, true, optables::LineEnd::kCrLf}, {4, 5, true, optables::LineEnd::kLf}},
+      {{7, 11, false, optables::LineEnd::Lf}, {8, 12, false, optables::LineEnd::Cr}},
+      {{3, {}, true, optables::LineEnd::CrLf}, {4, 5, true, optables::LineEnd::Lf}},
   };
   // Each product in one style, 3x3 in all of them: few runs, as the
   // sanitizer build starts every program slowly.
@@ -192,7 +192,7 @@ TEST(GenexactProgram, ResumesFromItsCheckpoint) {
 
 std::string Render(const optables::LatticeTables& t, bool meetFirst) {
   optables::RenderOptions options;
-  options.meet_first = meetFirst;
+  options.meetFirst = meetFirst;
   return optables::RenderTableFile(t, options);
 }
 

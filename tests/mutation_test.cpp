@@ -187,10 +187,10 @@ std::string ValidTable(int k, Mutator& m) {
     tables = optables::Renumber(tables, optables::ShuffledNumbering(tables.size, 1 + m.Below(1000)));
   }
   optables::RenderOptions render;
-  if (m.Below(2) == 0) render.line_seed = 1 + m.Below(1000);
-  render.meet_first = m.Below(2) == 0;
-  const optables::LineEnd ends[] = {optables::LineEnd::kCrLf, optables::LineEnd::kLf, optables::LineEnd::kCr};
-  render.line_end = ends[m.Below(3)];
+  if (m.Below(2) == 0) render.lineSeed = 1 + m.Below(1000);
+  render.meetFirst = m.Below(2) == 0;
+  const optables::LineEnd ends[] = {optables::LineEnd::CrLf, optables::LineEnd::Lf, optables::LineEnd::Cr};
+  render.lineEnd = ends[m.Below(3)];
   return optables::RenderTableFile(tables, render);
 }
 

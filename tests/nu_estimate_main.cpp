@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (k < 1 || k > optables::kMaxEquPoints || samples < 1 || threads < 1) {
+  if (k < 1 || k > optables::MaxEquPoints || samples < 1 || threads < 1) {
     std::fprintf(stderr, "bad k, samples or threads\n");
     return 2;
   }

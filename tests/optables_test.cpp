@@ -54,7 +54,7 @@ Order CanonicalOrder(int n) {
 }
 
 // Reads a table file back without the library; every line must end in exactly eol.
-std::pair<LatticeTables, Order> Parse(const std::string& text, const std::string& eol, bool meet_first, int n) {
+std::pair<LatticeTables, Order> Parse(const std::string& text, const std::string& eol, bool meetFirst, int n) {
   static const std::regex line_re("([1-9][0-9]*)&([1-9][0-9]*)=([1-9][0-9]*),([1-9][0-9]*)");
   LatticeTables t{n, std::vector<int>(n * n), std::vector<int>(n * n)};
   Order order;
@@ -70,8 +70,8 @@ std::pair<LatticeTables, Order> Parse(const std::string& text, const std::string
       break;
     }
     order.emplace_back(v[0], v[1]);
-    t.join[(v[0] - 1) * n + v[1] - 1] = v[meet_first ? 3 : 2];
-    t.meet[(v[0] - 1) * n + v[1] - 1] = v[meet_first ? 2 : 3];
+    t.join[(v[0] - 1) * n + v[1] - 1] = v[meetFirst ? 3 : 2];
+    t.meet[(v[0] - 1) * n + v[1] - 1] = v[meetFirst ? 2 : 3];
   }
   Order sorted = order;
   std::sort(sorted.begin(), sorted.end());
@@ -82,7 +82,7 @@ std::pair<LatticeTables, Order> Parse(const std::string& text, const std::string
 }  // namespace
 
 TEST(EquTables, HasBellNumberManyDistinctPartitions) {
-  for (int k = 1; k <= optables::kMaxEquPoints; ++k) {
+  for (int k = 1; k <= optables::MaxEquPoints; ++k) {
     const auto parts = optables::EquPartitions(k);
     const LatticeTables t = optables::BuildEquTables(k);
     EXPECT_EQ(parts.size(), Bell(k)) << "k=" << k;
@@ -180,14 +180,14 @@ TEST(EquShuffle, IsPortableUnbiasedAndFollowsTheSeed) {
 TEST(EquRender, ParsesBackUnderEveryOptionAndFollowsTheSeed) {
   const LatticeTables t = optables::Renumber(optables::BuildEquTables(3), optables::ShuffledNumbering(5, 11));
   const std::map<optables::LineEnd, std::string> ends{
-      {optables::LineEnd::kCrLf, "\r\n"}, {optables::LineEnd::kLf, "\n"}, {optables::LineEnd::kCr, "\r"}};
-  for (bool meet_first : {false, true}) {
+      {optables::LineEnd::CrLf, "\r\n"}, {optables::LineEnd::Lf, "\n"}, {optables::LineEnd::Cr, "\r"}};
+  for (bool meetFirst : {false, true}) {
     for (auto seed : {std::optional<std::uint64_t>{}, std::optional<std::uint64_t>{5}}) {
       for (const auto& [end, eol] : ends) {
-        SCOPED_TRACE(testing::Message() << "meet_first=" << meet_first << " shuffled=" << seed.has_value()
+        SCOPED_TRACE(testing::Message() << "meetFirst=" << meetFirst << " shuffled=" << seed.has_value()
                                         << " end=" << static_cast<int>(end));
-        const std::string text = optables::RenderTableFile(t, {meet_first, seed, end});
-        const auto [parsed, order] = Parse(text, eol, meet_first, t.size);
+        const std::string text = optables::RenderTableFile(t, {meetFirst, seed, end});
+        const auto [parsed, order] = Parse(text, eol, meetFirst, t.size);
         EXPECT_TRUE(Same(parsed, t));
         EXPECT_EQ(order == CanonicalOrder(t.size), !seed.has_value());
       }

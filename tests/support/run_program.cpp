@@ -205,15 +205,15 @@ std::string TableText(int k, const TableStyle& style) {
     tables = optables::Renumber(tables, optables::ShuffledNumbering(tables.size, *style.numberingSeed));
   }
   optables::RenderOptions render;
-  render.meet_first = style.meetFirst;
-  render.line_seed = style.lineSeed;
-  render.line_end = style.lineEnd;
+  render.meetFirst = style.meetFirst;
+  render.lineSeed = style.lineSeed;
+  render.lineEnd = style.lineEnd;
   return optables::RenderTableFile(tables, render);
 }
 
 std::vector<std::string> TableLines(int k, const TableStyle& style) {
   TableStyle lf = style;
-  lf.lineEnd = optables::LineEnd::kLf;
+  lf.lineEnd = optables::LineEnd::Lf;
   std::istringstream text(TableText(k, lf));
   std::vector<std::string> lines;
   for (std::string line; std::getline(text, line);) lines.push_back(line);

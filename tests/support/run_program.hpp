@@ -81,7 +81,7 @@ struct TableStyle {
   std::optional<std::uint64_t> numberingSeed;
   std::optional<std::uint64_t> lineSeed;
   bool meetFirst = false;
-  optables::LineEnd lineEnd = optables::LineEnd::kCrLf;
+  optables::LineEnd lineEnd = optables::LineEnd::CrLf;
 };
 
 // The text of the join/meet table file of Equ(k).
