@@ -189,7 +189,8 @@ class LevelWorker {
       g.elements = a;
       for (int i = k + 1; i < SubsetSize; ++i) g.elements[static_cast<std::size_t>(i)] = 0;
       g.size = k + 1;
-      g.orbitSize = group_.maps.size() / Stabilizer(a, k + 1);
+      // The identity fixes every set, so the stabilizer has at least one element.
+      g.orbitSize = group_.maps.size() / std::max<std::uint64_t>(Stabilizer(a, k + 1), 1);
       out.generating.push_back(g);
     }
     return out;
@@ -275,6 +276,7 @@ class LevelWorker {
       SortSmall(image, k);
       if (CompareFirst(image, a.data(), k) == 0) ++count;
     }
+    assert(count > 0);
     return count;
   }
 
