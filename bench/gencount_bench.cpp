@@ -84,10 +84,13 @@ template <std::int32_t MaxSizeA>
 SeedSets<MaxSizeA> FindSeeds(lattice::Product<MaxSizeA>& p) {
   SeedSets<MaxSizeA> found;
   lattice::GeneratingTest<MaxSizeA> fast(p);
-  lattice::FactorGenerationTest testA(lattice::ViewOf(p.factorA, p.sizeA),
-                                      *lattice::CheckLattice(lattice::ViewOf(p.factorA, p.sizeA)).bounds);
-  lattice::FactorGenerationTest testB(lattice::ViewOf(p.factorB, p.sizeB),
-                                      *lattice::CheckLattice(lattice::ViewOf(p.factorB, p.sizeB)).bounds);
+  lattice::ByteFactor factorA = lattice::FlatFactorOf(p.factorA, p.sizeA);
+  lattice::ByteFactor factorB = lattice::FlatFactorOf(p.factorB, p.sizeB);
+  if (!lattice::CheckFactor(factorA).bounds || !lattice::CheckFactor(factorB).bounds) {
+    throw std::logic_error("the factors are no lattices");
+  }
+  lattice::FactorGenerationTest testA(factorA);
+  lattice::FactorGenerationTest testB(factorB);
   gensample::RandomSource random(2026);
   std::int32_t index[4];
   for (long draw = 0; draw < 50000000 && found.byKind.size() < 3; ++draw) {
@@ -99,8 +102,8 @@ SeedSets<MaxSizeA> FindSeeds(lattice::Product<MaxSizeA>& p) {
     } else {
       lattice::FactorElement a[4], b[4];
       for (int t = 0; t < 4; ++t) {
-        a[t] = static_cast<lattice::FactorElement>(p.ProductPairs[static_cast<std::size_t>(index[t])].a);
-        b[t] = static_cast<lattice::FactorElement>(p.ProductPairs[static_cast<std::size_t>(index[t])].b);
+        a[t] = static_cast<lattice::FactorElement>(p.ProductPairs[static_cast<std::size_t>(index[t])].a - 1);
+        b[t] = static_cast<lattice::FactorElement>(p.ProductPairs[static_cast<std::size_t>(index[t])].b - 1);
       }
       if (testA.Generates(a) && testB.Generates(b)) kind = "projections";
     }

@@ -62,43 +62,47 @@ std::uint64_t CountWithShortcuts(CountProduct& model, lattice::ProductShortcuts<
   // Both tables are built once here (Equ(5): about 20 ms) and read-only in the loops.
   auto extA = std::make_unique<FactorExtensions<1>>();
   auto extB = std::make_unique<FactorExtensions<WB>>();
-  extA->Build(test.ViewA());
+  extA->Build(test.FactorA());
   if (lazyB) {
-    extB->BuildLazily(test.ViewB());
+    extB->BuildLazily(test.FactorB());
   } else {
-    extB->Build(test.ViewB());
+    extB->Build(test.FactorB());
   }
   ProgressPoints progress(sink);
   const ProductElement* const pairs = model.ProductPairs.data();
   std::uint64_t generating = 0;
   std::uint64_t before = 0;  // subsets before the current (k, l) block
+  // ProductPairs numbers from 1, the tables and the corner test from 0: the
+  // coordinates below are the latter, and product element (a, b) is index
+  // a*sB + b + 1.
   for (std::int64_t k = 1; k <= N - 3; ++k) {
-    const ProductElement ek = pairs[k];
+    const std::int32_t ka = pairs[k].a - 1, kb = pairs[k].b - 1;
     for (std::int64_t l = k + 1; l <= N - 2; ++l) {
-      const ProductElement el = pairs[l];
+      const std::int32_t la = pairs[l].a - 1, lb = pairs[l].b - 1;
       const std::uint64_t block = PairsAbove(N - l);
       // ProductPairs orders by a first, so a_k <= a_l <= a_p <= a_q.
-      const ElementSet<1>& pA = extA->PairSorted(ek.a, el.a);
-      const ElementSet<WB>& pB = ek.b <= el.b ? extB->PairSorted(ek.b, el.b) : extB->PairSorted(el.b, ek.b);
-      pA.ForEachFrom(el.a, [&](std::int32_t a) {
-        pB.ForEachFrom(1, [&](std::int32_t b) {
-          const std::int64_t p = static_cast<std::int64_t>(a - 1) * sB + b;
+      const ElementSet<1>& pA = extA->PairSorted(ka, la);
+      const ElementSet<WB>& pB = kb <= lb ? extB->PairSorted(kb, lb) : extB->PairSorted(lb, kb);
+      pA.ForEachFrom(la, [&](std::int32_t a) {
+        pB.ForEachFrom(0, [&](std::int32_t b) {
+          const std::int64_t p = static_cast<std::int64_t>(a) * sB + b + 1;
           if (p <= l || p >= N) return;
-          const ElementSet<1>& tA = extA->TripleSorted(ek.a, el.a, a);
-          const ElementSet<WB>& tB = extB->Triple(ek.b, el.b, b);
+          const ElementSet<1>& tA = extA->TripleSorted(ka, la, a);
+          const ElementSet<WB>& tB = extB->Triple(kb, lb, b);
           if (tB.Empty()) return;
           // The fixpoint of k, l, p is worked out once, at the first q: this
           // halved the count's time of 4x4 and of 3x5.
-          const ProductElement triple[3] = {ek, el, ProductElement{a, b}};
+          const std::int32_t tripleA[3] = {ka, la, a};
+          const std::int32_t tripleB[3] = {kb, lb, b};
           bool begun = false;
           tA.ForEachFrom(a, [&](std::int32_t aq) {
-            tB.ForEachFrom(1, [&](std::int32_t bq) {
-              if (static_cast<std::int64_t>(aq - 1) * sB + bq <= p) return;
+            tB.ForEachFrom(0, [&](std::int32_t bq) {
+              if (static_cast<std::int64_t>(aq) * sB + bq + 1 <= p) return;
               if (!begun) {
-                test.BeginTriple(triple);
+                test.BeginTriple(tripleA, tripleB);
                 begun = true;
               }
-              if (test.GeneratesWithFourth(ProductElement{aq, bq})) ++generating;
+              if (test.GeneratesWithFourth(aq, bq)) ++generating;
             });
           });
         });
@@ -198,7 +202,7 @@ std::uint64_t CountGeneratingSubsets(CountProduct& model, ProgressSink& progress
   if (!test->Hold()) return CountGeneratingSubsetsPlain(model, progress);
   const bool lazyB = tables == SecondFactorTables::Lazy || model.sizeB > 64;
   if (model.sizeB <= 64 && !lazyB) return CountWithShortcuts<1>(model, *test, progress, false);
-  return CountWithShortcuts<(lattice::MaxFactorSize + 63) / 64>(model, *test, progress, lazyB);
+  return CountWithShortcuts<lattice::FactorWords>(model, *test, progress, lazyB);
 }
 
 void ExhaustiveCount(runframe::RunContext& run, CountProduct& model) {

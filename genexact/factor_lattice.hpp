@@ -2,11 +2,12 @@
 // genexact's names for lattice's flat model and corner tests in this build's
 // width: element numbers in one byte or two (element_width.hpp).
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "genexact/element_width.hpp"
 #include "lattice/corner_certificates.hpp"
-#include "lattice/corner_test.hpp"
+#include "lattice/corner_fixpoint.hpp"
 #include "lattice/cover_corner.hpp"
 #include "lattice/flat_factor.hpp"
 #include "lattice/relation_test.hpp"
@@ -23,8 +24,7 @@ using Element = std::uint8_t;
 inline constexpr int MaxWidthElements = NarrowMaxElements;
 #endif
 
-inline constexpr Element NoElement = lattice::NoElement<Element>;
-static_assert(MaxWidthElements <= NoElement, "NoElement must not be an element number");
+static_assert(MaxWidthElements - 1 <= std::numeric_limits<Element>::max(), "every element number fits Element");
 
 using FactorLattice = lattice::FlatFactor<Element>;
 using lattice::CheckFactor;
@@ -32,7 +32,7 @@ using lattice::Dual;
 using lattice::FlatCell;
 using lattice::JoinIrreducibles;
 
-using CornerTest = lattice::CornerTest<Element>;
+using CornerFixpoint = lattice::CornerFixpoint<Element>;
 using JoinCovers = lattice::JoinCovers<Element>;
 using CoverCorner = lattice::CoverCorner<Element>;
 using CornerShortcut = lattice::CornerShortcut<Element>;

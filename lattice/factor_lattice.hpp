@@ -1,54 +1,53 @@
 #pragma once
-// One factor lattice seen on its own: a view of its two tables, the lattice
-// check on it (lattice_check.hpp), the test whether a few elements generate
-// it, and the per-triple tables of the elements that complete a triple to a
-// generating set.  The fast generating test of the
-// product (generating_test.hpp) is built from these.
+// One factor lattice of gencount and gensample seen on its own, in the core's
+// numbering (flat_factor.hpp): the test whether a few elements generate it,
+// and the per-triple tables of the elements that complete a triple to a
+// generating set.  The fast generating test of the product
+// (generating_test.hpp) is built from these.
 //
-// Sets of factor elements are bit sets: element x is bit x-1.
+// Sets of factor elements are bit sets: element x is bit x.
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
-#include "lattice/lattice_check.hpp"
+#include "lattice/flat_factor.hpp"
 #include "lattice/product.hpp"
 
 namespace lattice {
 
-// A factor's tables wherever they are stored: first[x*stride + y] is firstOp of
-// x and y, x and y in 1..size.
-struct FactorView {
-  const FactorElement* first;
-  const FactorElement* second;
-  std::int32_t stride;
-  std::int32_t size;
+// A factor of gencount and gensample: at most 203 elements, a byte each.
+using ByteFactor = FlatFactor<FactorElement>;
 
-  FactorElement First(std::int32_t x, std::int32_t y) const { return first[x * stride + y]; }
-  FactorElement Second(std::int32_t x, std::int32_t y) const { return second[x * stride + y]; }
-};
-
+// The factor held in Product's storage (the file's numbers, row and column 0
+// unused), in the core's numbering.  Contract: the tables are complete and in
+// range, which the reader has checked.
 template <std::int32_t Capacity>
-FactorView ViewOf(const FactorTables<Capacity>& t, std::int32_t size) {
-  return FactorView{&t.firstOp[0][0], &t.secondOp[0][0], Capacity + 1, size};
+ByteFactor FlatFactorOf(const FactorTables<Capacity>& t, std::int32_t size) {
+  ByteFactor f;
+  f.size = size;
+  f.join.resize(static_cast<std::size_t>(size) * static_cast<std::size_t>(size));
+  f.meet.resize(f.join.size());
+  for (std::int32_t x = 0; x < size; ++x) {
+    for (std::int32_t y = 0; y < size; ++y) {
+      f.join[FlatCell(x, y, size)] = static_cast<FactorElement>(t.firstOp[x + 1][y + 1] - 1);
+      f.meet[FlatCell(x, y, size)] = static_cast<FactorElement>(t.secondOp[x + 1][y + 1] - 1);
+    }
+  }
+  return f;
 }
 
-// The lattice check (lattice_check.hpp) on a factor's tables.
-inline LatticeCheck CheckLattice(const FactorView& f) {
-  return CheckLattice(CheckedTables<FactorElement>{f.first, f.second, f.stride, f.size, 1});
-}
-
-// A set of up to 64 * W factor elements; element x is bit x-1.
+// A set of up to 64 * W factor elements; element x is bit x.
 template <int W>
 struct ElementSet {
   std::array<std::uint64_t, W> word{};
 
   bool Has(std::int32_t x) const {
-    const auto b = static_cast<std::uint32_t>(x - 1);
+    const auto b = static_cast<std::uint32_t>(x);
     return ((word[b >> 6] >> (b & 63)) & 1U) != 0;
   }
   void Add(std::int32_t x) {
-    const auto b = static_cast<std::uint32_t>(x - 1);
+    const auto b = static_cast<std::uint32_t>(x);
     word[b >> 6] |= std::uint64_t{1} << (b & 63);
   }
   bool Empty() const {
@@ -63,12 +62,12 @@ struct ElementSet {
   // Calls visit(x) for every element x >= from, in increasing order.
   template <class Visit>
   void ForEachFrom(std::int32_t from, Visit&& visit) const {
-    const auto start = static_cast<std::uint32_t>(from - 1);
+    const auto start = static_cast<std::uint32_t>(from);
     for (std::uint32_t i = start >> 6; i < static_cast<std::uint32_t>(W); ++i) {
       std::uint64_t bits = word[i];
       if (i == start >> 6) bits &= ~std::uint64_t{0} << (start & 63);
       while (bits != 0) {
-        visit(static_cast<std::int32_t>(i * 64 + static_cast<std::uint32_t>(__builtin_ctzll(bits)) + 1));
+        visit(static_cast<std::int32_t>(i * 64 + static_cast<std::uint32_t>(__builtin_ctzll(bits))));
         bits &= bits - 1;
       }
     }
@@ -76,7 +75,7 @@ struct ElementSet {
 };
 
 // The closure of a set of elements of one factor with at most 64 elements, on
-// 64-bit sets: the firstOp and secondOp results of x with every element of a
+// 64-bit sets: the join and meet of x with every element of a
 // set are looked up a byte of the set at a time.  (Half-byte tables, 8 times
 // smaller, built the extension table of Equ(5) 1.4 times slower; a closure on
 // a list with a byte per element, 1.8 times slower.)
@@ -84,7 +83,7 @@ class SmallFactorClosure {
  public:
   // Contract: f.size <= 64.  Builds the byte tables (f.size * ceil(size/8) *
   // 256 entries per operation, 1.5 MB for Equ(5)).
-  explicit SmallFactorClosure(const FactorView& f);
+  explicit SmallFactorClosure(const ByteFactor& f);
 
   std::uint64_t Full() const { return full_; }
 
@@ -100,15 +99,16 @@ class SmallFactorClosure {
  private:
   std::int32_t chunks_;                   // bytes of a set that hold elements
   std::uint64_t full_;                    // the set of all elements
-  std::vector<std::uint64_t> firstRow_;   // [((x-1)*chunks_+c)*256+v]: {firstOp(x,y) : y in byte c = v}; x in 1..size
-  std::vector<std::uint64_t> secondRow_;  // the same for secondOp
+  std::vector<std::uint64_t> firstRow_;   // [(x*chunks_+c)*256+v]: {join(x,y) : y in byte c = v}; x in 0..size-1
+  std::vector<std::uint64_t> secondRow_;  // the same for meet
 };
 
 // The closure of a few elements of a factor of any size (up to 203), on a list
 // with a byte per element, for factors too large for SmallFactorClosure.
 class FactorClosure {
  public:
-  explicit FactorClosure(const FactorView& f) : f_(f) {}
+  // Contract: f outlives this object.
+  explicit FactorClosure(const ByteFactor& f) : f_(f) {}
 
   // Whether the elements xs[0..count) generate the factor; stops at the size.
   bool Generates(const FactorElement* xs, std::int32_t count);
@@ -126,10 +126,10 @@ class FactorClosure {
   bool Has(std::int32_t x) const { return member_[x] != 0; }
 
  private:
-  FactorView f_;
+  const ByteFactor& f_;
   std::int32_t count_ = 0;
-  std::array<std::int32_t, MaxFactorSize + 1> list_{};    // list_[0..count_): the elements found
-  std::array<std::uint8_t, MaxFactorSize + 1> member_{};  // member_[x] = 1 when x is in the list
+  std::array<std::int32_t, MaxFactorSize> list_{};    // list_[0..count_): the elements found
+  std::array<std::uint8_t, MaxFactorSize> member_{};  // member_[x] = 1 when x is in the list; x in 0..size-1
 };
 
 // For every triple x <= y <= z of factor elements, the set of the elements w
@@ -144,9 +144,9 @@ class FactorExtensions {
   // Contract: f is a lattice (CheckLattice) of at most 64 * W elements.
   // Factors of at most 64 elements get their whole table now; larger ones
   // fill it triple by triple when asked (BuildLazily).
-  void Build(const FactorView& f);
+  void Build(const ByteFactor& f);
   // The lazy table for any size, with every pair left open.
-  void BuildLazily(const FactorView& f);
+  void BuildLazily(const ByteFactor& f);
 
   // The extensions of the triple {x, y, z} in any order.
   const Set& Triple(std::int32_t x, std::int32_t y, std::int32_t z) {
@@ -166,28 +166,59 @@ class FactorExtensions {
   const Set& PairSorted(std::int32_t x, std::int32_t y) const { return pairs_[PairIndex(x, y)]; }
 
  private:
-  // Position of x <= y <= z (1-based) in the packed tables.
+  // Position of x <= y <= z in the packed tables.
   std::size_t TripleIndex(std::int32_t x, std::int32_t y, std::int32_t z) const {
-    return tetra_[static_cast<std::size_t>(z)] + tri_[static_cast<std::size_t>(y)] + static_cast<std::size_t>(x - 1);
+    return tetra_[static_cast<std::size_t>(z)] + tri_[static_cast<std::size_t>(y)] + static_cast<std::size_t>(x);
   }
   std::size_t PairIndex(std::int32_t x, std::int32_t y) const {
-    return tri_[static_cast<std::size_t>(y)] + static_cast<std::size_t>(x - 1);
+    return tri_[static_cast<std::size_t>(y)] + static_cast<std::size_t>(x);
   }
-  void Allocate(const FactorView& f);
+  void Allocate(const ByteFactor& f);
   void BuildEager();
   void FillTriple(std::int32_t x, std::int32_t y, std::int32_t z, std::size_t at);
 
-  FactorView f_{};
-  std::vector<std::size_t> tetra_;    // tetra_[z] = C(z+1, 3): triples with a larger element below z; z in 1..size
-  std::vector<std::size_t> tri_;      // tri_[y] = C(y, 2): pairs with a larger element below y; y in 1..size
-  std::vector<Set> triples_;          // triples_[TripleIndex(x, y, z)]: the extensions of x <= y <= z
+  const ByteFactor* f_ = nullptr;
+  std::vector<std::size_t> tetra_;  // tetra_[z] = C(z+2, 3): triples with their largest element below z; z in 0..size-1
+  std::vector<std::size_t> tri_;    // tri_[y] = C(y+1, 2): pairs with their larger element below y; y in 0..size-1
+  std::vector<Set> triples_;        // triples_[TripleIndex(x, y, z)]: the extensions of x <= y <= z
   std::vector<std::uint8_t> filled_;  // filled_[TripleIndex(...)] = 1 once that entry is known
   std::vector<Set> pairs_;            // pairs_[PairIndex(x, y)]: the z for which x <= y, z has extensions
   std::optional<FactorClosure> lazy_;
-  std::vector<std::uint8_t> lazyKnown_;  // lazyKnown_[w], w in 1..size: scratch of FillTriple
-  std::vector<std::uint8_t> lazyStop_;   // lazyStop_[w], w in 1..size: scratch of FillTriple
+  std::vector<std::uint8_t> lazyKnown_;  // lazyKnown_[w], w in 0..size-1: scratch of FillTriple
+  std::vector<std::uint8_t> lazyStop_;   // lazyStop_[w], w in 0..size-1: scratch of FillTriple
+};
+
+// FactorExtensions is built for one word (factors of up to 64 elements) and
+// for the words of the largest factor (factor_lattice.cpp).
+inline constexpr int FactorWords = (MaxFactorSize + 63) / 64;
+
+// Whether a few elements generate one factor: the cheap bound test first (the
+// join of a generating set is top, its meet bottom), then the closure.
+class FactorGenerationTest {
+ public:
+  // Contract: CheckFactor(f) succeeded; f outlives this object.
+  explicit FactorGenerationTest(const ByteFactor& f) : f_(f) {
+    if (f.size <= 64) {
+      small_.emplace(f);
+    } else {
+      large_.emplace(f);
+    }
+  }
+
+  bool Generates(const FactorElement (&xs)[4]) {
+    std::int32_t join = xs[0], meet = xs[0];
+    for (std::int32_t t = 1; t < 4; ++t) {
+      join = f_.Join(join, xs[t]);
+      meet = f_.Meet(meet, xs[t]);
+    }
+    if (join != f_.top || meet != f_.bottom) return false;
+    return small_ ? small_->Generates(xs, 4) : large_->Generates(xs, 4);
+  }
+
+ private:
+  const ByteFactor& f_;
+  std::optional<SmallFactorClosure> small_;
+  std::optional<FactorClosure> large_;
 };
 
 }  // namespace lattice
-
-#include "lattice/factor_lattice_impl.hpp"

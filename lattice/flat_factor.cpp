@@ -19,8 +19,7 @@ FlatFactor<Element> MakeFlatFactor(std::int32_t size, const std::vector<std::int
 
 template <class Element>
 LatticeCheck CheckFactor(FlatFactor<Element>& factor) {
-  LatticeCheck check =
-      CheckLattice(CheckedTables<Element>{factor.join.data(), factor.meet.data(), factor.size, factor.size, 0});
+  LatticeCheck check = CheckLattice(CheckedTables<Element>{factor.join.data(), factor.meet.data(), factor.size});
   if (check.bounds) {
     factor.top = static_cast<Element>(check.bounds->top);
     factor.bottom = static_cast<Element>(check.bounds->bottom);

@@ -1,14 +1,15 @@
 #pragma once
-// A factor lattice in two flat tables with element numbers of any width: the
-// storage of genexact, whose tables reach 4095 elements.  (gencount and
-// gensample keep Product's fixed byte tables, product.hpp.)
+// The lattice core's one factor model: a factor lattice in two flat tables
+// with element numbers of any width (genexact's tables reach 4095 elements;
+// gencount and gensample use bytes, factor_lattice.hpp).  Every piece of the
+// core (check, closures, corner tests, extension tables) works on it.
 //
 // Numbering: the element a table file numbers x (1..size) is x - 1 here,
 // 0..size-1, so a number fits the narrowest type that holds size - 1; cell
-// (x, y) of a size*size table is at FlatCell(x, y, size) = x*size + y.
-// Product keeps the file's numbers instead (row and column 0 unused), as its
-// closure indexes MemberMatrix by them; CheckedTables (lattice_check.hpp)
-// reads either through its origin.
+// (x, y) of a size*size table is at FlatCell(x, y, size) = x*size + y.  The
+// file's numbers live on only in the reader's input and in Product's fixed
+// storage (product.hpp), which the plain closure indexes by them; both are
+// turned into this model once, when a run starts.
 //
 // The first operation of a file is the join, the second the meet, as the
 // lattice check reads them: for a file that gives the meet first this is the
@@ -25,12 +26,6 @@ namespace lattice {
 inline std::size_t FlatCell(std::int32_t x, std::int32_t y, std::int32_t size) {
   return static_cast<std::size_t>(x) * static_cast<std::size_t>(size) + static_cast<std::size_t>(y);
 }
-
-// The largest value of an element type is kept free as a mark for "no
-// element" (the row minima of corner_test.hpp), so a type holds sizes up to
-// that value.
-template <class Element>
-inline constexpr Element NoElement = static_cast<Element>(~Element{0});
 
 // Element is std::uint8_t or std::uint16_t (the instantiations flat_factor.cpp provides).
 template <class Element>

@@ -8,7 +8,7 @@
 namespace lattice {
 namespace {
 
-// The tables in the check's own numbering, 0..size-1 (the file's number less 1).
+// Reads the tables; the witnesses are shown in the file's numbers (Witness).
 template <class Element>
 class Tables {
  public:
@@ -18,9 +18,7 @@ class Tables {
   // op 0 is the first operation, op 1 the second.
   std::int32_t At(int op, std::int32_t x, std::int32_t y) const {
     const Element* table = op == 0 ? t_.first : t_.second;
-    const std::ptrdiff_t cell =
-        static_cast<std::ptrdiff_t>(x + t_.origin) * t_.stride + static_cast<std::ptrdiff_t>(y + t_.origin);
-    return static_cast<std::int32_t>(table[cell]) - t_.origin;
+    return table[static_cast<std::ptrdiff_t>(x) * t_.size + y];
   }
   std::int32_t First(std::int32_t x, std::int32_t y) const { return At(0, x, y); }
   std::int32_t Second(std::int32_t x, std::int32_t y) const { return At(1, x, y); }
@@ -164,7 +162,7 @@ LatticeCheck Check(const CheckedTables<Element>& given) {
       top = t.First(top, x);
       bottom = t.Second(bottom, x);
     }
-    check.bounds = FactorBounds{top + given.origin, bottom + given.origin};
+    check.bounds = FactorBounds{top, bottom};
     return check;
   }
   check.fault = LawFault(t);

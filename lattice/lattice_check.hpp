@@ -16,7 +16,7 @@
 
 namespace lattice {
 
-// The two bounds of a lattice, in the numbering of the tables checked: top
+// The two bounds of a lattice, 0..size-1: top
 // absorbs everything under the first operation (and is neutral for the
 // second), bottom absorbs everything under the second.
 struct FactorBounds {
@@ -24,17 +24,14 @@ struct FactorBounds {
   std::int32_t bottom;
 };
 
-// A factor's two tables as the check reads them, whatever their storage: the
-// element the file numbers x (1..size) is stored as x - 1 + origin, and the
-// first result for stored a and b is first[a*stride + b] (likewise second), a
-// stored number again.  gencount's tables have origin 1, genexact's origin 0.
+// A factor's two tables as the check reads them (the core's numbering,
+// flat_factor.hpp): the first result for x and y is first[x*size + y], likewise
+// second, x and y in 0..size-1.
 template <class Element>
 struct CheckedTables {
   const Element* first;
   const Element* second;
-  std::int32_t stride;
   std::int32_t size;
-  std::int32_t origin;
 };
 
 // The outcome: the bounds for a lattice; otherwise the first broken law with a

@@ -11,7 +11,7 @@
 // partition lattice, whose meet-irreducibles are then the atoms.
 #include <optional>
 
-#include "lattice/corner_test.hpp"
+#include "lattice/corner_fixpoint.hpp"
 #include "lattice/cover_corner.hpp"
 #include "lattice/flat_factor.hpp"
 
@@ -44,7 +44,7 @@ class RelationTest {
   RelationTest(const FlatFactor<Element>& domain, const FlatFactor<Element>& values,
                const CornerShortcuts<Element>& shortcuts);
 
-  // Contract as CornerTest::Generates.
+  // Contract as CornerFixpoint::Generates.
   bool Generates(const Element* d, const Element* v) { return Lower(d, v) && Upper(d, v); }
 
  private:
@@ -57,7 +57,7 @@ class RelationTest {
     return upperExchanged_ ? upper_->Reaches(v, d) : upper_->Reaches(d, v);
   }
 
-  CornerTest<Element> rowMinima_;
+  CornerFixpoint<Element> rowMinima_;
   std::optional<CoverCorner<Element>> lower_;
   std::optional<CoverCorner<Element>> upper_;
   bool lowerExchanged_ = false;

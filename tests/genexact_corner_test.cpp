@@ -108,7 +108,7 @@ TEST(GenexactCovers, EveryRelationAgreesWithTheClosure) {
       const FactorLattice& domain = plan.domainIsA ? plan.a : plan.b;
       const FactorLattice& values = plan.domainIsA ? plan.b : plan.a;
       genexact::RelationTest fast(domain, values, plan.shortcuts);
-      genexact::CornerTest plain(domain, values);
+      genexact::CornerFixpoint plain(domain, values);
       std::vector<int> refutedGenerating;
       int relations = 0;
       int generating = 0;
@@ -255,7 +255,7 @@ TEST(GenexactCovers, Equ7RelationsAgreeWithTheClosure) {
     const genexact::CornerShortcuts shortcuts = genexact::FindCornerShortcuts(small, seven);
     ASSERT_TRUE(shortcuts.lower.has_value() && shortcuts.upper.has_value());
     genexact::RelationTest fast(small, seven, shortcuts);
-    genexact::CornerTest plain(small, seven);
+    genexact::CornerFixpoint plain(small, seven);
     lattice::FlatClosure<Element> smallClosure(small);
     lattice::FlatClosure<Element> sevenClosure(seven);
     const int n = small.size * seven.size;

@@ -360,8 +360,8 @@ TEST(GenexactOrbits, RelationPatternsCoverBothSides) {
 // with the full closure, in both orientations of the product.
 void CheckCornerTest(const FactorLattice& a, const FactorLattice& b, int samples) {
   const int n = a.size * b.size;
-  genexact::CornerTest ab(a, b);
-  genexact::CornerTest ba(b, a);
+  genexact::CornerFixpoint ab(a, b);
+  genexact::CornerFixpoint ba(b, a);
   lattice::FlatClosure<Element> closureA(a);
   lattice::FlatClosure<Element> closureB(b);
   std::mt19937 random(12345);
