@@ -5,6 +5,10 @@
 // 20 per cent slower (the corner test's tables fit the caches less well).
 // GENEXACT_WIDE_ELEMENTS picks the build; each puts its names into an inline
 // namespace of its own, so both can be linked into one program.
+#include <cstdint>
+
+#include "lattice/flat_factor.hpp"
+
 #ifndef GENEXACT_WIDE_ELEMENTS
 #define GENEXACT_WIDE_ELEMENTS 1
 #endif
@@ -17,12 +21,8 @@
 
 namespace genexact {
 
-// Largest factor genexact takes, in either build.  The lattice check takes
-// size^3 / 64 steps and the tables take 4 size^2 bytes, so this is a
-// practical bound, well above B(7) = 877.
-inline constexpr int MaxFactorElements = 4095;
-
-// Largest factor of the one-byte build: 255 stays free as "no element".
-inline constexpr int NarrowMaxElements = 255;
+// Largest factor genexact takes, in either build, and of the one-byte build.
+inline constexpr int MaxFactorElements = lattice::MaxFlatElements<std::uint16_t>;
+inline constexpr int NarrowMaxElements = lattice::MaxFlatElements<std::uint8_t>;
 
 }  // namespace genexact

@@ -1,24 +1,16 @@
 #include "lattice/corner_fixpoint.hpp"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace lattice {
 
 template <class Element>
 CornerFixpoint<Element>::CornerFixpoint(const FlatFactor<Element>& index, const FlatFactor<Element>& value)
     : index_(index), value_(value), topI_(index.top), bottomI_(index.bottom), topV_(value.top), bottomV_(value.bottom) {
-  const auto cells = static_cast<std::size_t>(index.size);
-  for (Side* side : {&lo_, &hi_}) {
-    side->value.assign(cells, 0);
-    side->queued.assign(cells, 0);
-    side->ring.assign(cells + 1, 0);  // an index is queued at most once
+  if (index.size > static_cast<std::int32_t>(Capacity)) {
+    throw std::logic_error("CornerFixpoint: the index factor is too large");
   }
-  isDefined_.assign(cells, 0);
-  list_.assign(cells, 0);
-  savedLo_.assign(cells, 0);
-  savedHi_.assign(cells, 0);
-  savedIsDefined_.assign(cells, 0);
-  savedList_.assign(cells, 0);
 }
 
 template <class Element>
@@ -83,9 +75,10 @@ bool CornerFixpoint<Element>::Run(bool decide) {
 
 template <class Element>
 void CornerFixpoint<Element>::Save() {
-  std::copy(lo_.value.begin(), lo_.value.end(), savedLo_.begin());
-  std::copy(hi_.value.begin(), hi_.value.end(), savedHi_.begin());
-  std::copy(isDefined_.begin(), isDefined_.end(), savedIsDefined_.begin());
+  const auto cells = static_cast<std::size_t>(index_.size);
+  std::copy_n(lo_.value.begin(), cells, savedLo_.begin());
+  std::copy_n(hi_.value.begin(), cells, savedHi_.begin());
+  std::copy_n(isDefined_.begin(), cells, savedIsDefined_.begin());
   std::copy_n(list_.begin(), defined_, savedList_.begin());
   savedDefined_ = defined_;
 }
@@ -94,9 +87,10 @@ template <class Element>
 void CornerFixpoint<Element>::Restore() {
   lo_.Drop();
   hi_.Drop();
-  std::copy(savedLo_.begin(), savedLo_.end(), lo_.value.begin());
-  std::copy(savedHi_.begin(), savedHi_.end(), hi_.value.begin());
-  std::copy(savedIsDefined_.begin(), savedIsDefined_.end(), isDefined_.begin());
+  const auto cells = static_cast<std::size_t>(index_.size);
+  std::copy_n(savedLo_.begin(), cells, lo_.value.begin());
+  std::copy_n(savedHi_.begin(), cells, hi_.value.begin());
+  std::copy_n(savedIsDefined_.begin(), cells, isDefined_.begin());
   std::copy_n(savedList_.begin(), savedDefined_, list_.begin());
   defined_ = savedDefined_;
 }

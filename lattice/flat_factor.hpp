@@ -27,6 +27,13 @@ inline std::size_t FlatCell(std::int32_t x, std::int32_t y, std::int32_t size) {
   return static_cast<std::size_t>(x) * static_cast<std::size_t>(size) + static_cast<std::size_t>(y);
 }
 
+// The most elements a factor may have in each width: a byte holds Equ(6)'s
+// 203, two bytes genexact's bound, which keeps the lattice check (size^3 / 64
+// steps) and the tables (4 size^2 bytes) practical, well above B(7) = 877.
+// Scratch of fixed size (the corner fixpoint) is sized by it.
+template <class Element>
+inline constexpr std::int32_t MaxFlatElements = sizeof(Element) == 1 ? 255 : 4095;
+
 // Element is std::uint8_t or std::uint16_t (the instantiations flat_factor.cpp provides).
 template <class Element>
 struct FlatFactor {
