@@ -59,58 +59,6 @@ bool SmallFactorClosure::Generates(const FactorElement* xs, std::int32_t count) 
   return Close(seeds, seeds) == full_;
 }
 
-void FactorClosure::Reset() { Truncate(0); }
-
-void FactorClosure::Append(std::int32_t x) {
-  if (member_[static_cast<std::size_t>(x)] != 0) return;
-  member_[static_cast<std::size_t>(x)] = 1;
-  list_[static_cast<std::size_t>(count_++)] = x;
-}
-
-void FactorClosure::Truncate(std::int32_t count) {
-  for (std::int32_t t = count; t < count_; ++t)
-    member_[static_cast<std::size_t>(list_[static_cast<std::size_t>(t)])] = 0;
-  count_ = count;
-}
-
-bool FactorClosure::CloseFrom(std::int32_t previous, const std::uint8_t* stop) {
-  if (count_ == f_.size) return true;
-  if (stop != nullptr) {
-    for (std::int32_t t = previous; t < count_; ++t) {
-      if (stop[list_[static_cast<std::size_t>(t)]] != 0) return true;
-    }
-  }
-  for (;;) {
-    const std::int32_t passEnd = count_;
-    for (std::int32_t i = 0; i < passEnd; ++i) {
-      const std::int32_t xi = list_[static_cast<std::size_t>(i)];
-      const FactorElement* first = f_.join.data() + FlatCell(xi, 0, f_.size);
-      const FactorElement* second = f_.meet.data() + FlatCell(xi, 0, f_.size);
-      const std::int32_t before = count_;
-      for (std::int32_t j = previous; j < passEnd; ++j) {
-        const std::int32_t xj = list_[static_cast<std::size_t>(j)];
-        Append(first[xj]);
-        Append(second[xj]);
-      }
-      if (count_ == f_.size) return true;
-      if (stop != nullptr) {
-        for (std::int32_t t = before; t < count_; ++t) {
-          if (stop[list_[static_cast<std::size_t>(t)]] != 0) return true;
-        }
-      }
-    }
-    previous = passEnd;
-    if (count_ == passEnd) return false;
-  }
-}
-
-bool FactorClosure::Generates(const FactorElement* xs, std::int32_t count) {
-  Reset();
-  for (std::int32_t t = 0; t < count; ++t) Append(xs[t]);
-  const bool generates = CloseFrom(0, nullptr);
-  return generates;
-}
-
 template <int W>
 void FactorExtensions<W>::Allocate(const ByteFactor& f) {
   const std::int32_t s = f.size;
@@ -256,7 +204,7 @@ void FactorExtensions<W>::BuildEager() {
 // same two shortcuts as BuildEager within the triple.
 template <int W>
 void FactorExtensions<W>::FillTriple(std::int32_t x, std::int32_t y, std::int32_t z, std::size_t at) {
-  FactorClosure& c = *lazy_;
+  FlatClosure<FactorElement>& c = *lazy_;
   const std::int32_t s = f_->size;
   Set ext{};
   c.Reset();

@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "lattice/flat_closure.hpp"
 #include "lattice/flat_factor.hpp"
 #include "lattice/product.hpp"
 
@@ -82,7 +83,8 @@ struct ElementSet {
 class SmallFactorClosure {
  public:
   // Contract: f.size <= 64.  Builds the byte tables (f.size * ceil(size/8) *
-  // 256 entries per operation, 1.5 MB for Equ(5)).
+  // 256 entries per operation, 1.5 MB for Equ(5)).  Larger factors are
+  // closed by FlatClosure (flat_closure.hpp).
   explicit SmallFactorClosure(const ByteFactor& f);
 
   std::uint64_t Full() const { return full_; }
@@ -101,35 +103,6 @@ class SmallFactorClosure {
   std::uint64_t full_;                    // the set of all elements
   std::vector<std::uint64_t> firstRow_;   // [(x*chunks_+c)*256+v]: {join(x,y) : y in byte c = v}; x in 0..size-1
   std::vector<std::uint64_t> secondRow_;  // the same for meet
-};
-
-// The closure of a few elements of a factor of any size (up to 203), on a list
-// with a byte per element, for factors too large for SmallFactorClosure.
-class FactorClosure {
- public:
-  // Contract: f outlives this object.
-  explicit FactorClosure(const ByteFactor& f) : f_(f) {}
-
-  // Whether the elements xs[0..count) generate the factor; stops at the size.
-  bool Generates(const FactorElement* xs, std::int32_t count);
-
-  // The lazy extension table works on these directly.
-  void Reset();
-  void Append(std::int32_t x);  // appends x unless it is there already
-  // Semi-naive passes from the mark previous (elements list_[0..previous) are
-  // combined with each other already).  Returns true as soon as the list holds
-  // the whole factor or an element with stop[x] != 0.
-  bool CloseFrom(std::int32_t previous, const std::uint8_t* stop);
-  void Truncate(std::int32_t count);  // removes the elements appended after count
-  std::int32_t Count() const { return count_; }
-  std::int32_t At(std::int32_t t) const { return list_[t]; }
-  bool Has(std::int32_t x) const { return member_[x] != 0; }
-
- private:
-  const ByteFactor& f_;
-  std::int32_t count_ = 0;
-  std::array<std::int32_t, MaxFactorSize> list_{};    // list_[0..count_): the elements found
-  std::array<std::uint8_t, MaxFactorSize> member_{};  // member_[x] = 1 when x is in the list; x in 0..size-1
 };
 
 // For every triple x <= y <= z of factor elements, the set of the elements w
@@ -183,7 +156,7 @@ class FactorExtensions {
   std::vector<Set> triples_;        // triples_[TripleIndex(x, y, z)]: the extensions of x <= y <= z
   std::vector<std::uint8_t> filled_;  // filled_[TripleIndex(...)] = 1 once that entry is known
   std::vector<Set> pairs_;            // pairs_[PairIndex(x, y)]: the z for which x <= y, z has extensions
-  std::optional<FactorClosure> lazy_;
+  std::optional<FlatClosure<FactorElement>> lazy_;
   std::vector<std::uint8_t> lazyKnown_;  // lazyKnown_[w], w in 0..size-1: scratch of FillTriple
   std::vector<std::uint8_t> lazyStop_;   // lazyStop_[w], w in 0..size-1: scratch of FillTriple
 };
@@ -218,7 +191,7 @@ class FactorGenerationTest {
  private:
   const ByteFactor& f_;
   std::optional<SmallFactorClosure> small_;
-  std::optional<FactorClosure> large_;
+  std::optional<FlatClosure<FactorElement>> large_;
 };
 
 }  // namespace lattice

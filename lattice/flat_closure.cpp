@@ -10,26 +10,55 @@ FlatClosure<Element>::FlatClosure(const FlatFactor<Element>& factor)
 
 template <class Element>
 bool FlatClosure<Element>::Generates(const Element* set, std::int32_t count) {
-  for (std::int32_t t = 0; t < count_; ++t) member_[list_[static_cast<std::size_t>(t)]] = 0;
-  count_ = 0;
-  for (std::int32_t t = 0; t < count; ++t) Add(set[t]);
-  // Semi-naive passes: each pass pairs every known element with those that
-  // are new since the pass before.
-  std::int32_t previous = 0;
-  while (previous < count_) {
-    const std::int32_t passEnd = count_;
-    for (std::int32_t i = 0; i < passEnd; ++i) {
-      const Element x = list_[static_cast<std::size_t>(i)];
-      for (std::int32_t j = previous > i ? previous : i; j < passEnd; ++j) {
-        const Element y = list_[static_cast<std::size_t>(j)];
-        Add(f_.Join(x, y));
-        Add(f_.Meet(x, y));
-      }
+  Reset();
+  for (std::int32_t t = 0; t < count; ++t) Append(set[t]);
+  return CloseFrom(0, nullptr);
+}
+
+template <class Element>
+void FlatClosure<Element>::Truncate(std::int32_t count) {
+  for (std::int32_t t = count; t < count_; ++t) member_[list_[static_cast<std::size_t>(t)]] = 0;
+  count_ = count;
+}
+
+template <class Element>
+bool FlatClosure<Element>::CloseFrom(std::int32_t previous, const std::uint8_t* stop) {
+  // Locals, not members, in the loop: a byte stored to member may alias
+  // anything in memory, which would load the members again each time.
+  const std::int32_t size = f_.size;
+  Element* const list = list_.data();
+  std::uint8_t* const member = member_.data();
+  std::int32_t count = count_;
+  auto stopsIn = [&](std::int32_t from) {
+    if (count == size) return true;
+    if (stop == nullptr) return false;
+    for (std::int32_t t = from; t < count; ++t) {
+      if (stop[list[t]] != 0) return true;
     }
-    if (count_ == f_.size) return true;
+    return false;
+  };
+  bool stopped = stopsIn(previous);
+  while (!stopped && previous < count) {
+    const std::int32_t passEnd = count;
+    for (std::int32_t i = 0; i < passEnd && !stopped; ++i) {
+      const Element* const joinRow = f_.join.data() + FlatCell(list[i], 0, size);
+      const Element* const meetRow = f_.meet.data() + FlatCell(list[i], 0, size);
+      const std::int32_t before = count;
+      // Both operations commute: a pair of two new elements is formed once.
+      for (std::int32_t j = previous > i ? previous : i; j < passEnd; ++j) {
+        for (const Element e : {joinRow[list[j]], meetRow[list[j]]}) {
+          if (member[e] == 0) {
+            member[e] = 1;
+            list[count++] = e;
+          }
+        }
+      }
+      stopped = stopsIn(before);
+    }
     previous = passEnd;
   }
-  return count_ == f_.size;
+  count_ = count;
+  return stopped;
 }
 
 template <class Element>

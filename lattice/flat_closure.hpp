@@ -1,7 +1,8 @@
 #pragma once
 // Whether a few elements generate a factor held in flat tables
 // (flat_factor.hpp).  FlatClosure is the plain closure: genexact's reference
-// for its orbit search and the tests' check of the corner tests.
+// for its orbit search, the tests' check of the corner tests, and gencount's
+// closure for factors too large for SmallFactorClosure.
 // IncrementalFlatClosure is the orbit search's fast one: it keeps the closure
 // of a base set between candidates and stops as soon as the irreducibles are
 // in.  The scratch of both is sized once by the constructor, so their
@@ -24,13 +25,26 @@ class FlatClosure {
   // True when they generate the whole factor under join and meet.
   bool Generates(const Element* set, std::int32_t count);
 
- private:
-  void Add(Element e) {
-    if (member_[e] != 0) return;
-    member_[e] = 1;
-    list_[static_cast<std::size_t>(count_++)] = e;
+  // The same in steps, for callers that close a base once and try several
+  // additions to it (the extension tables of factor_lattice.hpp).
+  void Reset() { Truncate(0); }
+  void Append(std::int32_t x) {  // appends x unless it is there already
+    if (member_[static_cast<std::size_t>(x)] != 0) return;
+    member_[static_cast<std::size_t>(x)] = 1;
+    list_[static_cast<std::size_t>(count_++)] = static_cast<Element>(x);
   }
+  // Contract: the elements list_[0..previous) are combined with each other
+  // already.  Semi-naive passes: each pairs every element with those new
+  // since the pass before.  Returns true as soon as the list holds the whole
+  // factor or an element with stop[x] != 0 (stop may be null); false when
+  // the list is closed and is neither.
+  bool CloseFrom(std::int32_t previous, const std::uint8_t* stop);
+  void Truncate(std::int32_t count);  // removes the elements appended after count
+  std::int32_t Count() const { return count_; }
+  std::int32_t At(std::int32_t t) const { return list_[static_cast<std::size_t>(t)]; }
+  bool Has(std::int32_t x) const { return member_[static_cast<std::size_t>(x)] != 0; }
 
+ private:
   const FlatFactor<Element>& f_;
   std::int32_t count_ = 0;            // entries of list_ in use
   std::vector<Element> list_;         // list_[0..count_): the elements found, in order; size f_.size

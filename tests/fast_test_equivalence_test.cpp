@@ -142,8 +142,8 @@ std::int64_t ExpectSameOnEverySubset(lattice::Product<MaxSizeA>& p, std::int32_t
   EXPECT_TRUE(fast.Shortcuts());
   const lattice::ByteFactor factorA = lattice::FlatFactorOf(p.factorA, p.sizeA);
   const lattice::ByteFactor factorB = lattice::FlatFactorOf(p.factorB, p.sizeB);
-  lattice::FactorClosure closeA(factorA);
-  lattice::FactorClosure closeB(factorB);
+  lattice::FlatClosure<FactorElement> closeA(factorA);
+  lattice::FlatClosure<FactorElement> closeB(factorB);
   std::int64_t generating = 0, mismatches = 0, seen = 0;
   ForEverySubset(p.productSize, [&](const std::int32_t(&index)[4]) {
     if (seen++ % sampleEvery != 0) return;
@@ -275,7 +275,7 @@ TEST(FactorExtensions, MatchTheClosureOnEveryTriple) {
       auto lazy = std::make_unique<lattice::FactorExtensions<4>>();
       eager->Build(factor);
       lazy->BuildLazily(factor);
-      lattice::FactorClosure closure(factor);
+      lattice::FlatClosure<FactorElement> closure(factor);
       const int s = factor.size;
       int mismatches = 0;
       for (int x = 0; x < s; ++x)
@@ -303,7 +303,7 @@ TEST(FactorExtensions, MatchTheClosureOnSampledTriplesOfEqu5AndEqu6) {
     ASSERT_TRUE(lattice::CheckFactor(factor).bounds.has_value());
     auto ext = std::make_unique<lattice::FactorExtensions<4>>();
     ext->Build(factor);  // eager for Equ(5), lazy for Equ(6)
-    lattice::FactorClosure closure(factor);
+    lattice::FlatClosure<FactorElement> closure(factor);
     optables::SplitMix64 random(k);
     const int s = factor.size;
     int mismatches = 0, generating = 0;
