@@ -42,11 +42,11 @@ std::unique_ptr<lattice::Product<MaxSizeA>> MakeProduct(int n, int m) {
   auto p = std::make_unique<lattice::Product<MaxSizeA>>();
   lattice::SetSizes(*p, n, m);
   auto fill = [](auto& factor, int k) {
-    const optables::LatticeTables t = optables::BuildEquTables(k);
+    const lattice::OperationTables t = optables::BuildEquTables(k);
     for (int x = 1; x <= t.size; ++x) {
       for (int y = 1; y <= t.size; ++y) {
-        factor.firstOp[x][y] = static_cast<lattice::FactorElement>(t.Join(x, y));
-        factor.secondOp[x][y] = static_cast<lattice::FactorElement>(t.Meet(x, y));
+        factor.firstOp[x][y] = static_cast<lattice::FactorElement>(t.First(x, y));
+        factor.secondOp[x][y] = static_cast<lattice::FactorElement>(t.Second(x, y));
       }
     }
   };

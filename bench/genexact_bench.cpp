@@ -24,9 +24,7 @@ using genexact::CornerMethod;
 using genexact::CountPlan;
 
 genexact::FactorLattice EquFactor(int k) {
-  const optables::LatticeTables t = optables::BuildEquTables(k);
-  genexact::FactorLattice f = genexact::MakeFactor(t.size, std::vector<std::int32_t>(t.join.begin(), t.join.end()),
-                                                   std::vector<std::int32_t>(t.meet.begin(), t.meet.end()));
+  genexact::FactorLattice f = genexact::MakeFactor(optables::BuildEquTables(k));
   genexact::CheckFactor(f);
   return f;
 }

@@ -67,16 +67,14 @@ void CheckInvalidReport(const runframe::InvalidInteger& e, const std::string& ex
 
 // The closure on accepted tables (as factor A, with Equ(1) as factor B) from a
 // few seed sets: its precondition is exactly what the reader guarantees.
-void CloseOnTables(std::int32_t k, std::int32_t size, const std::vector<std::int32_t>& firstOp,
-                   const std::vector<std::int32_t>& secondOp, std::uint64_t mix) {
+void CloseOnTables(std::int32_t k, const lattice::OperationTables& tables, std::uint64_t mix) {
   static auto* product = new lattice::Product<52>();
   auto& p = *product;
   lattice::SetSizes(p, k, 1);
-  for (std::int32_t x = 1; x <= size; ++x) {
-    for (std::int32_t y = 1; y <= size; ++y) {
-      const auto cell = static_cast<std::size_t>((x - 1) * size + (y - 1));
-      p.factorA.firstOp[x][y] = static_cast<lattice::FactorElement>(firstOp[cell]);
-      p.factorA.secondOp[x][y] = static_cast<lattice::FactorElement>(secondOp[cell]);
+  for (std::int32_t x = 1; x <= tables.size; ++x) {
+    for (std::int32_t y = 1; y <= tables.size; ++y) {
+      p.factorA.firstOp[x][y] = static_cast<lattice::FactorElement>(tables.First(x, y));
+      p.factorA.secondOp[x][y] = static_cast<lattice::FactorElement>(tables.Second(x, y));
     }
   }
   p.factorB.firstOp[1][1] = 1;
@@ -120,10 +118,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   file.Attach(stream);
 
   const tablemodel::Outcome want = tablemodel::ReadModel(bytes, latticeSize);
-  std::vector<std::int32_t> firstOp;
-  std::vector<std::int32_t> secondOp;
+  lattice::OperationTables tables;
   try {
-    lattice::ReadTableFile(file, latticeSize, messages, firstOp, secondOp);
+    lattice::ReadTableFile(file, latticeSize, messages, tables);
   } catch (const runframe::FatalStopRequest& stop) {
     const Fault got = FaultOfMessage(stop.message, messages);
     if (got != want.fault) Fail("fatal stop \"" + stop.message + "\" where the model says otherwise");
@@ -137,7 +134,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Any other exception escapes and aborts the run: it is a finding too.
 
   if (want.fault != Fault::None) Fail("accepted a file the model refuses");
+  const std::vector<std::int32_t>& firstOp = tables.first;
+  const std::vector<std::int32_t>& secondOp = tables.second;
   const auto cells = static_cast<std::size_t>(latticeSize) * static_cast<std::size_t>(latticeSize);
+  if (tables.size != latticeSize) Fail("tables of the wrong size");
   if (firstOp.size() != cells || secondOp.size() != cells) Fail("tables of the wrong size");
   for (std::size_t c = 0; c < cells; ++c) {
     if (firstOp[c] < 1 || firstOp[c] > latticeSize || secondOp[c] < 1 || secondOp[c] > latticeSize) {
@@ -155,6 +155,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (firstOp != want.firstOp || secondOp != want.secondOp) Fail("tables differ from the model's");
   std::uint64_t mix = size;
   for (std::size_t i = 0; i < size && i < 64; ++i) mix = mix * 31 + data[i];
-  CloseOnTables(k, latticeSize, firstOp, secondOp, mix);
+  CloseOnTables(k, tables, mix);
   return 0;
 }

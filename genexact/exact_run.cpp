@@ -98,10 +98,9 @@ FactorLattice ReadFactor(runframe::InputFile& file, std::int32_t size, const lat
     runframe::FatalStop(std::string("The ") + ordinal + " table has " + std::to_string(size) +
                         " elements; genexact takes 1 to " + std::to_string(MaxFactorElements));
   }
-  std::vector<std::int32_t> firstOp;
-  std::vector<std::int32_t> secondOp;
-  lattice::ReadTableFile(file, size, messages, firstOp, secondOp);
-  FactorLattice factor = MakeFactor(size, firstOp, secondOp);
+  lattice::OperationTables tables;
+  lattice::ReadTableFile(file, size, messages, tables);
+  FactorLattice factor = MakeFactor(tables);
   const lattice::LatticeCheck check = CheckFactor(factor);
   if (!check.bounds)
     runframe::FatalStop(std::string("The ") + ordinal + " input file is not a lattice: " + check.fault);

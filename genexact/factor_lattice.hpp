@@ -46,10 +46,9 @@ using lattice::JoinCover;
 using lattice::MaxCoverIrreducibles;
 using lattice::SubsetBounds;
 
-// The factor of the reader's flat tables in this build's width.
-inline FactorLattice MakeFactor(int size, const std::vector<std::int32_t>& firstOp,
-                                const std::vector<std::int32_t>& secondOp) {
-  return lattice::MakeFlatFactor<Element>(size, firstOp, secondOp);
+// The factor of a file's tables in this build's width.
+inline FactorLattice MakeFactor(const lattice::OperationTables& tables) {
+  return lattice::MakeFlatFactor<Element>(tables);
 }
 
 }  // namespace genexact::inline GENEXACT_WIDTH

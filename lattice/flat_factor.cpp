@@ -3,16 +3,16 @@
 namespace lattice {
 
 template <class Element>
-FlatFactor<Element> MakeFlatFactor(std::int32_t size, const std::vector<std::int32_t>& firstOp,
-                                   const std::vector<std::int32_t>& secondOp) {
+FlatFactor<Element> MakeFlatFactor(const OperationTables& tables) {
   FlatFactor<Element> f;
-  f.size = size;
-  const auto cells = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
+  f.size = tables.size;
+  // CellIndex(x, y) equals FlatCell(x - 1, y - 1): only the numbers shift.
+  const auto cells = static_cast<std::size_t>(f.size) * static_cast<std::size_t>(f.size);
   f.join.resize(cells);
   f.meet.resize(cells);
   for (std::size_t c = 0; c < cells; ++c) {
-    f.join[c] = static_cast<Element>(firstOp[c] - 1);
-    f.meet[c] = static_cast<Element>(secondOp[c] - 1);
+    f.join[c] = static_cast<Element>(tables.first[c] - 1);
+    f.meet[c] = static_cast<Element>(tables.second[c] - 1);
   }
   return f;
 }
@@ -53,10 +53,8 @@ std::vector<Element> JoinIrreducibles(const FlatFactor<Element>& f) {
 
 template std::vector<std::uint8_t> JoinIrreducibles(const FlatFactor<std::uint8_t>&);
 template std::vector<std::uint16_t> JoinIrreducibles(const FlatFactor<std::uint16_t>&);
-template FlatFactor<std::uint8_t> MakeFlatFactor(std::int32_t, const std::vector<std::int32_t>&,
-                                                 const std::vector<std::int32_t>&);
-template FlatFactor<std::uint16_t> MakeFlatFactor(std::int32_t, const std::vector<std::int32_t>&,
-                                                  const std::vector<std::int32_t>&);
+template FlatFactor<std::uint8_t> MakeFlatFactor(const OperationTables&);
+template FlatFactor<std::uint16_t> MakeFlatFactor(const OperationTables&);
 template LatticeCheck CheckFactor(FlatFactor<std::uint8_t>&);
 template LatticeCheck CheckFactor(FlatFactor<std::uint16_t>&);
 template FlatFactor<std::uint8_t> Dual(const FlatFactor<std::uint8_t>&);

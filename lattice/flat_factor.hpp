@@ -7,9 +7,9 @@
 // Numbering: the element a table file numbers x (1..size) is x - 1 here,
 // 0..size-1, so a number fits the narrowest type that holds size - 1; cell
 // (x, y) of a size*size table is at FlatCell(x, y, size) = x*size + y.  The
-// file's numbers live on only in the reader's input and in Product's fixed
-// storage (product.hpp), which the plain closure indexes by them; both are
-// turned into this model once, when a run starts.
+// file's numbers live on only in OperationTables (operation_tables.hpp) and
+// in Product's fixed storage (product.hpp); both are turned into this model
+// once, when a run starts.
 //
 // The first operation of a file is the join, the second the meet, as the
 // lattice check reads them: for a file that gives the meet first this is the
@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "lattice/lattice_check.hpp"
+#include "lattice/operation_tables.hpp"
 
 namespace lattice {
 
@@ -49,12 +50,10 @@ struct FlatFactor {
   bool Leq(std::int32_t x, std::int32_t y) const { return Join(x, y) == y; }
 };
 
-// Builds a factor from the reader's flat tables (1-based values at
-// FlatCell(x-1, y-1, size)).  Contract: every value lies in 1..size and
-// size - 1 fits Element.
+// Builds a factor from a file's tables, first as join and second as meet.
+// Contract: every value lies in 1..size and size - 1 fits Element.
 template <class Element>
-FlatFactor<Element> MakeFlatFactor(std::int32_t size, const std::vector<std::int32_t>& firstOp,
-                                   const std::vector<std::int32_t>& secondOp);
+FlatFactor<Element> MakeFlatFactor(const OperationTables& tables);
 
 // The lattice check on the factor's tables; sets top and bottom when they are
 // a lattice.

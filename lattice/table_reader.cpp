@@ -47,11 +47,12 @@ TableLine ParseTableLine(const std::string& line, std::int32_t size, const Table
 }
 
 void ReadTableFile(runframe::InputFile& file, std::int32_t size, const TableFileMessages& messages,
-                   std::vector<std::int32_t>& firstOp, std::vector<std::int32_t>& secondOp) {
+                   OperationTables& tables) {
   const auto cells = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
+  tables.size = size;
   // 0 marks a cell no line has given yet; every given value is at least 1.
-  firstOp.assign(cells, 0);
-  secondOp.assign(cells, 0);
+  tables.first.assign(cells, 0);
+  tables.second.assign(cells, 0);
   std::string line;
   line.reserve(MaxLineLength);
   for (std::size_t k = 0; k < cells; ++k) {
@@ -59,19 +60,19 @@ void ReadTableFile(runframe::InputFile& file, std::int32_t size, const TableFile
     file.ReadLine(line, MaxLineLength);
     const TableLine t = ParseTableLine(line, size, messages);
     const std::size_t cell = CellIndex(t.x, t.y, size);
-    firstOp[cell] = t.r1;
-    secondOp[cell] = t.r2;
+    tables.first[cell] = t.r1;
+    tables.second[cell] = t.r2;
   }
   // A repeated pair leaves another cell without a value; the closure must never
   // see one.  It also relies on both operations being commutative.
   for (std::size_t cell = 0; cell < cells; ++cell) {
-    if (firstOp[cell] == 0 || secondOp[cell] == 0) runframe::FatalStop(messages.missingCell);
+    if (tables.first[cell] == 0 || tables.second[cell] == 0) runframe::FatalStop(messages.missingCell);
   }
   for (std::int32_t x = 1; x <= size; ++x) {
     for (std::int32_t y = x + 1; y <= size; ++y) {
       const std::size_t xy = CellIndex(x, y, size);
       const std::size_t yx = CellIndex(y, x, size);
-      if (firstOp[xy] != firstOp[yx] || secondOp[xy] != secondOp[yx]) {
+      if (tables.first[xy] != tables.first[yx] || tables.second[xy] != tables.second[yx]) {
         runframe::FatalStop(messages.notCommutative);
       }
     }

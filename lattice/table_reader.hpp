@@ -7,8 +7,8 @@
 // field that is not an integer.
 #include <cstdint>
 #include <string>
-#include <vector>
 
+#include "lattice/operation_tables.hpp"
 #include "lattice/product.hpp"
 #include "runframe/input_file.hpp"
 #include "runframe/run_context.hpp"
@@ -36,16 +36,11 @@ struct TableLine {
   std::int32_t x, y, r1, r2;
 };
 
-// Index of cell (x, y), both 1-based, in a flat size*size table.
-inline std::size_t CellIndex(std::int32_t x, std::int32_t y, std::int32_t size) {
-  return static_cast<std::size_t>(x - 1) * static_cast<std::size_t>(size) + static_cast<std::size_t>(y - 1);
-}
-
-// Reads one table file into two flat size*size tables (row x-1, column y-1),
+// Reads one table file of a lattice of `size` elements into `tables`,
 // checking every line, then that every cell was given and that both
 // operations are commutative.  Faults end the run.
 void ReadTableFile(runframe::InputFile& file, std::int32_t size, const TableFileMessages& messages,
-                   std::vector<std::int32_t>& firstOp, std::vector<std::int32_t>& secondOp);
+                   OperationTables& tables);
 
 // Parses the (already cut) text of one line; x is range-checked before y is
 // parsed, and y before the results, so faults come in the order of the line.

@@ -107,7 +107,7 @@ Partition JoinPartitions(const Partition& a, const Partition& b) {
   return Canonical(roots);
 }
 
-LatticeTables BuildEquTables(int k) {
+lattice::OperationTables BuildEquTables(int k) {
   const std::vector<Partition> parts = EquPartitions(k);
   // Read as base-8 numbers of fixed length, restricted growth strings keep their
   // lexicographic order, so an element's number is found by binary search. Equ(7)
@@ -125,20 +125,20 @@ LatticeTables BuildEquTables(int k) {
     return static_cast<int>(std::lower_bound(codes.begin(), codes.end(), code(p)) - codes.begin()) + 1;
   };
 
-  LatticeTables t;
-  t.size = static_cast<int>(parts.size());
-  t.join.reserve(parts.size() * parts.size());
-  t.meet.reserve(parts.size() * parts.size());
+  lattice::OperationTables t;
+  t.size = static_cast<std::int32_t>(parts.size());
+  t.first.reserve(parts.size() * parts.size());
+  t.second.reserve(parts.size() * parts.size());
   for (const Partition& x : parts) {
     for (const Partition& y : parts) {
-      t.join.push_back(number(JoinPartitions(x, y)));
-      t.meet.push_back(number(MeetPartitions(x, y)));
+      t.first.push_back(number(JoinPartitions(x, y)));
+      t.second.push_back(number(MeetPartitions(x, y)));
     }
   }
   return t;
 }
 
-LatticeTables Renumber(const LatticeTables& tables, const std::vector<int>& perm) {
+lattice::OperationTables Renumber(const lattice::OperationTables& tables, const std::vector<int>& perm) {
   const std::size_t n = static_cast<std::size_t>(tables.size);
   if (perm.size() != n) throw std::invalid_argument("renumbering has the wrong length");
   std::vector<bool> seen(n, false);
@@ -149,16 +149,16 @@ LatticeTables Renumber(const LatticeTables& tables, const std::vector<int>& perm
     seen[static_cast<std::size_t>(v - 1)] = true;
   }
 
-  LatticeTables out;
+  lattice::OperationTables out;
   out.size = tables.size;
-  out.join.assign(n * n, 0);
-  out.meet.assign(n * n, 0);
+  out.first.assign(n * n, 0);
+  out.second.assign(n * n, 0);
   auto to = [&](int x) { return perm[static_cast<std::size_t>(x - 1)]; };
   for (int x = 1; x <= tables.size; ++x) {
     for (int y = 1; y <= tables.size; ++y) {
-      const std::size_t at = static_cast<std::size_t>(to(x) - 1) * n + static_cast<std::size_t>(to(y) - 1);
-      out.join[at] = to(tables.Join(x, y));
-      out.meet[at] = to(tables.Meet(x, y));
+      const std::size_t at = lattice::CellIndex(to(x), to(y), out.size);
+      out.first[at] = to(tables.First(x, y));
+      out.second[at] = to(tables.Second(x, y));
     }
   }
   return out;
@@ -194,7 +194,7 @@ std::string_view LineEndText(LineEnd end) {
   return "\r\n";
 }
 
-std::string RenderTableFile(const LatticeTables& tables, const RenderOptions& options) {
+std::string RenderTableFile(const lattice::OperationTables& tables, const RenderOptions& options) {
   const int n = tables.size;
   const int pairs = n * n;
   std::vector<int> order;
@@ -211,8 +211,8 @@ std::string RenderTableFile(const LatticeTables& tables, const RenderOptions& op
   for (int pair : order) {
     const int x = pair / n + 1;
     const int y = pair % n + 1;
-    int first = tables.Join(x, y);
-    int second = tables.Meet(x, y);
+    int first = tables.First(x, y);
+    int second = tables.Second(x, y);
     if (options.meetFirst) std::swap(first, second);
     text += std::to_string(x);
     text += '&';

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "lattice/operation_tables.hpp"
 #include "runframe/random_draws.hpp"
 
 namespace optables {
@@ -26,29 +27,13 @@ std::vector<Partition> EquPartitions(int k);
 Partition MeetPartitions(const Partition& a, const Partition& b);
 Partition JoinPartitions(const Partition& a, const Partition& b);
 
-// Operation tables of a finite lattice whose elements are numbered 1..size. The tables are
-// row-major with 0-based storage: join[(x-1)*size + (y-1)] holds the number of x v y.
-struct LatticeTables {
-  int size = 0;
-  std::vector<int> join;
-  std::vector<int> meet;
-
-  int Join(int x, int y) const { return join[Index(x, y)]; }
-  int Meet(int x, int y) const { return meet[Index(x, y)]; }
-
- private:
-  std::size_t Index(int x, int y) const {
-    return static_cast<std::size_t>(x - 1) * static_cast<std::size_t>(size) + static_cast<std::size_t>(y - 1);
-  }
-};
-
-// Tables of Equ(k) in the numbering of EquPartitions(k). Throws std::invalid_argument unless
-// 1 <= k <= 7.
-LatticeTables BuildEquTables(int k);
+// Tables of Equ(k) in the numbering of EquPartitions(k), the join first and the meet second.
+// Throws std::invalid_argument unless 1 <= k <= 7.
+lattice::OperationTables BuildEquTables(int k);
 
 // The same lattice with element x renamed to perm[x-1]. perm must hold each of 1..size once;
 // otherwise std::invalid_argument is thrown.
-LatticeTables Renumber(const LatticeTables& tables, const std::vector<int>& perm);
+lattice::OperationTables Renumber(const lattice::OperationTables& tables, const std::vector<int>& perm);
 
 // The shuffle's source: runframe's SplitMix64 with its skipping draw below a bound.
 using SplitMix64 = runframe::SplitMix64;
@@ -69,6 +54,6 @@ struct RenderOptions {
 
 // One line "x&y=r1,r2" per ordered pair (x, y), each line ended by the chosen line end.
 // Canonical order runs x over 1..size and, for each x, y over 1..size.
-std::string RenderTableFile(const LatticeTables& tables, const RenderOptions& options);
+std::string RenderTableFile(const lattice::OperationTables& tables, const RenderOptions& options);
 
 }  // namespace optables

@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
   }
 
   try {
-    optables::LatticeTables tables = optables::BuildEquTables(opt.k);
+    lattice::OperationTables tables = optables::BuildEquTables(opt.k);
     if (opt.seed) {
       tables = optables::Renumber(tables, optables::ShuffledNumbering(tables.size, *opt.seed));
     }

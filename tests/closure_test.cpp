@@ -28,7 +28,7 @@ struct Config {
 
 struct Fixture {
   std::unique_ptr<Model> p = std::make_unique<Model>();  // zeroed like the programs' static storage
-  optables::LatticeTables A, B;
+  lattice::OperationTables A, B;
 
   explicit Fixture(const Config& s) {
     A = optables::BuildEquTables(s.n);
@@ -38,13 +38,13 @@ struct Fixture {
     lattice::SetSizes(*p, s.n, s.m);
     for (int x = 1; x <= A.size; ++x)
       for (int y = 1; y <= A.size; ++y) {
-        p->factorA.firstOp[x][y] = static_cast<lattice::FactorElement>(s.meetFirst ? A.Meet(x, y) : A.Join(x, y));
-        p->factorA.secondOp[x][y] = static_cast<lattice::FactorElement>(s.meetFirst ? A.Join(x, y) : A.Meet(x, y));
+        p->factorA.firstOp[x][y] = static_cast<lattice::FactorElement>(s.meetFirst ? A.Second(x, y) : A.First(x, y));
+        p->factorA.secondOp[x][y] = static_cast<lattice::FactorElement>(s.meetFirst ? A.First(x, y) : A.Second(x, y));
       }
     for (int x = 1; x <= B.size; ++x)
       for (int y = 1; y <= B.size; ++y) {
-        p->factorB.firstOp[x][y] = static_cast<lattice::FactorElement>(s.meetFirst ? B.Meet(x, y) : B.Join(x, y));
-        p->factorB.secondOp[x][y] = static_cast<lattice::FactorElement>(s.meetFirst ? B.Join(x, y) : B.Meet(x, y));
+        p->factorB.firstOp[x][y] = static_cast<lattice::FactorElement>(s.meetFirst ? B.Second(x, y) : B.First(x, y));
+        p->factorB.secondOp[x][y] = static_cast<lattice::FactorElement>(s.meetFirst ? B.First(x, y) : B.Second(x, y));
       }
     lattice::BuildProductPairs(*p);
   }
@@ -190,7 +190,7 @@ TEST(Closure, FiveSubsetsOfEquThree) {
     int least = 0, greatest = 0;
     for (int x = 1; x <= 5; ++x) {
       bool below = true, above = true;
-      for (int y = 1; y <= 5; ++y) below &= f.B.Meet(x, y) == x, above &= f.B.Join(x, y) == x;
+      for (int y = 1; y <= 5; ++y) below &= f.B.Second(x, y) == x, above &= f.B.First(x, y) == x;
       if (below) least = x;
       if (above) greatest = x;
     }

@@ -82,12 +82,12 @@ std::unique_ptr<gensample::SampleProduct> SampleModel(int n, int m, std::uint64_
   auto p = std::make_unique<gensample::SampleProduct>();
   lattice::SetSizes(*p, n, m);
   auto fill = [&](auto& factor, int k, std::uint64_t numbering) {
-    optables::LatticeTables t = optables::BuildEquTables(k);
+    lattice::OperationTables t = optables::BuildEquTables(k);
     t = optables::Renumber(t, optables::ShuffledNumbering(t.size, numbering));
     for (int x = 1; x <= t.size; ++x) {
       for (int y = 1; y <= t.size; ++y) {
-        factor.firstOp[x][y] = static_cast<lattice::FactorElement>(meetFirst ? t.Meet(x, y) : t.Join(x, y));
-        factor.secondOp[x][y] = static_cast<lattice::FactorElement>(meetFirst ? t.Join(x, y) : t.Meet(x, y));
+        factor.firstOp[x][y] = static_cast<lattice::FactorElement>(meetFirst ? t.Second(x, y) : t.First(x, y));
+        factor.secondOp[x][y] = static_cast<lattice::FactorElement>(meetFirst ? t.First(x, y) : t.Second(x, y));
       }
     }
   };

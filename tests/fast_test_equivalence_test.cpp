@@ -27,20 +27,20 @@ struct Tables {
   std::vector<std::vector<int>> join, meet;
 };
 
-Tables FromOptables(const optables::LatticeTables& t) {
+Tables FromOptables(const lattice::OperationTables& t) {
   Tables r{t.size, std::vector<std::vector<int>>(t.size, std::vector<int>(t.size)), {}};
   r.meet = r.join;
   for (int x = 1; x <= t.size; ++x) {
     for (int y = 1; y <= t.size; ++y) {
-      r.join[x - 1][y - 1] = t.Join(x, y);
-      r.meet[x - 1][y - 1] = t.Meet(x, y);
+      r.join[x - 1][y - 1] = t.First(x, y);
+      r.meet[x - 1][y - 1] = t.Second(x, y);
     }
   }
   return r;
 }
 
 Tables Equ(int k, std::optional<std::uint64_t> numberingSeed = std::nullopt) {
-  optables::LatticeTables t = optables::BuildEquTables(k);
+  lattice::OperationTables t = optables::BuildEquTables(k);
   if (numberingSeed) t = optables::Renumber(t, optables::ShuffledNumbering(t.size, *numberingSeed));
   return FromOptables(t);
 }
@@ -184,8 +184,8 @@ std::vector<std::uint64_t> ExpectedPoints(std::int32_t N) {
 TEST(CheckLattice, FindsTheBoundsInAnyNumberingAndOrder) {
   for (int k = 1; k <= 6; ++k) {
     for (const Variant& v : Variants) {
-      const optables::LatticeTables t = [&] {
-        optables::LatticeTables e = optables::BuildEquTables(k);
+      const lattice::OperationTables t = [&] {
+        lattice::OperationTables e = optables::BuildEquTables(k);
         return v.seedA ? optables::Renumber(e, optables::ShuffledNumbering(e.size, *v.seedA)) : e;
       }();
       auto p = MakeProduct<203>(FromOptables(t), Equ(1), v.meetFirst);
@@ -200,8 +200,8 @@ TEST(CheckLattice, FindsTheBoundsInAnyNumberingAndOrder) {
       for (int x = 1; x <= t.size; ++x) {
         bool top = true, bottom = true;
         for (int y = 1; y <= t.size; ++y) {
-          top = top && t.Join(x, y) == x;
-          bottom = bottom && t.Meet(x, y) == x;
+          top = top && t.First(x, y) == x;
+          bottom = bottom && t.Second(x, y) == x;
         }
         if (top) joinTop = x;
         if (bottom) meetBottom = x;

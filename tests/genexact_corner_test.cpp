@@ -23,7 +23,7 @@ using genexact::CountPlan;
 // the lattice 2^3 (atoms a, b, c, their pairwise joins) with a fourth atom
 // under the top only.  Numbered 0; a, b, c = 1, 2, 3; j = 4; ab, ac, bc =
 // 5, 6, 7; top = 8.
-optables::LatticeTables ThreeCover() {
+lattice::OperationTables ThreeCover() {
   static const int below[9] = {0, 1, 2, 4, 8, 1 | 2, 1 | 4, 2 | 4, 1 | 2 | 4 | 8};
   return FromOrder(9, [](int x, int y) {
     if (x == y || x == 0 || y == 8) return true;
@@ -41,13 +41,13 @@ struct Named {
 // meet first (the dual as read).
 std::vector<Named> Factors() {
   std::vector<Named> result;
-  const std::vector<std::pair<std::string, optables::LatticeTables>> base = {{"C3", Chain(3)},
-                                                                             {"M3", M(3)},
-                                                                             {"N5", N5()},
-                                                                             {"2^3", Boolean(3)},
-                                                                             {"Equ3", optables::BuildEquTables(3)},
-                                                                             {"Equ4", optables::BuildEquTables(4)},
-                                                                             {"ThreeCover", ThreeCover()}};
+  const std::vector<std::pair<std::string, lattice::OperationTables>> base = {{"C3", Chain(3)},
+                                                                              {"M3", M(3)},
+                                                                              {"N5", N5()},
+                                                                              {"2^3", Boolean(3)},
+                                                                              {"Equ3", optables::BuildEquTables(3)},
+                                                                              {"Equ4", optables::BuildEquTables(4)},
+                                                                              {"ThreeCover", ThreeCover()}};
   for (const auto& [name, tables] : base) {
     result.push_back({name, Factor(tables)});
     result.push_back({name + " renumbered", Factor(Renumbered(tables, 17))});
@@ -174,7 +174,7 @@ std::uint64_t PlanCount(const CountPlan& plan) {
 // Same tables on both sides halve the work; other numberings of the same
 // lattice do not, and every way must give the brute-force count.
 TEST(GenexactCovers, SymmetricFactorsCountOnce) {
-  const std::vector<optables::LatticeTables> lattices = {optables::BuildEquTables(3), N5(), M(3), ThreeCover()};
+  const std::vector<lattice::OperationTables> lattices = {optables::BuildEquTables(3), N5(), M(3), ThreeCover()};
   for (const auto& t : lattices) {
     const FactorLattice a = Factor(t);
     const CountPlan same = genexact::MakeCountPlan(a, a);

@@ -190,7 +190,7 @@ TEST(GenexactProgram, ResumesFromItsCheckpoint) {
   EXPECT_NE(cut.program.out.find("Checkpoint file cut.ckpt is damaged"), std::string::npos);
 }
 
-std::string Render(const optables::LatticeTables& t, bool meetFirst) {
+std::string Render(const lattice::OperationTables& t, bool meetFirst) {
   optables::RenderOptions options;
   options.meetFirst = meetFirst;
   return optables::RenderTableFile(t, options);
@@ -198,8 +198,8 @@ std::string Render(const optables::LatticeTables& t, bool meetFirst) {
 
 TEST(GenexactProgram, CountsProductsOfOtherLattices) {
   // 2^3 (8 elements) and N5 (5 elements, as many as Equ(3)).
-  const optables::LatticeTables cube = genexact_test::Renumbered(genexact_test::Boolean(3), 4);
-  const optables::LatticeTables n5 = genexact_test::N5();
+  const lattice::OperationTables cube = genexact_test::Renumbered(genexact_test::Boolean(3), 4);
+  const lattice::OperationTables n5 = genexact_test::N5();
   const auto expected = genexact_test::BruteForceCount(genexact_test::Factor(cube), genexact_test::Factor(n5));
   EXPECT_GT(expected, 0u);
   for (const auto& sizes : {std::vector<std::string>{"--sizes", "8", "5"}, {"--sizes", "auto", "auto"}}) {

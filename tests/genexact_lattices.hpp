@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "genexact/factor_lattice.hpp"
+#include "lattice/operation_tables.hpp"
 #include "optables/equ_tables.hpp"
 
 namespace genexact_test {
@@ -17,12 +18,12 @@ using genexact::Element;
 using genexact::FactorLattice;
 
 // The tables of the lattice on 1..size ordered by leq (0-based arguments),
-// joins and meets found as least upper and greatest lower bounds.
-inline optables::LatticeTables FromOrder(int size, const std::function<bool(int, int)>& leq) {
-  optables::LatticeTables t;
+// join first and meet second, found as least upper and greatest lower bounds.
+inline lattice::OperationTables FromOrder(int size, const std::function<bool(int, int)>& leq) {
+  lattice::OperationTables t;
   t.size = size;
-  t.join.assign(static_cast<std::size_t>(size * size), 0);
-  t.meet.assign(static_cast<std::size_t>(size * size), 0);
+  t.first.assign(static_cast<std::size_t>(size * size), 0);
+  t.second.assign(static_cast<std::size_t>(size * size), 0);
   for (int x = 0; x < size; ++x) {
     for (int y = 0; y < size; ++y) {
       int join = -1;
@@ -31,41 +32,47 @@ inline optables::LatticeTables FromOrder(int size, const std::function<bool(int,
         if (leq(x, z) && leq(y, z) && (join < 0 || leq(z, join))) join = z;
         if (leq(z, x) && leq(z, y) && (meet < 0 || leq(meet, z))) meet = z;
       }
-      t.join[static_cast<std::size_t>(x * size + y)] = join + 1;
-      t.meet[static_cast<std::size_t>(x * size + y)] = meet + 1;
+      t.first[lattice::CellIndex(x + 1, y + 1, size)] = join + 1;
+      t.second[lattice::CellIndex(x + 1, y + 1, size)] = meet + 1;
     }
   }
   return t;
 }
 
-inline optables::LatticeTables Chain(int k) {
+inline lattice::OperationTables Chain(int k) {
   return FromOrder(k, [](int x, int y) { return x <= y; });
 }
 
 // M_k: bottom 0, atoms 1..k, top k+1.
-inline optables::LatticeTables M(int k) {
+inline lattice::OperationTables M(int k) {
   return FromOrder(k + 2, [k](int x, int y) { return x == y || x == 0 || y == k + 1; });
 }
 
 // N5: 0 < a < b < 1 and 0 < c < 1, numbered 0, 1 (a), 2 (b), 3 (c), 4.
-inline optables::LatticeTables N5() {
+inline lattice::OperationTables N5() {
   return FromOrder(5, [](int x, int y) { return x == y || x == 0 || y == 4 || (x == 1 && y == 2); });
 }
 
 // The subsets of a k-element set, ordered by inclusion.
-inline optables::LatticeTables Boolean(int k) {
+inline lattice::OperationTables Boolean(int k) {
   return FromOrder(1 << k, [](int x, int y) { return (x & ~y) == 0; });
 }
 
-inline optables::LatticeTables Renumbered(const optables::LatticeTables& t, std::uint64_t seed) {
+inline lattice::OperationTables Renumbered(const lattice::OperationTables& t, std::uint64_t seed) {
   return optables::Renumber(t, optables::ShuffledNumbering(t.size, seed));
 }
 
-// As the reader would build it: join first, or meet first.
-inline FactorLattice Factor(const optables::LatticeTables& t, bool meetFirst = false) {
-  std::vector<std::int32_t> join(t.join.begin(), t.join.end());
-  std::vector<std::int32_t> meet(t.meet.begin(), t.meet.end());
-  FactorLattice f = meetFirst ? genexact::MakeFactor(t.size, meet, join) : genexact::MakeFactor(t.size, join, meet);
+// As the reader would build it from a file giving the join first, or the meet
+// first.
+inline FactorLattice Factor(const lattice::OperationTables& t, bool meetFirst = false) {
+  FactorLattice f;
+  if (meetFirst) {
+    lattice::OperationTables swapped = t;
+    swapped.first.swap(swapped.second);
+    f = genexact::MakeFactor(swapped);
+  } else {
+    f = genexact::MakeFactor(t);
+  }
   genexact::CheckFactor(f);
   return f;
 }

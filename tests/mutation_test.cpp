@@ -171,9 +171,9 @@ class Mutator {
 };
 
 // The tables of Equ(1)..Equ(4), built once: building them is most of the cost.
-const optables::LatticeTables& EquTables(int k) {
-  static const std::vector<optables::LatticeTables> tables = [] {
-    std::vector<optables::LatticeTables> t(1);
+const lattice::OperationTables& EquTables(int k) {
+  static const std::vector<lattice::OperationTables> tables = [] {
+    std::vector<lattice::OperationTables> t(1);
     for (int j = 1; j <= 4; ++j) t.push_back(optables::BuildEquTables(j));
     return t;
   }();
@@ -182,7 +182,7 @@ const optables::LatticeTables& EquTables(int k) {
 
 // A valid file of Equ(k) in a style drawn from the seed.
 std::string ValidTable(int k, Mutator& m) {
-  optables::LatticeTables tables = EquTables(k);
+  lattice::OperationTables tables = EquTables(k);
   if (m.Below(2) == 0) {
     tables = optables::Renumber(tables, optables::ShuffledNumbering(tables.size, 1 + m.Below(1000)));
   }
@@ -265,7 +265,7 @@ struct ReaderResult {
   Fault fault = Fault::None;
   bool unknownMessage = false;  // a fatal stop with a message of neither file
   std::string report;           // fatal message or conversion report
-  std::vector<std::int32_t> firstOp, secondOp;
+  lattice::OperationTables tables;
 };
 
 ReaderResult ReadInProcess(const std::string& bytes, std::int32_t size, bool first) {
@@ -278,7 +278,7 @@ ReaderResult ReadInProcess(const std::string& bytes, std::int32_t size, bool fir
   ReaderResult r;
   const lattice::TableFileMessages& messages = first ? lattice::FirstFileMessages : lattice::SecondFileMessages;
   try {
-    lattice::ReadTableFile(file, size, messages, r.firstOp, r.secondOp);
+    lattice::ReadTableFile(file, size, messages, r.tables);
   } catch (const runframe::FatalStopRequest& stop) {
     r.report = stop.message;
     r.unknownMessage = true;
@@ -301,13 +301,8 @@ ReaderResult ReadInProcess(const std::string& bytes, std::int32_t size, bool fir
 void CloseOnAcceptedTables(lattice::Product<52>& p, int k, const ReaderResult& r, Mutator& m) {
   const std::int32_t size = Bell[k];
   lattice::SetSizes(p, k, 3);
-  for (std::int32_t x = 1; x <= size; ++x) {
-    for (std::int32_t y = 1; y <= size; ++y) {
-      const auto cell = static_cast<std::size_t>((x - 1) * size + (y - 1));
-      p.factorA.firstOp[x][y] = static_cast<lattice::FactorElement>(r.firstOp[cell]);
-      p.factorA.secondOp[x][y] = static_cast<lattice::FactorElement>(r.secondOp[cell]);
-    }
-  }
+  ASSERT_EQ(r.tables.size, size);
+  testsupport::FillFactor(p.factorA, r.tables, false);
   testsupport::FillFactor(p.factorB, EquTables(3), false);
   lattice::BuildProductPairs(p);
   for (int round = 0; round < 3; ++round) {
@@ -356,21 +351,21 @@ TEST(MutatedTablesInProcess, ReaderAgreesWithTheModelOnEveryEdit) {
 
     // Accepted: complete, in range, commutative, and what the model read.
     const std::int32_t s = Bell[k];
-    ASSERT_EQ(got.firstOp.size(), static_cast<std::size_t>(s * s));
-    ASSERT_EQ(got.secondOp.size(), static_cast<std::size_t>(s * s));
+    ASSERT_EQ(got.tables.first.size(), static_cast<std::size_t>(s * s));
+    ASSERT_EQ(got.tables.second.size(), static_cast<std::size_t>(s * s));
     for (std::int32_t x = 0; x < s; ++x) {
       for (std::int32_t y = 0; y < s; ++y) {
         const auto xy = static_cast<std::size_t>(x * s + y), yx = static_cast<std::size_t>(y * s + x);
-        ASSERT_GE(got.firstOp[xy], 1);
-        ASSERT_LE(got.firstOp[xy], s);
-        ASSERT_GE(got.secondOp[xy], 1);
-        ASSERT_LE(got.secondOp[xy], s);
-        ASSERT_EQ(got.firstOp[xy], got.firstOp[yx]);
-        ASSERT_EQ(got.secondOp[xy], got.secondOp[yx]);
+        ASSERT_GE(got.tables.first[xy], 1);
+        ASSERT_LE(got.tables.first[xy], s);
+        ASSERT_GE(got.tables.second[xy], 1);
+        ASSERT_LE(got.tables.second[xy], s);
+        ASSERT_EQ(got.tables.first[xy], got.tables.first[yx]);
+        ASSERT_EQ(got.tables.second[xy], got.tables.second[yx]);
       }
     }
-    EXPECT_EQ(got.firstOp, want.firstOp);
-    EXPECT_EQ(got.secondOp, want.secondOp);
+    EXPECT_EQ(got.tables.first, want.firstOp);
+    EXPECT_EQ(got.tables.second, want.secondOp);
     CloseOnAcceptedTables(*product, k, got, m);
   }
   // The edits must reach every outcome, or this test proves little.

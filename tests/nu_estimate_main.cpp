@@ -21,7 +21,7 @@ namespace {
 
 // Closes the four elements (0-based) under both operations; true when the
 // closure is the whole lattice.
-bool PlainGenerates(const optables::LatticeTables& t, const int (&seeds)[4], std::vector<char>& member,
+bool PlainGenerates(const lattice::OperationTables& t, const int (&seeds)[4], std::vector<char>& member,
                     std::vector<int>& list) {
   const int n = t.size;
   member.assign(static_cast<std::size_t>(n), 0);
@@ -36,7 +36,7 @@ bool PlainGenerates(const optables::LatticeTables& t, const int (&seeds)[4], std
     for (std::size_t j = 0; j < i; ++j) {
       const int x = list[i] + 1;
       const int y = list[j] + 1;
-      for (const int z : {t.Join(x, y) - 1, t.Meet(x, y) - 1}) {
+      for (const int z : {t.First(x, y) - 1, t.Second(x, y) - 1}) {
         if (!member[static_cast<std::size_t>(z)]) {
           member[static_cast<std::size_t>(z)] = 1;
           list.push_back(z);
@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bad k, samples or threads\n");
     return 2;
   }
-  const optables::LatticeTables t = optables::BuildEquTables(k);
+  const lattice::OperationTables t = optables::BuildEquTables(k);
   if (t.size < 4) {
     std::fprintf(stderr, "Equ(%d) has fewer than four elements\n", k);
     return 2;

@@ -18,7 +18,7 @@
 #endif
 
 namespace fs = std::filesystem;
-using optables::LatticeTables;
+using lattice::OperationTables;
 using Order = std::vector<std::pair<int, int>>;
 
 namespace {
@@ -42,8 +42,8 @@ bool Refines(const optables::Partition& a, const optables::Partition& b) {
   return true;
 }
 
-bool Same(const LatticeTables& a, const LatticeTables& b) {
-  return a.size == b.size && a.join == b.join && a.meet == b.meet;
+bool Same(const OperationTables& a, const OperationTables& b) {
+  return a.size == b.size && a.first == b.first && a.second == b.second;
 }
 
 Order CanonicalOrder(int n) {
@@ -54,9 +54,9 @@ Order CanonicalOrder(int n) {
 }
 
 // Reads a table file back without the library; every line must end in exactly eol.
-std::pair<LatticeTables, Order> Parse(const std::string& text, const std::string& eol, bool meetFirst, int n) {
+std::pair<OperationTables, Order> Parse(const std::string& text, const std::string& eol, bool meetFirst, int n) {
   static const std::regex line_re("([1-9][0-9]*)&([1-9][0-9]*)=([1-9][0-9]*),([1-9][0-9]*)");
-  LatticeTables t{n, std::vector<int>(n * n), std::vector<int>(n * n)};
+  OperationTables t{n, std::vector<std::int32_t>(n * n), std::vector<std::int32_t>(n * n)};
   Order order;
   for (std::size_t at = 0, end; at < text.size(); at = end + eol.size()) {
     end = text.find(eol, at);
@@ -70,8 +70,8 @@ std::pair<LatticeTables, Order> Parse(const std::string& text, const std::string
       break;
     }
     order.emplace_back(v[0], v[1]);
-    t.join[(v[0] - 1) * n + v[1] - 1] = v[meetFirst ? 3 : 2];
-    t.meet[(v[0] - 1) * n + v[1] - 1] = v[meetFirst ? 2 : 3];
+    t.first[(v[0] - 1) * n + v[1] - 1] = v[meetFirst ? 3 : 2];
+    t.second[(v[0] - 1) * n + v[1] - 1] = v[meetFirst ? 2 : 3];
   }
   Order sorted = order;
   std::sort(sorted.begin(), sorted.end());
@@ -84,10 +84,10 @@ std::pair<LatticeTables, Order> Parse(const std::string& text, const std::string
 TEST(EquTables, HasBellNumberManyDistinctPartitions) {
   for (int k = 1; k <= optables::MaxEquPoints; ++k) {
     const auto parts = optables::EquPartitions(k);
-    const LatticeTables t = optables::BuildEquTables(k);
+    const OperationTables t = optables::BuildEquTables(k);
     EXPECT_EQ(parts.size(), Bell(k)) << "k=" << k;
     EXPECT_EQ(static_cast<std::size_t>(t.size), Bell(k));
-    EXPECT_EQ(t.join.size() + t.meet.size(), 2 * Bell(k) * Bell(k));
+    EXPECT_EQ(t.first.size() + t.second.size(), 2 * Bell(k) * Bell(k));
     // Strictly increasing: nothing listed twice, and the numbering is a fixed order.
     EXPECT_EQ(std::adjacent_find(parts.begin(), parts.end(), std::greater_equal<>()), parts.end());
   }
@@ -98,28 +98,28 @@ TEST(EquTables, HasBellNumberManyDistinctPartitions) {
 TEST(EquTables, TablesFormTheRefinementLattice) {
   for (int k = 1; k <= 5; ++k) {
     const auto parts = optables::EquPartitions(k);
-    const LatticeTables t = optables::BuildEquTables(k);
+    const OperationTables t = optables::BuildEquTables(k);
     const int n = t.size;
-    for (int v : t.join) ASSERT_TRUE(v >= 1 && v <= n);
-    for (int v : t.meet) ASSERT_TRUE(v >= 1 && v <= n);
+    for (int v : t.first) ASSERT_TRUE(v >= 1 && v <= n);
+    for (int v : t.second) ASSERT_TRUE(v >= 1 && v <= n);
     int bottoms = 0, tops = 0;
     for (int x = 1; x <= n; ++x) {
       bool bottom = true, top = true;
       for (int y = 1; y <= n; ++y) {
-        EXPECT_TRUE(t.Join(x, y) == t.Join(y, x) && t.Meet(x, y) == t.Meet(y, x));
-        EXPECT_TRUE(t.Join(x, t.Meet(x, y)) == x && t.Meet(x, t.Join(x, y)) == x);
+        EXPECT_TRUE(t.First(x, y) == t.First(y, x) && t.Second(x, y) == t.Second(y, x));
+        EXPECT_TRUE(t.First(x, t.Second(x, y)) == x && t.Second(x, t.First(x, y)) == x);
         // With the laws, agreeing with refinement pins the tables down completely.
         const bool below = Refines(parts[x - 1], parts[y - 1]);
-        EXPECT_EQ(t.Meet(x, y) == x, below) << "k=" << k << " x=" << x << " y=" << y;
-        EXPECT_EQ(t.Join(x, y) == y, below) << "k=" << k << " x=" << x << " y=" << y;
-        bottom = bottom && t.Meet(x, y) == x;
-        top = top && t.Join(x, y) == x;
+        EXPECT_EQ(t.Second(x, y) == x, below) << "k=" << k << " x=" << x << " y=" << y;
+        EXPECT_EQ(t.First(x, y) == y, below) << "k=" << k << " x=" << x << " y=" << y;
+        bottom = bottom && t.Second(x, y) == x;
+        top = top && t.First(x, y) == x;
         for (int z = 1; z <= n; ++z) {
-          ASSERT_EQ(t.Join(t.Join(x, y), z), t.Join(x, t.Join(y, z)));
-          ASSERT_EQ(t.Meet(t.Meet(x, y), z), t.Meet(x, t.Meet(y, z)));
+          ASSERT_EQ(t.First(t.First(x, y), z), t.First(x, t.First(y, z)));
+          ASSERT_EQ(t.Second(t.Second(x, y), z), t.Second(x, t.Second(y, z)));
         }
       }
-      EXPECT_TRUE(t.Join(x, x) == x && t.Meet(x, x) == x);
+      EXPECT_TRUE(t.First(x, x) == x && t.Second(x, x) == x);
       bottoms += bottom;
       tops += top;
     }
@@ -128,7 +128,7 @@ TEST(EquTables, TablesFormTheRefinementLattice) {
 }
 
 TEST(EquRenumber, IsAnIsomorphismAndRejectsNonPermutations) {
-  const LatticeTables t = optables::BuildEquTables(4);
+  const OperationTables t = optables::BuildEquTables(4);
   const std::vector<int> perm = optables::ShuffledNumbering(t.size, 7);
   std::vector<int> sorted = perm, identity(perm.size());
   std::sort(sorted.begin(), sorted.end());
@@ -136,12 +136,12 @@ TEST(EquRenumber, IsAnIsomorphismAndRejectsNonPermutations) {
   EXPECT_EQ(sorted, identity);
   EXPECT_NE(perm, identity);
 
-  const LatticeTables r = optables::Renumber(t, perm);
+  const OperationTables r = optables::Renumber(t, perm);
   ASSERT_EQ(r.size, t.size);
   for (int x = 1; x <= t.size; ++x) {
     for (int y = 1; y <= t.size; ++y) {
-      EXPECT_EQ(r.Join(perm[x - 1], perm[y - 1]), perm[t.Join(x, y) - 1]);
-      EXPECT_EQ(r.Meet(perm[x - 1], perm[y - 1]), perm[t.Meet(x, y) - 1]);
+      EXPECT_EQ(r.First(perm[x - 1], perm[y - 1]), perm[t.First(x, y) - 1]);
+      EXPECT_EQ(r.Second(perm[x - 1], perm[y - 1]), perm[t.Second(x, y) - 1]);
     }
   }
   auto with_first = [&](int v) {
@@ -178,7 +178,7 @@ TEST(EquShuffle, IsPortableUnbiasedAndFollowsTheSeed) {
 }
 
 TEST(EquRender, ParsesBackUnderEveryOptionAndFollowsTheSeed) {
-  const LatticeTables t = optables::Renumber(optables::BuildEquTables(3), optables::ShuffledNumbering(5, 11));
+  const OperationTables t = optables::Renumber(optables::BuildEquTables(3), optables::ShuffledNumbering(5, 11));
   const std::map<optables::LineEnd, std::string> ends{
       {optables::LineEnd::CrLf, "\r\n"}, {optables::LineEnd::Lf, "\n"}, {optables::LineEnd::Cr, "\r"}};
   for (bool meetFirst : {false, true}) {
@@ -237,7 +237,7 @@ class OptablesTool : public testing::Test {
 };
 
 TEST_F(OptablesTool, WritesTheRequestedFiles) {
-  const LatticeTables equ3 = optables::BuildEquTables(3);
+  const OperationTables equ3 = optables::BuildEquTables(3);
   ASSERT_EQ(Run("3"), 0) << err_;
   const std::string a = Read("3-optablea.txt");
   EXPECT_EQ(a, Read("3-optableb.txt"));
@@ -258,7 +258,7 @@ TEST_F(OptablesTool, WritesTheRequestedFiles) {
   EXPECT_EQ(Read("sub/3-optableb.txt"), b);
 
   // The seed alone renumbers but keeps the line order; line shuffling alone keeps the numbers.
-  const LatticeTables renumbered = parsed;
+  const OperationTables renumbered = parsed;
   ASSERT_EQ(Run("--only a --line-end cr --seed 9 3"), 0) << err_;
   std::tie(parsed, order) = Parse(Read("3-optablea.txt"), "\r", false, 5);
   EXPECT_TRUE(Same(parsed, renumbered));
@@ -362,7 +362,8 @@ TEST_F(OptablesTool, WritesEqu7WithEveryOption) {
   const std::string b = Read("sub/7-optableb.txt");
   EXPECT_EQ(std::count(b.begin(), b.end(), '\n'), kSize * kSize);
   EXPECT_EQ(std::count(b.begin(), b.end(), '\r'), 0);
-  const LatticeTables expected = optables::Renumber(optables::BuildEquTables(7), optables::ShuffledNumbering(kSize, 3));
+  const OperationTables expected =
+      optables::Renumber(optables::BuildEquTables(7), optables::ShuffledNumbering(kSize, 3));
   std::vector<char> seen(static_cast<std::size_t>(kSize) * kSize, 0);
   std::istringstream shuffled(b);
   bool inOrder = true;
@@ -375,8 +376,8 @@ TEST_F(OptablesTool, WritesEqu7WithEveryOption) {
     inOrder = inOrder && cell == static_cast<std::size_t>(index);
     ASSERT_EQ(seen[cell], 0) << line;
     seen[cell] = 1;
-    ASSERT_EQ(v[2], expected.Meet(v[0], v[1])) << line;
-    ASSERT_EQ(v[3], expected.Join(v[0], v[1])) << line;
+    ASSERT_EQ(v[2], expected.Second(v[0], v[1])) << line;
+    ASSERT_EQ(v[3], expected.First(v[0], v[1])) << line;
   }
   EXPECT_EQ(index, kSize * kSize);
   EXPECT_FALSE(inOrder);

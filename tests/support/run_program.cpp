@@ -200,7 +200,7 @@ std::vector<std::string> TempDir::Names(const std::string& prefix) const {
 }
 
 std::string TableText(int k, const TableStyle& style) {
-  optables::LatticeTables tables = optables::BuildEquTables(k);
+  lattice::OperationTables tables = optables::BuildEquTables(k);
   if (style.numberingSeed) {
     tables = optables::Renumber(tables, optables::ShuffledNumbering(tables.size, *style.numberingSeed));
   }
