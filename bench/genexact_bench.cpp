@@ -56,7 +56,7 @@ std::map<std::size_t, std::uint64_t>& Counts(int n, int m, CornerMethod method) 
 void Units(benchmark::State& state, int n, int m, CornerMethod method, std::size_t unitCount) {
   const CountPlan& plan = Plan(n, m, method);
   const std::vector<std::size_t> units = SpreadUnits(plan, unitCount);
-  const auto test = genexact::MakeCornerTest(plan);
+  const auto test = genexact::MakeRelationTest(plan);
   std::uint64_t tests = 0;
   for (const std::size_t u : units) tests += plan.UnitTests(u);
   for (auto _ : state) {

@@ -163,7 +163,7 @@ std::uint64_t PlanFingerprint(const CountPlan& plan) {
   return f.value;
 }
 
-std::unique_ptr<RelationTest> MakeCornerTest(const CountPlan& plan) {
+std::unique_ptr<RelationTest> MakeRelationTest(const CountPlan& plan) {
   return plan.domainIsA ? std::make_unique<RelationTest>(plan.a, plan.b, plan.shortcuts)
                         : std::make_unique<RelationTest>(plan.b, plan.a, plan.shortcuts);
 }

@@ -88,9 +88,9 @@ CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b, const Pl
 std::uint64_t PlanFingerprint(const CountPlan& plan);
 
 // One worker's generation test, built for the plan's orientation.
-std::unique_ptr<RelationTest> MakeCornerTest(const CountPlan& plan);
+std::unique_ptr<RelationTest> MakeRelationTest(const CountPlan& plan);
 
-// Contract: u < plan.UnitCount(); test from MakeCornerTest(plan).  The sum over
+// Contract: u < plan.UnitCount(); test from MakeRelationTest(plan).  The sum over
 // the unit's outer set Y and every inner set X of |orbit X| |orbit Y| c(X, Y).
 std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test);
 

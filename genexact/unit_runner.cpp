@@ -36,7 +36,7 @@ RunnerOutcome RunUnits(const CountPlan& plan, const RunnerRequest& request) {
 
   auto worker = [&] {
     try {
-      const std::unique_ptr<RelationTest> test = MakeCornerTest(plan);
+      const std::unique_ptr<RelationTest> test = MakeRelationTest(plan);
       for (;;) {
         if (runframe::StopRequested() || failed.load()) break;
         const std::size_t k = next.fetch_add(1);

@@ -165,7 +165,7 @@ genexact::PlanSettings RowMinima() {
 }
 
 std::uint64_t PlanCount(const CountPlan& plan) {
-  const auto test = genexact::MakeCornerTest(plan);
+  const auto test = genexact::MakeRelationTest(plan);
   std::uint64_t total = 0;
   for (std::size_t u = 0; u < plan.UnitCount(); ++u) total += genexact::CountUnit(plan, u, *test);
   return total;
@@ -212,8 +212,8 @@ TEST(GenexactCovers, PatternOrbitsKeepEveryUnitCount) {
     for (const auto& stabilizer : orbits.positionStabA) reduced += stabilizer.empty() ? 0 : 1;
     for (const auto& stabilizer : orbits.positionStabB) reduced += stabilizer.empty() ? 0 : 1;
     EXPECT_GT(reduced, 0U);  // the shortcut is in use here
-    const auto orbitsTest = genexact::MakeCornerTest(orbits);
-    const auto everyTest = genexact::MakeCornerTest(every);
+    const auto orbitsTest = genexact::MakeRelationTest(orbits);
+    const auto everyTest = genexact::MakeRelationTest(every);
     for (std::size_t u = 0; u < orbits.UnitCount(); ++u) {
       EXPECT_EQ(genexact::CountUnit(orbits, u, *orbitsTest), genexact::CountUnit(every, u, *everyTest)) << u;
     }

@@ -38,7 +38,7 @@ Key ToKey(const V& v) {
 }
 
 std::uint64_t PlanCount(const CountPlan& plan) {
-  const auto test = genexact::MakeCornerTest(plan);
+  const auto test = genexact::MakeRelationTest(plan);
   std::uint64_t total = 0;
   for (std::size_t u = 0; u < plan.UnitCount(); ++u) total += genexact::CountUnit(plan, u, *test);
   return total;
