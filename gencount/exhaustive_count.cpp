@@ -55,8 +55,7 @@ inline std::uint64_t PairsAbove(std::int64_t rest) {
 // counted as taken: 4x4 tests 60000 of its 103962600 subsets, 2x5 74270 of
 // 4598126.  WB: 64-bit words of a set of B's elements.
 template <int WB>
-std::uint64_t CountWithShortcuts(CountProduct& model, lattice::ProductShortcuts<MaxSizeA>& test, ProgressSink& sink,
-                                 bool lazyB) {
+std::uint64_t CountWithShortcuts(CountProduct& model, lattice::ProductShortcuts& test, ProgressSink& sink, bool lazyB) {
   const std::int32_t sB = model.sizeB;
   const std::int64_t N = model.productSize;
   // Both tables are built once here (Equ(5): about 20 ms) and read-only in the loops.
@@ -198,7 +197,7 @@ std::uint64_t CountEverySubset(CountProduct& model, ProgressSink& progress, Subs
 }
 
 std::uint64_t CountGeneratingSubsets(CountProduct& model, ProgressSink& progress, SecondFactorTables tables) {
-  auto test = std::make_unique<lattice::ProductShortcuts<MaxSizeA>>(model);
+  auto test = std::make_unique<lattice::ProductShortcuts>(model);
   if (!test->Hold()) return CountGeneratingSubsetsPlain(model, progress);
   const bool lazyB = tables == SecondFactorTables::Lazy || model.sizeB > 64;
   if (model.sizeB <= 64 && !lazyB) return CountWithShortcuts<1>(model, *test, progress, false);

@@ -21,21 +21,14 @@ namespace lattice {
 // The corner test for subsets whose projections are known to generate (the
 // exhaustive count knows it from its tables).  Set up once per run.
 // Coordinates are in the core's numbering: a in 0..sizeA-1, b in 0..sizeB-1.
-template <std::int32_t MaxSizeA>
 class ProductShortcuts {
  public:
+  // Contract: the factors' tables are complete and in range.
+  ProductShortcuts(ByteFactor a, ByteFactor b);
   // Contract: p's sizes and factor tables are final.
+  template <std::int32_t MaxSizeA>
   explicit ProductShortcuts(const Product<MaxSizeA>& p)
-      : factorA_(FlatFactorOf(p.factorA, p.sizeA)), factorB_(FlatFactorOf(p.factorB, p.sizeB)) {
-    hold_ = CheckFactor(factorA_).bounds.has_value() && CheckFactor(factorB_).bounds.has_value();
-    if (!hold_) return;
-    indexIsA_ = p.sizeA <= p.sizeB;  // the fixpoint costs |I|^2 per round
-    if (indexIsA_) {
-      corners_.emplace(factorA_, factorB_);
-    } else {
-      corners_.emplace(factorB_, factorA_);
-    }
-  }
+      : ProductShortcuts(FlatFactorOf(p.factorA, p.sizeA), FlatFactorOf(p.factorB, p.sizeB)) {}
   ProductShortcuts(const ProductShortcuts&) = delete;  // corners_ refers to the factors
   ProductShortcuts& operator=(const ProductShortcuts&) = delete;
 
@@ -57,12 +50,7 @@ class ProductShortcuts {
   // BeginTriple works out (a[t], b[t]) once, then each GeneratesWithFourth
   // answers for them and (a, b).  Contract of the latter: as
   // GeneratesGivenProjections for the four elements.
-  void BeginTriple(const std::int32_t (&a)[3], const std::int32_t (&b)[3]) {
-    corners_->Clear();
-    for (std::int32_t t = 0; t < 3; ++t) AddSeed(a[t], b[t]);
-    corners_->Run(false);
-    corners_->Save();
-  }
+  void BeginTriple(const std::int32_t (&a)[3], const std::int32_t (&b)[3]);
   bool GeneratesWithFourth(std::int32_t a, std::int32_t b) {
     corners_->Restore();
     AddSeed(a, b);
@@ -120,7 +108,7 @@ class GeneratingTest {
 
  private:
   Product<MaxSizeA>& p_;
-  ProductShortcuts<MaxSizeA> shortcuts_;
+  ProductShortcuts shortcuts_;
   std::optional<FactorGenerationTest> testA_, testB_;
 };
 

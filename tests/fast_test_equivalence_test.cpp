@@ -138,7 +138,7 @@ void ForEverySubset(std::int32_t N, Visit&& visit) {
 template <std::int32_t MaxSizeA>
 std::int64_t ExpectSameOnEverySubset(lattice::Product<MaxSizeA>& p, std::int32_t sampleEvery = 1) {
   lattice::GeneratingTest<MaxSizeA> fast(p);
-  lattice::ProductShortcuts<MaxSizeA> corners(p);
+  lattice::ProductShortcuts corners(p);
   EXPECT_TRUE(fast.Shortcuts());
   const lattice::ByteFactor factorA = lattice::FlatFactorOf(p.factorA, p.sizeA);
   const lattice::ByteFactor factorB = lattice::FlatFactorOf(p.factorB, p.sizeB);
