@@ -170,7 +170,8 @@ inline constexpr int FactorWords = (MaxFactorSize + 63) / 64;
 class FactorGenerationTest {
  public:
   // Contract: CheckFactor(f) succeeded; f outlives this object.
-  explicit FactorGenerationTest(const ByteFactor& f) : f_(f) {
+  explicit FactorGenerationTest(const ByteFactor& f)
+      : join_(f.join.data()), meet_(f.meet.data()), size_(f.size), top_(f.top), bottom_(f.bottom) {
     if (f.size <= 64) {
       small_.emplace(f);
     } else {
@@ -181,15 +182,21 @@ class FactorGenerationTest {
   bool Generates(const FactorElement (&xs)[4]) {
     std::int32_t join = xs[0], meet = xs[0];
     for (std::int32_t t = 1; t < 4; ++t) {
-      join = f_.Join(join, xs[t]);
-      meet = f_.Meet(meet, xs[t]);
+      join = join_[FlatCell(join, xs[t], size_)];
+      meet = meet_[FlatCell(meet, xs[t], size_)];
     }
-    if (join != f_.top || meet != f_.bottom) return false;
+    if (join != top_ || meet != bottom_) return false;
     return small_ ? small_->Generates(xs, 4) : large_->Generates(xs, 4);
   }
 
  private:
-  const ByteFactor& f_;
+  // The factor's tables and bounds held here: the bound test runs for every
+  // subset the sampler draws, and reading them through the factor took a
+  // tenth longer.
+  const FactorElement* join_;
+  const FactorElement* meet_;
+  std::int32_t size_;
+  FactorElement top_, bottom_;
   std::optional<SmallFactorClosure> small_;
   std::optional<FlatClosure<FactorElement>> large_;
 };
