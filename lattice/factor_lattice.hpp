@@ -114,7 +114,8 @@ class FactorExtensions {
  public:
   using Set = ElementSet<W>;
 
-  // Contract: f is a lattice (CheckLattice) of at most 64 * W elements.
+  // Contract: CheckFactor(f) succeeded, and f has at most 64 * W elements;
+  // f outlives this object.
   // Factors of at most 64 elements get their whole table now; larger ones
   // fill it triple by triple when asked (BuildLazily).
   void Build(const ByteFactor& f);
