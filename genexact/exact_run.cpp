@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "genexact/progress_line.hpp"
+#include "genexact/share_line.hpp"
 #include "genexact/unit_runner.hpp"
 #include "lattice/product.hpp"
 #include "lattice/table_reader.hpp"
@@ -18,49 +19,6 @@
 #include "runframe/stop_signals.hpp"
 
 namespace genexact::inline GENEXACT_WIDTH {
-
-WideCount FourSubsets(std::uint64_t productSize) {
-  if (productSize < 4) return 0;
-  // Each step is a binomial coefficient, so every division is exact; the
-  // largest intermediate, 4 C(N,4) < N^4, fits 128 bits for every N below
-  // 2^32, far beyond the largest product (4095^2 elements).
-  WideCount c = productSize;
-  c = c * (productSize - 1) / 2;
-  c = c * (productSize - 2) / 3;
-  c = c * (productSize - 3) / 4;
-  return c;
-}
-
-std::string Decimal(WideCount value) {
-  std::string digits;
-  do {
-    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(value % 10)));
-    value /= 10;
-  } while (value != 0);
-  return digits;
-}
-
-std::string ShareLine(std::uint64_t productSize, std::uint64_t count) {
-  const WideCount total = FourSubsets(productSize);
-  // The share in units of 0.0001 %, by long division, one digit at a time;
-  // rest < total < 2^100, so 10 rest fits 128 bits.
-  WideCount scaled = 0;
-  if (total > 0) {
-    WideCount rest = count % total;
-    scaled = count / total;
-    for (int digit = 0; digit < 6; ++digit) {
-      rest *= 10;
-      scaled = scaled * 10 + rest / total;
-      rest %= total;
-    }
-    if (rest >= total - rest) ++scaled;  // rest / total >= 1/2
-  }
-  char percent[32];
-  (void)std::snprintf(percent, sizeof percent, "%8s",
-                      (Decimal(scaled / 10000) + "." + Decimal(10000 + scaled % 10000).substr(1)).c_str());
-  return "Out of " + Decimal(total) + " 4-element subsets, " + std::to_string(count) + " are generating, i.e., " +
-         percent + "%.";
-}
 
 namespace {
 

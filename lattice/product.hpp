@@ -66,7 +66,14 @@ struct Product {
   std::uint8_t MemberMatrix[MaxSizeA + 1][MaxFactorSize + 1];
 };
 
-// C(N, 4) in exact integer arithmetic; 0 for N < 4.
+// C(N, 4), the number of 4-element subsets of N elements, exactly; 0 for
+// N < 4.  It needs more than 64 bits from N = 2^16 on: Equ(6) x Equ(7) has
+// C(178031, 4), about 4.2e19, 4-element subsets.
+__extension__ typedef unsigned __int128 WideCount;
+WideCount FourSubsets(std::uint64_t productSize);
+
+// C(N, 4) for the fixed products of gencount and gensample, which fit 64 bits;
+// one that does not ends the run with the overflow stop.
 std::uint64_t SubsetCount(std::int64_t productSize);
 
 // Sets sizeA, sizeB, productSize and totalSubsets for Equ(n) x Equ(m).

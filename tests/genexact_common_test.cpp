@@ -1,0 +1,117 @@
+// genexact's parts that do not depend on the width of element numbers: the
+// relation patterns, the share line and the progress line.  Compiled once;
+// genexact_test.cpp holds what is built for both widths.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "genexact/progress_line.hpp"
+#include "genexact/relation_patterns.hpp"
+#include "genexact/share_line.hpp"
+#include "lattice/product.hpp"
+
+namespace {
+
+TEST(GenexactPatterns, RelationPatternsCoverBothSides) {
+  // Four cells of the p x q grid meeting every row and column, counted by
+  // hand: 2x3: 15 less the 3 that miss a column; 2x4: one cell per column,
+  // 2^4 less the 2 in one row; 3x3: 126 - 2*3*15 + 9 (inclusion-exclusion);
+  // 3x4: the 36 maps of 4 columns onto 3 rows; 4x4: the 24 bijections.
+  const std::size_t expected[5][5] = {
+      {0, 0, 0, 0, 0}, {0, 0, 0, 0, 1}, {0, 0, 1, 12, 14}, {0, 0, 12, 45, 36}, {0, 1, 14, 36, 24}};
+  for (int p = 1; p <= 4; ++p) {
+    for (int q = 1; q <= 4; ++q) {
+      EXPECT_EQ(genexact::RelationPatterns(p, q).size(), expected[p][q]) << p << "x" << q;
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GenexactShare, FourSubsetsIsTheBinomialCoefficient) {
+  auto four = [](std::uint64_t n) { return genexact::Decimal(lattice::FourSubsets(n)); };
+  EXPECT_EQ(four(0), "0");
+  EXPECT_EQ(four(3), "0");
+  EXPECT_EQ(four(4), "1");
+  EXPECT_EQ(four(25), "12650");
+  EXPECT_EQ(four(41209), "120141714922932626");  // Equ(6) x Equ(6)
+  EXPECT_EQ(four(65025), "744852239264246400");  // 255 * 255 elements
+  // Beyond 64 bits: Equ(6) x Equ(7), Equ(7) x Equ(7), and the largest
+  // product genexact takes, 4095 * 4095 elements.
+  EXPECT_EQ(four(178031), "41855896338043717965");
+  EXPECT_EQ(four(769129), "14580825661515018653126");
+  EXPECT_EQ(four(16769025), "3294730161598138591616870400");
+  for (std::uint64_t n = 4; n < 200; ++n) {
+    EXPECT_TRUE(lattice::FourSubsets(n + 1) == lattice::FourSubsets(n) + (n * (n - 1) * (n - 2) / 6)) << n;
+  }
+}
+
+TEST(GenexactShare, LineInGensamplesForm) {
+  EXPECT_EQ(genexact::ShareLine(25, 72), "Out of 12650 4-element subsets, 72 are generating, i.e.,   0.5692%.");
+  EXPECT_EQ(genexact::ShareLine(4, 1), "Out of 1 4-element subsets, 1 are generating, i.e., 100.0000%.");
+  EXPECT_EQ(genexact::ShareLine(4, 0), "Out of 1 4-element subsets, 0 are generating, i.e.,   0.0000%.");
+  EXPECT_EQ(genexact::ShareLine(41209, 9816108379200ull),
+            "Out of 120141714922932626 4-element subsets, 9816108379200 are generating, i.e.,   0.0082%.");
+  // Rounded to the nearest 0.0001 %, exactly: C(8,4) = 70 subsets.
+  EXPECT_EQ(genexact::ShareLine(8, 7), "Out of 70 4-element subsets, 7 are generating, i.e.,  10.0000%.");
+  EXPECT_EQ(genexact::ShareLine(8, 1), "Out of 70 4-element subsets, 1 are generating, i.e.,   1.4286%.");
+  EXPECT_EQ(genexact::ShareLine(8, 69), "Out of 70 4-element subsets, 69 are generating, i.e.,  98.5714%.");
+  EXPECT_EQ(genexact::ShareLine(8, 2), "Out of 70 4-element subsets, 2 are generating, i.e.,   2.8571%.");
+  // Products whose subsets or count * 10^6 no longer fit 64 bits.
+  EXPECT_EQ(genexact::ShareLine(178031, 1ull << 62),
+            "Out of 41855896338043717965 4-element subsets, 4611686018427387904 are generating, i.e.,  11.0180%.");
+  EXPECT_EQ(genexact::ShareLine(65025, 372426119632123200ull),
+            "Out of 744852239264246400 4-element subsets, 372426119632123200 are generating, i.e.,  50.0000%.");
+  EXPECT_EQ(genexact::ShareLine(65025, 744852239264246399ull),
+            "Out of 744852239264246400 4-element subsets, 744852239264246399 are generating, i.e., 100.0000%.");
+  EXPECT_EQ(genexact::ShareLine(65025, 248284079754748800ull),
+            "Out of 744852239264246400 4-element subsets, 248284079754748800 are generating, i.e.,  33.3333%.");
+  EXPECT_EQ(genexact::ShareLine(65025, 1),
+            "Out of 744852239264246400 4-element subsets, 1 are generating, i.e.,   0.0000%.");
+}
+
+}  // namespace
+
+namespace {
+
+using genexact::ProgressDisplay;
+
+TEST(GenexactProgress, FitsTheTerminalAndKeepsTheStatus) {
+  ProgressDisplay display(true);
+  const std::string text = genexact::ProgressText(1234, 1661, 123456789, 999999999999, 1234567.0);
+  ASSERT_GT(text.size() + 10, 80u) << text;
+  std::string shown = display.Show(text, ", stopping", 0.25, 80);
+  EXPECT_EQ(shown.size(), 1u + 79u) << "carriage return and 79 characters";
+  EXPECT_EQ(shown.front(), '\r');
+  EXPECT_EQ(shown.substr(shown.size() - 10), ", stopping");
+  EXPECT_EQ(shown.substr(1, 69), text.substr(0, 69));
+  // Short enough: as it is.
+  shown = display.Show("  units 1/2", "", 0.5, 80);
+  EXPECT_EQ(shown, "\r  units 1/2" + std::string(79 - 11, ' ')) << "blanks cover the longer line before";
+  shown = display.Show("  units 2/2", "", 0.75, 80);
+  EXPECT_EQ(shown, "\r  units 2/2");
+  // A narrower window: the cover is cut too.
+  display.Show(std::string(60, 'x'), "", 1.0, 80);
+  shown = display.Show("y", "", 1.25, 20);
+  EXPECT_EQ(shown, "\ry" + std::string(18, ' '));
+  // A status wider than the terminal is cut like the text.
+  shown = display.Show("z", ", stopping", 1.5, 6);
+  EXPECT_EQ(shown, "\rz, st");
+}
+
+TEST(GenexactProgress, PlainLinesNowAndThenWhenNoTerminal) {
+  ProgressDisplay display(false);
+  const std::string text = "  units 1/9";
+  EXPECT_EQ(display.Show(text, "", 0.25, 0), "");
+  EXPECT_EQ(display.Show(text, "", genexact::PlainProgressInterval - 0.01, 0), "");
+  EXPECT_EQ(display.Show(text, ", stopping", genexact::PlainProgressInterval, 0), text + ", stopping\r\n");
+  EXPECT_EQ(display.Show(text, "", genexact::PlainProgressInterval + 0.25, 0), "");
+  // After a long pause, one line, and the next one a whole interval later.
+  EXPECT_EQ(display.Show(text, "", 3.5 * genexact::PlainProgressInterval, 0), text + "\r\n");
+  EXPECT_EQ(display.Show(text, "", 3.9 * genexact::PlainProgressInterval, 0), "");
+  EXPECT_EQ(display.Show(text, "", 4 * genexact::PlainProgressInterval, 0), text + "\r\n");
+}
+
+}  // namespace
