@@ -24,6 +24,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/support/run_program.hpp"
@@ -177,61 +178,70 @@ TEST(GenexactEndings, InterruptedRunExitsWithTryAgainAfterSaving) {
   EXPECT_NE(r.out.find("the time elapsed is: "), std::string::npos);
 }
 
-// Starts the long run with checkpoint c in a fresh folder, waits until it
-// shows three finished units, ends it by `end` and waits for it.  `check`
-// then sees the child, the units the checkpoint holds and the units shown
-// before the end: a run may end in any way it survives, but never with fewer
-// saved than shown.
-void EndLongRun(const std::function<void(Child&)>& end,
-                const std::function<void(Child&, long long saved, long long shown)>& check) {
-  testsupport::TempDir dir;
-  testsupport::WriteTables(dir, LongN, LongM);
-  Child child(dir.Path(), LongRun("c"));
-  ASSERT_TRUE(child.WaitForUnits(3)) << child.Output();
-  const auto shown = static_cast<long long>(child.UnitsShown());
-  end(child);
-  ASSERT_TRUE(child.Wait());
-  check(child, SavedUnits(dir.Read("c")), shown);
+// Starts one long run per entry of `ends`, each with checkpoint c in a fresh
+// folder, all at once so that their waits overlap; then, one run after the
+// other, waits until it shows three finished units, ends it by its entry and
+// waits for it.  `check` then sees the child, the units the checkpoint holds
+// and the units shown before the end: a run may end in any way it survives,
+// but never with fewer saved than shown.
+using Ending = std::function<void(Child&)>;
+using EndingCheck = std::function<void(Child&, long long saved, long long shown)>;
+void EndLongRuns(const std::vector<std::pair<std::string, Ending>>& ends, const EndingCheck& check) {
+  std::vector<std::unique_ptr<testsupport::TempDir>> dirs;
+  std::vector<std::unique_ptr<Child>> children;
+  for (std::size_t i = 0; i < ends.size(); ++i) {
+    dirs.push_back(std::make_unique<testsupport::TempDir>());
+    testsupport::WriteTables(*dirs.back(), LongN, LongM);
+    children.push_back(std::make_unique<Child>(dirs.back()->Path(), LongRun("c")));
+  }
+  for (std::size_t i = 0; i < ends.size(); ++i) {
+    SCOPED_TRACE(ends[i].first);
+    Child& child = *children[i];
+    ASSERT_TRUE(child.WaitForUnits(3)) << child.Output();
+    const auto shown = static_cast<long long>(child.UnitsShown());
+    ends[i].second(child);
+    ASSERT_TRUE(child.Wait());
+    check(child, SavedUnits(dirs[i]->Read("c")), shown);
+  }
 }
 
 TEST(GenexactEndings, HangupSavesTheFinishedUnits) {
+  std::vector<std::pair<std::string, Ending>> ends;
   for (const int sig : {SIGHUP, SIGTERM, SIGINT}) {
-    SCOPED_TRACE(sig);
-    EndLongRun([&](Child& child) { child.Signal(sig); },
-               [](Child& child, long long saved, long long shown) {
-                 EXPECT_EQ(child.ExitCode(), 75) << child.Output();
-                 EXPECT_GE(saved, shown);
-                 EXPECT_NE(child.Output().find("Interrupted after "), std::string::npos);
-               });
+    ends.emplace_back(strsignal(sig), [sig](Child& child) { child.Signal(sig); });
   }
+  EndLongRuns(ends, [](Child& child, long long saved, long long shown) {
+    EXPECT_EQ(child.ExitCode(), 75) << child.Output();
+    EXPECT_GE(saved, shown);
+    EXPECT_NE(child.Output().find("Interrupted after "), std::string::npos);
+  });
 }
 
 TEST(GenexactEndings, SecondInterruptKeepsWhatTheFirstFinished) {
   // The second signal may come while the first stop's save is being written,
   // while the workers wind down, or after the last save: several gaps cover
   // these windows.
+  std::vector<std::pair<std::string, Ending>> ends;
   for (const int gapMs : {0, 2, 8, 20, 50}) {
-    SCOPED_TRACE(gapMs);
-    EndLongRun(
-        [&](Child& child) {
-          child.Signal(SIGINT);
-          std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
-          child.Signal(SIGINT);
-        },
-        [](Child& child, long long saved, long long shown) {
-          // The second Ctrl+C ends the process as Ctrl+C does, after saving.
-          EXPECT_TRUE(child.TermSignal() == SIGINT || child.ExitCode() == 75) << child.Output();
-          EXPECT_GE(saved, shown);
-        });
+    ends.emplace_back("gap " + std::to_string(gapMs) + " ms", [gapMs](Child& child) {
+      child.Signal(SIGINT);
+      std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
+      child.Signal(SIGINT);
+    });
   }
+  EndLongRuns(ends, [](Child& child, long long saved, long long shown) {
+    // The second Ctrl+C ends the process as Ctrl+C does, after saving.
+    EXPECT_TRUE(child.TermSignal() == SIGINT || child.ExitCode() == 75) << child.Output();
+    EXPECT_GE(saved, shown);
+  });
 }
 
 TEST(GenexactEndings, ClosedConsoleSavesBeforeTheIoErrorStop) {
-  EndLongRun([](Child& child) { child.CloseOutput(); },
-             [](Child& child, long long saved, long long shown) {
-               EXPECT_EQ(child.ExitCode(), 4);
-               EXPECT_GE(saved, shown);
-             });
+  EndLongRuns({{"closed console", [](Child& child) { child.CloseOutput(); }}},
+              [](Child& child, long long saved, long long shown) {
+                EXPECT_EQ(child.ExitCode(), 4);
+                EXPECT_GE(saved, shown);
+              });
 }
 
 TEST(GenexactEndings, OneWriterPerCheckpoint) {
