@@ -172,39 +172,31 @@ class PlanProgress {
     // Rewrites in place suit a terminal only; elsewhere the plan stays silent.
     if (!terminal_) return;
     const auto now = Clock::now();
-    if (now - start_ < std::chrono::seconds(2) || (shown_ > 0 && now - last_ < std::chrono::milliseconds(250))) {
+    if (now - start_ < std::chrono::seconds(2) ||
+        (display_.Showing() && now - last_ < std::chrono::duration<double>(ProgressInterval))) {
       return;
     }
     last_ = now;
     const double seconds = std::chrono::duration<double>(now - start_).count();
-    std::string line = "Plan, " + std::to_string(static_cast<long long>(seconds)) + " s: " + text;
-    const std::size_t length = line.size();
-    if (length < shown_) line.append(shown_ - length, ' ');
-    shown_ = length;
-    line.insert(0, 1, '\r');
-    run_.console.Write(line);
+    run_.console.Write(display_.Show("Plan, " + std::to_string(static_cast<long long>(seconds)) + " s: " + text, "",
+                                     seconds, StandardOutputKind().columns));
     run_.progressLineShowing = true;
   }
 
-  // Blanks the progress line, if one was shown.
+  // Takes the progress line off the terminal, if one was shown.
   void Clear() {
-    if (shown_ > 0) {
-      std::string blank(shown_ + 2, ' ');
-      blank.front() = '\r';
-      blank.back() = '\r';
-      run_.console.Write(blank);
-      run_.progressLineShowing = false;
-    }
-    shown_ = 0;
+    if (!display_.Showing()) return;
+    run_.console.Write(display_.Erase(StandardOutputKind().columns));
+    run_.progressLineShowing = false;
   }
 
  private:
   using Clock = std::chrono::steady_clock;
   runframe::RunContext& run_;
   bool terminal_ = StandardOutputKind().terminal;
+  ProgressDisplay display_{true};
   Clock::time_point start_;
   Clock::time_point last_;
-  std::size_t shown_ = 0;
 };
 
 int Threads(const Options& options) {
@@ -337,6 +329,11 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
     // kill the process before the finished units are kept.
     const runframe::StopSignals signals(!state.checkpointFile.empty());
     outcome = RunUnits(plan, request);
+    // The last progress line goes: it would stand cut off above the report.
+    if (display.Showing()) {
+      run.console.Write(display.Erase(StandardOutputKind().columns));
+      run.progressLineShowing = false;
+    }
     if (!state.checkpointFile.empty()) save(outcome.done);
     if (const int sig = runframe::SecondStopSignal(); sig != 0) runframe::EndBySignal(sig);
   }

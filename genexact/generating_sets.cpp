@@ -35,6 +35,17 @@ int CompareFirst(const Element* a, const Element* b, int k) {
   return 0;
 }
 
+// Sorts the first k entries.  Insertion sort: at most four elements, and
+// std::sort on a short array trips GCC's bounds warning.
+void SortSmall(Element* a, int k) {
+  for (int i = 1; i < k; ++i) {
+    const Element e = a[i];
+    int j = i;
+    for (; j > 0 && a[j - 1] > e; --j) a[j] = a[j - 1];
+    a[j] = e;
+  }
+}
+
 // What one least k-set S yields: its least extensions S u {x}, x > max S,
 // and those of them that generate.
 struct Extensions {
@@ -115,16 +126,6 @@ class LevelWorker {
   }
 
  private:
-  static void SortSmall(Element* a, int k) {
-    // Insertion sort: at most four elements.
-    for (int i = 1; i < k; ++i) {
-      const Element e = a[i];
-      int j = i;
-      for (; j > 0 && a[j - 1] > e; --j) a[j] = a[j - 1];
-      a[j] = e;
-    }
-  }
-
   // The least t with D(t) >= S, and whether D(t) = S, for c > S.  Let p be
   // the first place where c and S differ (c_p > s_p).  A y below s_p goes
   // in before place p or takes it, so D(y) < S; a y above s_p leaves a value
@@ -306,29 +307,13 @@ class PlainOrbitSearch {
     std::uint64_t stabilizer = 0;
     std::array<Element, SubsetSize> image{};
     for (const Permutation& g : group_.elements) {
-      // Insertion sort: at most four elements, and std::sort on a short
-      // array trips GCC's bounds warning.
-      for (int i = 0; i < k; ++i) {
-        const Element e = g[set_[static_cast<std::size_t>(i)]];
-        int j = i;
-        for (; j > 0 && image[static_cast<std::size_t>(j - 1)] > e; --j) {
-          image[static_cast<std::size_t>(j)] = image[static_cast<std::size_t>(j - 1)];
-        }
-        image[static_cast<std::size_t>(j)] = e;
-      }
-      const int order = Compare(image, k);
+      for (int i = 0; i < k; ++i) image[static_cast<std::size_t>(i)] = g[set_[static_cast<std::size_t>(i)]];
+      SortSmall(image.data(), k);
+      const int order = CompareFirst(image.data(), set_.data(), k);
       if (order < 0) return 0;
       if (order == 0) ++stabilizer;
     }
     return stabilizer;
-  }
-
-  int Compare(const std::array<Element, SubsetSize>& image, int k) const {
-    for (int i = 0; i < k; ++i) {
-      const auto u = static_cast<std::size_t>(i);
-      if (image[u] != set_[u]) return image[u] < set_[u] ? -1 : 1;
-    }
-    return 0;
   }
 
   void Extend(int k) {

@@ -44,6 +44,13 @@ class ProgressDisplay {
   // console of `columns` columns; empty when nothing is to be written now.
   std::string Show(const std::string& text, const std::string& status, double seconds, std::size_t columns);
 
+  // What to write to take the rewritten line off the terminal, leaving the
+  // cursor at the start of an empty line; empty when no line is showing.
+  std::string Erase(std::size_t columns);
+
+  // Whether a rewritten line is on the terminal now.
+  bool Showing() const { return shown_ > 0; }
+
  private:
   bool terminal_;
   double plainInterval_;   // seconds between plain lines
