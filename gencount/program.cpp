@@ -27,7 +27,19 @@ const runframe::ProgramDescription& GencountProgram() {
       MaxN,
       MaxM,
       "---",
+      "gencount",
+      "usage: gencount n m\n"
+      "       gencount --help | --version\n"
+      "Counts the 4-element generating sets of Equ(n) x Equ(m), n = 1..5, m = 1..6,\n"
+      "by testing every 4-element subset in lexicographic order, from n-optablea.txt\n"
+      "and m-optableb.txt in the current folder (optables makes them); writes the\n"
+      "result file r-<n>&<m>---<time>.txt there and waits for Enter at the end.\n"
+      "Further parameters are ignored.\n"
+      "  -h, --help   show this text and end\n"
+      "  --version    show the version and end\n"
+      "More in the manual page gencount(1).\n",
   };
+  static_assert(MaxN == 5 && MaxM == 6, "the usage names the range of n and m");
   return program;
 }
 

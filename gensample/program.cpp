@@ -30,7 +30,21 @@ const runframe::ProgramDescription& GensampleProgram() {
       MaxN,
       MaxM,
       "--random--",
+      "gensample",
+      "usage: gensample n m [tests [dotInterval]]\n"
+      "       gensample --help | --version\n"
+      "Estimates the number of 4-element generating sets of Equ(n) x Equ(m),\n"
+      "n, m = 1..6, from random 4-element subsets, read from n-optablea.txt and\n"
+      "m-optableb.txt in the current folder (optables makes them); writes the\n"
+      "result file r-<n>&<m>--random--<time>.txt there and waits for Enter at the end.\n"
+      "  tests         how many subsets to test (default 10, at least 1 is tested)\n"
+      "  dotInterval   a progress dot every so many tests (default 4, 0: no dots)\n"
+      "  Alt+R         stops the run soon, with the result of the tests done\n"
+      "  -h, --help    show this text and end\n"
+      "  --version     show the version and end\n"
+      "More in the manual page gensample(1).\n",
   };
+  static_assert(MaxN == 6 && MaxM == 6, "the usage names the range of n and m");
   return program;
 }
 

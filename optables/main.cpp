@@ -11,20 +11,24 @@
 #include <vector>
 
 #include "optables/equ_tables.hpp"
+#include "runframe/abrupt_end.hpp"
 #include "runframe/atomic_file.hpp"
+#include "runframe/information_request.hpp"
 #include "runframe/int_conversion.hpp"
 
 namespace {
 
 constexpr std::string_view Usage =
-    "usage: optables [--seed S] [--shuffle-lines] [--meet-first] [--line-end crlf|lf|cr] "
-    "[--only a|b] [--dir DIR] k\n"
+    "usage: optables [--seed S] [--shuffle-lines] [--meet-first]\n"
+    "                [--line-end crlf|lf|cr] [--only a|b] [--dir DIR] k\n"
     "       optables --help | --version";
 
 constexpr std::string_view Help =
-    "Writes the join and meet tables of Equ(k), k = 1..7, to k-optablea.txt and k-optableb.txt.\n"
+    "Writes the join and meet tables of Equ(k), k = 1..7, to k-optablea.txt and\n"
+    "k-optableb.txt.\n"
     "Each line reads x&y=join,meet for one ordered pair of element numbers.\n"
-    "  --seed S           number the elements in an order shuffled from S (0..2^64-1)\n"
+    "  --seed S           number the elements in an order shuffled from S\n"
+    "                     (0..2^64-1)\n"
     "  --shuffle-lines    shuffle the line order too (seed 1 unless --seed is given)\n"
     "  --meet-first       write x&y=meet,join instead\n"
     "  --line-end E       crlf (default), lf or cr\n"
@@ -33,8 +37,6 @@ constexpr std::string_view Help =
     "  -h, --help         show this text and end\n"
     "  --version          show the version and end\n"
     "More in the manual page optables(1).\n";
-
-constexpr std::string_view Version = "optables " GENCOUNT_VERSION "\n";
 
 constexpr int UsageStatus = 2;
 constexpr int WriteErrorStatus = 1;
@@ -53,9 +55,6 @@ struct UsageError {
   std::string message;
 };
 
-struct HelpRequested {};
-struct VersionRequested {};
-
 // Digits only, as runframe::ParseUnsigned takes them: a seed that silently means something else
 // is worse than an error.  Texts of more than 20 characters were always refused (also ones with
 // leading zeros); that stays, so a command line means what it meant.
@@ -73,11 +72,7 @@ Options ParseArgs(int argc, char** argv) {
       if (i + 1 >= argc) throw UsageError{std::string(arg) + " needs a value"};
       return argv[++i];
     };
-    if (arg == "--help" || arg == "-h") {
-      throw HelpRequested{};
-    } else if (arg == "--version") {
-      throw VersionRequested{};
-    } else if (arg == "--seed") {
+    if (arg == "--seed") {
       const std::string_view text = value();
       opt.seed = ParseUnsigned(text);
       if (!opt.seed) {
@@ -131,15 +126,15 @@ Options ParseArgs(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --help, -h and --version anywhere, as in the other programs.
+  if (const std::string text =
+          runframe::InformationRequest(argc, argv, "optables", std::string(Usage) + "\n" + std::string(Help));
+      !text.empty()) {
+    return runframe::AnswerInformationRequest(text) == runframe::ExitOk ? 0 : WriteErrorStatus;
+  }
   Options opt;
   try {
     opt = ParseArgs(argc, argv);
-  } catch (const HelpRequested&) {
-    std::cout << Usage << '\n' << Help;
-    return std::cout.flush() ? 0 : WriteErrorStatus;
-  } catch (const VersionRequested&) {
-    std::cout << Version;
-    return std::cout.flush() ? 0 : WriteErrorStatus;
   } catch (const UsageError& e) {
     std::cerr << "optables: " << e.message << '\n' << Usage << '\n';
     return UsageStatus;

@@ -23,6 +23,8 @@ struct ProgramDescription {
   std::int32_t maxN = 0;            // largest accepted first parameter
   std::int32_t maxM = 0;            // largest accepted second parameter
   std::string runKindTag;           // piece of the result file name
+  std::string name;                 // the program's name, for --version
+  std::string usage;                // the text of --help and -h
 };
 
 struct RunContext {

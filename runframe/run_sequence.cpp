@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "runframe/abrupt_end.hpp"
+#include "runframe/information_request.hpp"
 #include "runframe/run_frame.hpp"
 #include "runframe/stop_signals.hpp"
 
@@ -108,6 +109,9 @@ int RunProgram(const ProgramDescription& program, int argc, char** argv, const R
   // A console whose reader has gone, or a file at its size limit, must give a
   // write error, not kill the run.
   IgnoreWriteSignals();
+  if (const std::string text = InformationRequest(argc, argv, program.name, program.usage); !text.empty()) {
+    return AnswerInformationRequest(text);
+  }
   UseBinaryConsole();
   try {
     std::vector<std::string> parameters;

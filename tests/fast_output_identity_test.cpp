@@ -103,7 +103,7 @@ ProgramOutput Sample(gensample::SampleProduct& p, int n, int m, const std::vecto
   std::FILE* console = std::fopen((dir.Path() + "/console").c_str(), "wb");
   EXPECT_NE(console, nullptr);
   {
-    const runframe::ProgramDescription program{{}, 6, 6, "--random--"};
+    const runframe::ProgramDescription program{{}, 6, 6, "--random--", "", ""};
     runframe::RunContext run(program, params, console);
     run.n = n;
     run.m = m;

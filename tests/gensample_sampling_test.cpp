@@ -115,7 +115,7 @@ class ScriptedKeys : public gensample::ConsoleKeys {
   }
 };
 
-const runframe::ProgramDescription TestProgram{{}, 6, 6, "--random--"};
+const runframe::ProgramDescription TestProgram{{}, 6, 6, "--random--", "", ""};
 
 struct SamplingRun {
   testsupport::TempDir dir;

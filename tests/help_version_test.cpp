@@ -1,5 +1,6 @@
-// --help, -h and --version of genexact and optables: the text on standard
-// output, status 0, nothing on standard error, no file touched, no wait.
+// --help, -h and --version of all four programs: the text on standard output,
+// status 0, nothing on standard error, no file touched, no wait, no line wider
+// than an 80-column terminal takes.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -28,7 +29,16 @@ testsupport::ProgramResult RunAsked(const testsupport::TempDir& dir, const Asked
 TEST(HelpAndVersion, AnswerOnStandardOutputWithStatusZero) {
   const std::string genexactVersion = std::string("genexact ") + GENCOUNT_VERSION + "\n";
   const std::string optablesVersion = std::string("optables ") + GENCOUNT_VERSION + "\n";
+  const std::string gencountVersion = std::string("gencount ") + GENCOUNT_VERSION + "\n";
+  const std::string gensampleVersion = std::string("gensample ") + GENCOUNT_VERSION + "\n";
   const Asked cases[] = {
+      {"gencount/gencount", {"--help"}, "usage: gencount n m\n"},
+      {"gencount/gencount", {"--help", "3"}, "usage: gencount n m\n"},
+      {"gencount/gencount", {"3", "3", "-h"}, "usage: gencount n m\n"},
+      {"gencount/gencount", {"--version"}, gencountVersion.c_str()},
+      {"gensample/gensample", {"-h"}, "usage: gensample n m [tests [dotInterval]]\n"},
+      {"gensample/gensample", {"2", "2", "100", "--help"}, "usage: gensample n m [tests [dotInterval]]\n"},
+      {"gensample/gensample", {"--version"}, gensampleVersion.c_str()},
       {"genexact/genexact", {"--help"}, "usage: genexact n m [options]\n"},
       {"genexact/genexact", {"-h"}, "usage: genexact n m [options]\n"},
       {"genexact/genexact", {"3", "3", "--help"}, "usage: genexact n m [options]\n"},
@@ -54,6 +64,9 @@ TEST(HelpAndVersion, AnswerOnStandardOutputWithStatusZero) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out.rfind(asked.expectedStart, 0), 0u) << r.out;
     EXPECT_EQ(r.out.find('\r'), std::string::npos) << "plain lines, as other tools' help";
+    for (std::size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1) {
+      EXPECT_LE(end - at, 79u) << r.out.substr(at, end - at);
+    }
     EXPECT_EQ(dir.Names(), (std::vector<std::string>{"3-optablea.txt", "3-optableb.txt"})) << "no file written";
   }
 }

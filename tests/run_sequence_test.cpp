@@ -32,7 +32,7 @@ runframe::ClockReading At(int second, int ms) {
   return r;
 }
 
-const runframe::ProgramDescription Program{{"banner"}, 6, 6, "---"};
+const runframe::ProgramDescription Program{{"banner"}, 6, 6, "---", "", ""};
 
 // A run of "1 1" in a scratch folder (the working folder while it lives),
 // its console in a file.

@@ -174,7 +174,7 @@ TEST(ResultFileName, BothTagsAndTheCut) {
 
 // A run context whose console is never written in these tests.
 struct TestRun {
-  runframe::ProgramDescription program{{}, 5, 6, "---"};
+  runframe::ProgramDescription program{{}, 5, 6, "---", "", ""};
   runframe::RunContext run;
   explicit TestRun(std::vector<std::string> parameters) : run(program, std::move(parameters)) {}
 };
