@@ -9,6 +9,7 @@
 
 #include "lattice/flat_closure.hpp"
 #include "lattice/split_refutation.hpp"
+#include "runframe/worker_threads.hpp"
 
 namespace genexact::inline GENEXACT_WIDTH {
 
@@ -246,36 +247,39 @@ std::vector<GeneratingSet> GeneratingSetOrbits(const FactorLattice& lattice, con
     std::vector<Extensions> parts(level.size());
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> done{0};
+    // A failure anywhere (no room for a thread or for a set, a console that
+    // cannot be written) stops the other shares and comes back from Join.
+    runframe::WorkerThreads shares;
     auto work = [&](LevelWorker& worker) {
-      for (std::size_t i = next++; i < level.size(); i = next++) {
+      for (std::size_t i = next++; i < level.size() && !shares.Failed(); i = next++) {
         parts[i] = worker.Extend(level[i], k, wantLeast);
         ++done;
       }
     };
-    if (progress) {
-      // Every share on a thread of its own, so that this one can report.
-      std::vector<std::thread> all;
-      for (int w = 0; w < workers && static_cast<std::size_t>(w) < level.size(); ++w) {
-        all.emplace_back(work, std::ref(pool[static_cast<std::size_t>(w)]));
-      }
-      auto shown = std::chrono::steady_clock::now();
-      while (done.load() < level.size()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        const auto now = std::chrono::steady_clock::now();
-        if (now - shown < std::chrono::milliseconds(250)) continue;
-        shown = now;
-        progress("sets of " + std::to_string(k + 1) + " element(s): " + std::to_string(done.load()) + " of " +
-                 std::to_string(level.size()) + " sets of " + std::to_string(k) + " extended");
-      }
-      for (std::thread& t : all) t.join();
-    } else {
-      std::vector<std::thread> helpers;
-      for (int w = 1; w < workers && static_cast<std::size_t>(w) < level.size(); ++w) {
-        helpers.emplace_back(work, std::ref(pool[static_cast<std::size_t>(w)]));
-      }
-      work(pool[0]);
-      for (std::thread& t : helpers) t.join();
+    // With a progress report every share runs on a thread of its own, so
+    // that this one can report; without, this thread takes the first share.
+    const int first = progress ? 0 : 1;
+    for (int w = first; w < workers && static_cast<std::size_t>(w) < level.size(); ++w) {
+      if (!shares.Start([&work, &pool, w] { work(pool[static_cast<std::size_t>(w)]); })) break;
     }
+    try {
+      if (progress) {
+        auto shown = std::chrono::steady_clock::now();
+        while (done.load() < level.size() && !shares.Failed()) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(5));
+          const auto now = std::chrono::steady_clock::now();
+          if (now - shown < std::chrono::milliseconds(250)) continue;
+          shown = now;
+          progress("sets of " + std::to_string(k + 1) + " element(s): " + std::to_string(done.load()) + " of " +
+                   std::to_string(level.size()) + " sets of " + std::to_string(k) + " extended");
+        }
+      } else if (!shares.Failed()) {
+        work(pool[0]);
+      }
+    } catch (...) {
+      shares.Fail(std::current_exception());
+    }
+    shares.Join();
 
     std::vector<Set> following;
     for (Extensions& part : parts) {

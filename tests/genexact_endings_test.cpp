@@ -436,18 +436,47 @@ TEST(GenexactEndings, FileSizeLimitIsTheIoErrorStop) {
 
 TEST(GenexactEndings, ThreadThatCannotBeCreatedIsOutOfMemory) {
   if (testsupport::UnderAddressSanitizer) GTEST_SKIP() << "AddressSanitizer cannot run under an address-space limit";
+  // 3x3 starts threads only for its units; 5x6 also in the orbit search of
+  // its plan, and 4x5 asks for far more threads than the limit holds.
+  for (const auto& args :
+       {std::vector<std::string>{"3", "3", "--threads", "2"}, std::vector<std::string>{"5", "6", "--threads", "2"},
+        std::vector<std::string>{"4", "5", "--threads", "200"}}) {
+    SCOPED_TRACE(args[0] + "x" + args[1] + " on " + args[3] + " threads");
+    testsupport::TempDir dir;
+    testsupport::WriteTables(dir, std::stoi(args[0]), std::stoi(args[1]));
+    testsupport::RunOptions options = In(dir);
+    // Every new thread asks for a stack as large as the stack limit, which
+    // the address-space limit cannot hold; the main thread's stack grows only
+    // as it is used.
+    options.stackLimit = 1ULL << 30;
+    options.addressSpaceLimit = 512ULL << 20;
+    const auto r = testsupport::RunProgram(Genexact(), args, options);
+    EXPECT_EQ(r.signal, 0) << r.out << r.err;
+    EXPECT_EQ(r.exitCode, 5) << r.out << r.err;
+    EXPECT_NE(r.out.find("\r\nOut of memory\r\n"), std::string::npos) << r.out;
+  }
+}
+
+// Too little memory at any point of a run (reading, the plan's orbit search,
+// the units) ends it as out of memory or lets it finish, never by a signal.
+TEST(GenexactEndings, ScarceMemoryInEveryPhaseIsOutOfMemory) {
+  if (testsupport::UnderAddressSanitizer) GTEST_SKIP() << "AddressSanitizer cannot run under an address-space limit";
   testsupport::TempDir dir;
-  testsupport::WriteTables(dir, 3, 3);
-  testsupport::RunOptions options = In(dir);
-  // Every new thread asks for a stack as large as the stack limit, which
-  // the address-space limit cannot hold; the main thread's stack grows only
-  // as it is used.
-  options.stackLimit = 1ULL << 30;
-  options.addressSpaceLimit = 512ULL << 20;
-  const auto r = testsupport::RunProgram(Genexact(), {"3", "3", "--threads", "2"}, options);
-  EXPECT_EQ(r.signal, 0) << r.out << r.err;
-  EXPECT_EQ(r.exitCode, 5) << r.out << r.err;
-  EXPECT_NE(r.out.find("\r\nOut of memory\r\n"), std::string::npos) << r.out;
+  testsupport::WriteTables(dir, 5, 6);
+  int outOfMemory = 0;
+  for (const std::uint64_t megabytes : {8, 12, 16, 20, 24, 28, 32, 40}) {
+    SCOPED_TRACE(std::to_string(megabytes) + " MB");
+    testsupport::RunOptions options = In(dir);
+    options.addressSpaceLimit = megabytes << 20;
+    const auto r = testsupport::RunProgram(Genexact(), {"5", "6", "--threads", "2"}, options);
+    EXPECT_EQ(r.signal, 0) << r.out << r.err;
+    EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 5) << r.exitCode << "\n" << r.out << r.err;
+    if (r.exitCode == 5) {
+      ++outOfMemory;
+      EXPECT_NE(r.out.find("Out of memory\r\n"), std::string::npos) << r.out;
+    }
+  }
+  EXPECT_GT(outOfMemory, 0) << "the smallest limit must be too small";
 }
 
 // A real small file system (tmpfs) when the tests run as root; elsewhere the
