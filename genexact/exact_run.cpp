@@ -170,7 +170,7 @@ class PlanProgress {
 
   void Show(const std::string& text) {
     // Rewrites in place suit a terminal only; elsewhere the plan stays silent.
-    if (!terminal_) return;
+    if (!terminal_ || !run_.console.ReadyForShortWrite()) return;
     const auto now = Clock::now();
     if (now - start_ < std::chrono::seconds(2) ||
         (display_.Showing() && now - last_ < std::chrono::duration<double>(ProgressInterval))) {
@@ -301,6 +301,9 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
 
   ProgressDisplay display(StandardOutputKind().terminal, state.options.progressEverySeconds);
   request.progress = [&](const RunnerProgress& p) {
+    // Progress waits for a console that is not taking output; saves and
+    // stops never do.
+    if (!run.console.ReadyForShortWrite()) return;
     const double rate = p.seconds > 0 ? static_cast<double>(p.testsDone) / p.seconds : 0;
     // The width is asked every time: the window may have been resized.
     const std::string shown =

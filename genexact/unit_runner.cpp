@@ -97,6 +97,7 @@ RunnerOutcome RunUnits(const CountPlan& plan, const RunnerRequest& request) {
     std::map<std::uint64_t, std::uint64_t> toSave;
     bool finished = false;
     int secondSignal = 0;
+    bool stopSaveDue = false;  // this pass makes (or needs no) the save of the first stop
     {
       std::unique_lock<std::mutex> lock(mutex);
       changed.wait_for(lock, std::chrono::duration<double>(ProgressInterval), [&] { return running == 0; });
@@ -111,16 +112,19 @@ RunnerOutcome RunUnits(const CountPlan& plan, const RunnerRequest& request) {
           (stopSave || secondSignal != 0 || Since(lastSave) >= request.saveEverySeconds)) {
         toSave = outcome.done;
       }
+      stopSaveDue = stopSave && !finished;  // when finished, the caller's last save follows
       if (runframe::StopRequested()) savedOnStop = true;
     }
     // The callbacks write to the console and to files; a failure there must
-    // still stop and join the workers before it leaves this function.
+    // still stop and join the workers before it leaves this function.  The
+    // save comes first: a console that blocks must not hold it back.
     try {
-      if (!failed && request.progress) request.progress(shown);
       if (!toSave.empty()) {
         request.save(toSave);
         lastSave = Clock::now();
       }
+      if (stopSaveDue) runframe::StopSaveDone();
+      if (!failed && request.progress) request.progress(shown);
     } catch (...) {
       {
         const std::lock_guard<std::mutex> lock(mutex);
@@ -130,6 +134,7 @@ RunnerOutcome RunUnits(const CountPlan& plan, const RunnerRequest& request) {
       // The run ends with this failure: keep what is finished before waiting
       // for the units in progress.
       saveFinished();
+      runframe::StopSaveDone();
     }
     if (secondSignal != 0) {
       if (toSave.empty()) saveFinished();

@@ -31,6 +31,7 @@ struct StopState {
   std::atomic<int> signals{0};
   std::atomic<int> secondSignal{0};
   std::atomic<bool> saveOnSecond{false};
+  std::atomic<bool> stopSaved{false};  // the first stop's save is on disk
   Disposition previous[std::size(StopSignalNumbers)]{};
 };
 static_assert(std::atomic<int>::is_always_lock_free, "the stop state is set from a signal handler");
@@ -98,9 +99,13 @@ void (*CleanupHandler(int))(int) { return OnEndingSignal; }
 extern "C" void OnStopSignal(int sig) {
   const int seen = stopState.signals.fetch_add(1) + 1;
   if (seen == 1) return;
-  if (seen == 2 && stopState.saveOnSecond.load()) {
-    stopState.secondSignal.store(sig);
-    return;
+  if (stopState.saveOnSecond.load()) {
+    if (seen == 2) {
+      stopState.secondSignal.store(sig);
+      return;
+    }
+    // The holder ends the process itself right after its save.
+    if (!stopState.stopSaved.load()) return;
   }
   EndBySignal(sig);
 }
@@ -121,7 +126,10 @@ int SecondStopSignal() { return stopState.secondSignal.load(); }
 void ClearStopRequests() {
   stopState.signals = 0;
   stopState.secondSignal = 0;
+  stopState.stopSaved = false;
 }
+
+void StopSaveDone() { stopState.stopSaved = true; }
 
 void EndBySignal(int sig) {
   // Only async-signal-safe calls: this also runs inside the handlers.

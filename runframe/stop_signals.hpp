@@ -22,6 +22,10 @@ bool StopRequested();
 int SecondStopSignal();
 // Clears both; for a new run of the same process (tests).
 void ClearStopRequests();
+// Tells that what was finished when the first stop signal came is on disk.
+// Until then a third signal is held back like the second, so that holding
+// Ctrl+C cannot end the process before that save.
+void StopSaveDone();
 
 // Ends the process by signal sig with its default action, as the user asked,
 // after the cleanup of a live SignalCleanupScope.
@@ -30,7 +34,8 @@ void ClearStopRequests();
 // While an instance lives, SIGINT, SIGTERM and SIGHUP ask for a stop instead of
 // ending the process.  The first sets StopRequested; with saveOnSecond, the
 // second is left to the holder to end the process after saving, and a third
-// (or a second without saveOnSecond) ends it at once.  The earlier handlers
+// ends it at once once the holder has called StopSaveDone (a second without
+// saveOnSecond ends it at once).  The earlier handlers
 // come back when the instance ends.
 class StopSignals {
  public:

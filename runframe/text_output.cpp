@@ -8,6 +8,7 @@
 #if defined(_WIN32)
 #include <io.h>
 #else
+#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -18,6 +19,21 @@ bool FlushOnly(std::FILE* f) { return std::fflush(f) == 0; }
 
 TextOutput::TextOutput(std::FILE* stream, std::string what, bool isConsole)
     : stream_(stream), what_(std::move(what)), isConsole_(isConsole) {}
+
+bool TextOutput::ReadyForShortWrite() const {
+#if defined(_WIN32)
+  return true;
+#else
+  if (stream_ == nullptr) return true;
+  const int fd = fileno(stream_);
+  if (fd < 0) return true;
+  // POLLOUT on a pipe means a page is free, room for any write of up to
+  // PIPE_BUF bytes; a regular file is always ready.
+  pollfd p{fd, POLLOUT, 0};
+  const int ready = poll(&p, 1, 0);
+  return ready != 0 && (ready < 0 || (p.revents & (POLLOUT | POLLERR | POLLHUP | POLLNVAL)) != 0);
+#endif
+}
 
 TextOutput::~TextOutput() {
   // Only reached without Close() when the run is already ending abnormally;

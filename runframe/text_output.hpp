@@ -30,6 +30,11 @@ class TextOutput {
 
   void Write(std::string_view text);
   void Line(std::string_view text = {});
+  // Whether a short write (a progress line) would go out without waiting: a
+  // pipe nobody reads or a stopped terminal must not hold back a save or the
+  // answer to a stop signal for the sake of progress output.  True for files
+  // and where the platform cannot tell.
+  bool ReadyForShortWrite() const;
   // Closes the stream and reports a failed close; a no-op when not open.
   void Close();
 

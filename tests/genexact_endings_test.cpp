@@ -44,10 +44,18 @@ std::string Genexact() { return testsupport::BinaryPath("genexact/genexact"); }
 // reads while the program runs; standard input is /dev/null.
 class Child {
  public:
-  Child(const std::string& dir, const std::vector<std::string>& args) {
+  // smallPipe: standard output is a pipe of one page, and this test keeps
+  // a writing end of it too, for FillOutput.
+  Child(const std::string& dir, const std::vector<std::string>& args, bool smallPipe = false) {
     signal(SIGPIPE, SIG_IGN);
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
+    if (smallPipe) {
+      fcntl(out[0], F_SETPIPE_SZ, 4096);
+      // A new open file description of the pipe: non-blocking for this test
+      // only (a dup would share the flag with the child's standard output).
+      fill_ = open(("/proc/self/fd/" + std::to_string(out[1])).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    }
     std::vector<std::string> text{Genexact()};
     text.insert(text.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -74,6 +82,7 @@ class Child {
       waitpid(pid_, &status_, 0);
     }
     if (out_ >= 0) close(out_);
+    if (fill_ >= 0) close(fill_);
   }
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
@@ -113,6 +122,16 @@ class Child {
     return most;
   }
   void Signal(int sig) const { kill(pid_, sig); }
+  // Fills the one-page output pipe, so that the child's next write would
+  // wait for a reader (a console nobody reads).  Needs smallPipe.
+  void FillOutput() const {
+    // Smaller and smaller writes: one that does not fit whole is refused.
+    const std::string page(4096, 'x');
+    for (std::size_t size = page.size(); size > 0; size /= 2) {
+      while (write(fill_, page.data(), size) > 0) {
+      }
+    }
+  }
   void CloseOutput() {
     if (out_ >= 0) close(out_);
     out_ = -1;
@@ -125,6 +144,10 @@ class Child {
       const pid_t r = waitpid(pid_, &status_, WNOHANG);
       if (r == pid_) {
         reaped_ = true;
+        // What the child wrote last may still be in the pipe.
+        if (fill_ >= 0) close(fill_);
+        fill_ = -1;
+        if (out_ >= 0) ReadUntil([](const std::string&) { return false; }, seconds(10));
         return true;
       }
       if (Clock::now() > deadline) return false;
@@ -138,6 +161,7 @@ class Child {
  private:
   pid_t pid_ = -1;
   int out_ = -1;
+  int fill_ = -1;  // a writing end of the output pipe, or -1
   int status_ = 0;
   bool reaped_ = false;
   std::string output_;
@@ -163,8 +187,8 @@ testsupport::RunOptions In(const testsupport::TempDir& dir) {
 // seconds on a quiet machine; the tests stop them after a few units).
 constexpr int LongN = 6;
 constexpr int LongM = 6;
-std::vector<std::string> LongRun(const std::string& checkpoint) {
-  return {"6", "6", "--threads", "1", "--progress-every", "1", "--checkpoint", checkpoint};
+std::vector<std::string> LongRun(const std::string& checkpoint, int threads = 1) {
+  return {"6", "6", "--threads", std::to_string(threads), "--progress-every", "1", "--checkpoint", checkpoint};
 }
 
 TEST(GenexactEndings, InterruptedRunExitsWithTryAgainAfterSaving) {
@@ -179,29 +203,32 @@ TEST(GenexactEndings, InterruptedRunExitsWithTryAgainAfterSaving) {
 }
 
 // Starts one long run per entry of `ends`, each with checkpoint c in a fresh
-// folder, all at once so that their waits overlap; then, one run after the
-// other, waits until it shows three finished units, ends it by its entry and
-// waits for it.  `check` then sees the child, the units the checkpoint holds
-// and the units shown before the end: a run may end in any way it survives,
-// but never with fewer saved than shown.
+// folder, all at once so that their waits overlap; waits until each shows
+// three finished units, ends each by its entry and waits for them.  `check` then sees the child, the units the
+// checkpoint holds and the units shown before the end: a run may end in any way it survives, but never with fewer saved
+// than shown.
 using Ending = std::function<void(Child&)>;
 using EndingCheck = std::function<void(Child&, long long saved, long long shown)>;
-void EndLongRuns(const std::vector<std::pair<std::string, Ending>>& ends, const EndingCheck& check) {
+void EndLongRuns(const std::vector<std::pair<std::string, Ending>>& ends, const EndingCheck& check, int threads = 1) {
   std::vector<std::unique_ptr<testsupport::TempDir>> dirs;
   std::vector<std::unique_ptr<Child>> children;
   for (std::size_t i = 0; i < ends.size(); ++i) {
     dirs.push_back(std::make_unique<testsupport::TempDir>());
     testsupport::WriteTables(*dirs.back(), LongN, LongM);
-    children.push_back(std::make_unique<Child>(dirs.back()->Path(), LongRun("c")));
+    children.push_back(std::make_unique<Child>(dirs.back()->Path(), LongRun("c", threads)));
   }
+  // Every run must still be running when it is ended: all are ended as soon
+  // as all have shown their units, not one after the other's end.
+  std::vector<long long> shown(ends.size());
+  for (std::size_t i = 0; i < ends.size(); ++i) {
+    ASSERT_TRUE(children[i]->WaitForUnits(3)) << ends[i].first << "\n" << children[i]->Output();
+    shown[i] = static_cast<long long>(children[i]->UnitsShown());
+  }
+  for (std::size_t i = 0; i < ends.size(); ++i) ends[i].second(*children[i]);
   for (std::size_t i = 0; i < ends.size(); ++i) {
     SCOPED_TRACE(ends[i].first);
-    Child& child = *children[i];
-    ASSERT_TRUE(child.WaitForUnits(3)) << child.Output();
-    const auto shown = static_cast<long long>(child.UnitsShown());
-    ends[i].second(child);
-    ASSERT_TRUE(child.Wait());
-    check(child, SavedUnits(dirs[i]->Read("c")), shown);
+    ASSERT_TRUE(children[i]->Wait());
+    check(*children[i], SavedUnits(dirs[i]->Read("c")), shown[i]);
   }
 }
 
@@ -234,6 +261,62 @@ TEST(GenexactEndings, SecondInterruptKeepsWhatTheFirstFinished) {
     EXPECT_TRUE(child.TermSignal() == SIGINT || child.ExitCode() == 75) << child.Output();
     EXPECT_GE(saved, shown);
   });
+}
+
+// Ctrl+C held down: three signals a few milliseconds apart.  The third may
+// end the process at once only once the first one's save is on disk.
+TEST(GenexactEndings, HeldCtrlCKeepsWhatTheFirstFinished) {
+  std::vector<std::pair<std::string, Ending>> ends;
+  for (const int sig : {SIGINT, SIGTERM}) {
+    for (const int gapMs : {1, 1, 2, 5}) {
+      ends.emplace_back(std::string(strsignal(sig)) + ", gap " + std::to_string(gapMs) + " ms",
+                        [sig, gapMs](Child& child) {
+                          for (int k = 0; k < 3; ++k) {
+                            if (k > 0) std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
+                            child.Signal(sig);
+                          }
+                        });
+    }
+  }
+  EndLongRuns(
+      ends,
+      [](Child& child, long long saved, long long shown) {
+        EXPECT_TRUE(child.TermSignal() != 0 || child.ExitCode() == 75) << child.Output();
+        EXPECT_GE(saved, shown);
+      },
+      2);
+}
+
+// A console nobody reads holds back neither the saves nor a stop.
+TEST(GenexactEndings, BlockedConsoleHoldsBackNeitherSavesNorStops) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, LongN, LongM);
+  std::vector<std::string> args = LongRun("c");
+  args.insert(args.end(), {"--save-every", "1"});
+  Child child(dir.Path(), args, true);
+  ASSERT_TRUE(child.WaitForUnits(1)) << child.Output();
+  child.FillOutput();
+  // Saves go on: the checkpoint grows, save after save, while the console is
+  // full (a progress line is due every second, so a run that writes it before
+  // saving is stuck by the second save at the latest).
+  const auto saved = [&] { return SavedUnits(dir.Read("c")); };
+  long long last = saved();
+  int grew = 0;
+  for (const auto deadline = Clock::now() + seconds(60); grew < 3 && Clock::now() < deadline;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const long long now = saved();
+    grew += now > last;
+    last = std::max(last, now);
+  }
+  EXPECT_EQ(grew, 3) << "saves stopped while the console was full";
+  // A stop is acted on: the finished units are saved at once.
+  const long long atStop = saved();
+  child.Signal(SIGTERM);
+  // The run waits for the console only to write its report; a reader lets it end.
+  ASSERT_TRUE(child.Wait());
+  EXPECT_EQ(child.ExitCode(), 75) << child.Output();
+  EXPECT_GE(saved(), atStop);
+  EXPECT_NE(child.Output().find("Interrupted after "), std::string::npos);
 }
 
 TEST(GenexactEndings, ClosedConsoleSavesBeforeTheIoErrorStop) {
