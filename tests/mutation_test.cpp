@@ -303,11 +303,8 @@ ReaderResult ReadInProcess(const std::string& bytes, std::int32_t size, bool fir
 // preconditions are what the reader guarantees, so this must run clean.
 void CloseOnAcceptedTables(lattice::Product<52>& p, int k, const ReaderResult& r, Mutator& m) {
   const std::int32_t size = Bell[k];
-  lattice::SetSizes(p, k, 3);
   ASSERT_EQ(r.tables.size, size);
-  testsupport::FillFactor(p.factorA, r.tables, false);
-  testsupport::FillFactor(p.factorB, EquTables(3), false);
-  lattice::BuildProductPairs(p);
+  testsupport::FillProduct(p, r.tables, EquTables(3));
   for (int round = 0; round < 3; ++round) {
     std::int32_t index[4];
     for (int t = 0; t < 4; ++t) {
