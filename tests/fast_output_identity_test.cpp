@@ -15,6 +15,7 @@
 #include "optables/equ_tables.hpp"
 #include "runframe/run_context.hpp"
 #include "tests/support/product_fill.hpp"
+#include "tests/support/program_run.hpp"
 #include "tests/support/run_program.hpp"
 
 namespace {
@@ -38,14 +39,11 @@ ProgramOutput RunGencount(const std::string& program, int n, int m, const TableS
   testsupport::TempDir dir;
   testsupport::WriteTables(dir, n, m, a, b);
   testsupport::RunOptions options;
-  options.workDir = dir.Path();
   options.timeout = std::chrono::milliseconds(600000);
-  const testsupport::ProgramResult r =
-      testsupport::RunProgram(testsupport::BinaryPath(program), {std::to_string(n), std::to_string(m)}, options);
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  const std::vector<std::string> results = dir.Names("r-");
-  EXPECT_EQ(results.size(), 1u);
-  return {r.out, results.empty() ? "" : dir.Read(results[0])};
+  const testsupport::Outcome o = testsupport::RunIn(dir, program, {std::to_string(n), std::to_string(m)}, options);
+  EXPECT_TRUE(testsupport::EndedByItself(o, 0));
+  EXPECT_EQ(o.resultNames.size(), 1u);
+  return {o.run.out, o.resultText};
 }
 
 TEST(GencountOutput, ByteIdenticalToTheSubsetBySubsetProgram) {

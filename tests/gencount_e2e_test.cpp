@@ -230,7 +230,7 @@ TEST_F(GencountRun, WaitsForEnter) {
   EXPECT_TRUE(testsupport::WaitedForEnter(o));
   ExpectFullRun(o, 2, 2, "2-optablea.txt", "2-optableb.txt", "", 1);
   o = testsupport::RunUntil(dir, "gencount/gencount", {"3"}, [](const std::string& out) {
-    return out.find("  Press <enter> to quit\r\n") != std::string::npos;
+    return out.find(testsupport::FatalPrompt) != std::string::npos;
   });
   EXPECT_TRUE(testsupport::WaitedForEnter(o));
   EXPECT_EQ(o.run.out, Banner + FatalConsole("At least two parameters are required!"));

@@ -65,7 +65,7 @@ Outcome RunIn(const testsupport::TempDir& where, const std::vector<std::string>&
 // fatal stop's prompt; then a run that waits for Enter is still running.
 Outcome RunUntilWaiting(const testsupport::TempDir& where, const std::vector<std::string>& args) {
   return testsupport::RunUntil(where, "gensample/gensample", args, [&](const std::string& out) {
-    return testsupport::ReportWritten(where, out) || out.find("  Press <enter> to quit\r\n") != std::string::npos;
+    return testsupport::ReportWritten(where, out) || out.find(testsupport::FatalPrompt) != std::string::npos;
   });
 }
 

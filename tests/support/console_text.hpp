@@ -119,8 +119,9 @@ inline std::string ExpectedEndLines(const std::string& console) {
 // A fatal stop: on the console the bell, the header, the message and the
 // prompt; in the result file (after Enter) the header and the message.
 inline const std::string FatalHeader = "Error in data; possibly/appeared at: ";
+inline const std::string FatalPrompt = "  Press <enter> to quit\r\n";
 inline std::string FatalConsole(const std::string& message) {
-  return "\a\r\n" + FatalHeader + "\r\n" + message + "\r\n  Press <enter> to quit\r\n";
+  return "\a\r\n" + FatalHeader + "\r\n" + message + "\r\n" + FatalPrompt;
 }
 inline std::string FatalResultLines(const std::string& message) { return FatalHeader + "\r\n" + message + "\r\n"; }
 
