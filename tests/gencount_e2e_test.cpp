@@ -226,7 +226,7 @@ TEST_F(GencountRun, ResultNameTakenByFolderOrLink) {
 TEST_F(GencountRun, WaitsForEnter) {
   testsupport::WriteTables(dir, 2, 2);
   Outcome o = testsupport::RunUntil(dir, "gencount/gencount", {"2", "2"},
-                                    [&](const std::string& out) { return testsupport::ReportWritten(dir, out); });
+                                    [&](const std::string&) { return testsupport::ResultFileComplete(dir); });
   EXPECT_TRUE(testsupport::WaitedForEnter(o));
   ExpectFullRun(o, 2, 2, "2-optablea.txt", "2-optableb.txt", "", 1);
   o = testsupport::RunUntil(dir, "gencount/gencount", {"3"}, [](const std::string& out) {

@@ -61,11 +61,11 @@ Outcome RunIn(const testsupport::TempDir& where, const std::vector<std::string>&
   return testsupport::RunIn(where, "gensample/gensample", args, options);
 }
 
-// Runs until the console and the result file show the whole report, or the
-// fatal stop's prompt; then a run that waits for Enter is still running.
+// Runs until the result file holds the whole report, or the console shows the
+// fatal stop's prompt; a run that waits for Enter is then still running.
 Outcome RunUntilWaiting(const testsupport::TempDir& where, const std::vector<std::string>& args) {
   return testsupport::RunUntil(where, "gensample/gensample", args, [&](const std::string& out) {
-    return testsupport::ReportWritten(where, out) || out.find(testsupport::FatalPrompt) != std::string::npos;
+    return testsupport::ResultFileComplete(where) || out.find(testsupport::FatalPrompt) != std::string::npos;
   });
 }
 

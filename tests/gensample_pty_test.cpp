@@ -110,7 +110,7 @@ void StopAndQuit(SampleTerminal& t, const testsupport::TempDir& dir, std::string
   const std::string console = t.Output();
   // The report is out: the program now waits for Enter in line mode, with the
   // result file complete.
-  ASSERT_TRUE(t.WaitUntil([&] { return testsupport::ReportWritten(dir, t.Output()); })) << t.Output();
+  ASSERT_TRUE(t.WaitUntil([&] { return testsupport::ResultFileComplete(dir); })) << t.Output();
   t.Drain(SettleMs);
   EXPECT_TRUE(t.Running()) << "waits for Enter";
   EXPECT_EQ(t.Output(), console) << "nothing after the elapsed time";
@@ -193,7 +193,7 @@ TEST(GensamplePty, AltRTypedBeforeSamplingEndsAfterTheFirstTest) {
   testsupport::WriteTables(dir, 4, 4);
   SampleTerminal t(dir, LongRun, "\x1br");
   ASSERT_TRUE(t.WaitFor(" second(s)." + CRLF)) << t.Output();
-  ASSERT_TRUE(t.WaitUntil([&] { return testsupport::ReportWritten(dir, t.Output()); })) << t.Output();
+  ASSERT_TRUE(t.WaitUntil([&] { return testsupport::ResultFileComplete(dir); })) << t.Output();
   // The terminal echoed the keys before the program took it over.
   const std::size_t banner = t.Output().find(Banner);
   ASSERT_NE(banner, std::string::npos) << t.Output();

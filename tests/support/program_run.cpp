@@ -48,14 +48,18 @@ std::string ExpectedStartLines(const Outcome& o, int n, int m, const std::string
   return start.lines;
 }
 
-bool ReportWritten(const TempDir& dir, const std::string& out) {
+namespace {
+
+bool EndsWithElapsedTime(const std::string& text) {
   const std::string last = " second(s).\r\n";
-  auto endsWithLast = [&](const std::string& text) {
-    return text.size() >= last.size() && text.compare(text.size() - last.size(), last.size(), last) == 0;
-  };
-  if (!endsWithLast(out)) return false;
+  return text.size() >= last.size() && text.compare(text.size() - last.size(), last.size(), last) == 0;
+}
+
+}  // namespace
+
+bool ResultFileComplete(const TempDir& dir) {
   const std::vector<std::string> names = dir.Names("r-");
-  return names.size() == 1 && endsWithLast(dir.Read(names[0]));
+  return names.size() == 1 && EndsWithElapsedTime(dir.Read(names[0]));
 }
 
 }  // namespace testsupport

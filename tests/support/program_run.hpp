@@ -39,8 +39,8 @@ inline void ExpectEndedByItself(const Outcome& o, int code) { EXPECT_TRUE(EndedB
 std::string ExpectedStartLines(const Outcome& o, int n, int m, const std::string& tag, const std::string& a = "",
                                const std::string& b = "");
 
-// A whole run's report is out: the console and the folder's only result file
-// both end with the elapsed time.
-bool ReportWritten(const TempDir& dir, const std::string& out);
+// The folder's only result file ends with the elapsed time: a whole run's
+// report is in it, and on the console before it.
+bool ResultFileComplete(const TempDir& dir);
 
 }  // namespace testsupport

@@ -117,7 +117,9 @@ ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>&
     }
     if (!stopAt && options.stopWhen && options.stopWhen(result.out)) stopAt = Clock::now() + options.settle;
     if (stopAt && Clock::now() >= *stopAt) {
-      result.killedAtStop = true;
+      // One last look: a child that has just ended is no child still running.
+      reaped = wait4(pid, &status, WNOHANG, &usage) == pid;
+      result.killedAtStop = !reaped;
       break;
     }
     const auto until = stopAt ? *stopAt : deadline;
