@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "optables/equ_tables.hpp"
+#include "tests/support/product_fill.hpp"
 
 namespace {
 
@@ -31,22 +31,9 @@ struct Fixture {
   lattice::OperationTables A, B;
 
   explicit Fixture(const Config& s) {
-    A = optables::BuildEquTables(s.n);
-    B = optables::BuildEquTables(s.m);
-    if (s.seedA) A = optables::Renumber(A, optables::ShuffledNumbering(A.size, *s.seedA));
-    if (s.seedB) B = optables::Renumber(B, optables::ShuffledNumbering(B.size, *s.seedB));
-    lattice::SetSizes(*p, s.n, s.m);
-    for (int x = 1; x <= A.size; ++x)
-      for (int y = 1; y <= A.size; ++y) {
-        p->factorA.firstOp[x][y] = static_cast<lattice::FactorElement>(s.meetFirst ? A.Second(x, y) : A.First(x, y));
-        p->factorA.secondOp[x][y] = static_cast<lattice::FactorElement>(s.meetFirst ? A.First(x, y) : A.Second(x, y));
-      }
-    for (int x = 1; x <= B.size; ++x)
-      for (int y = 1; y <= B.size; ++y) {
-        p->factorB.firstOp[x][y] = static_cast<lattice::FactorElement>(s.meetFirst ? B.Second(x, y) : B.First(x, y));
-        p->factorB.secondOp[x][y] = static_cast<lattice::FactorElement>(s.meetFirst ? B.First(x, y) : B.Second(x, y));
-      }
-    lattice::BuildProductPairs(*p);
+    A = testsupport::EquTables(s.n, s.seedA);
+    B = testsupport::EquTables(s.m, s.seedB);
+    testsupport::FillProduct(*p, A, B, s.meetFirst);
   }
 
   // Candidates of one combination, first operation first.

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "tests/support/known_counts.hpp"
+#include "tests/support/program_run.hpp"
 #include "tests/support/run_program.hpp"
 
 namespace testsupport {
@@ -64,17 +65,14 @@ TEST_P(Counts, ProgramFindsTheKnownCount) {
       ASSERT_EQ(made.exitCode, 0) << made.err;
     }
   }
-  testsupport::RunOptions options;
-  options.workDir = dir.Path();
-  const auto run = testsupport::RunProgram(testsupport::BinaryPath("gencount/gencount"),
-                                           {std::to_string(known.n), std::to_string(known.m)}, options);
-  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+  const testsupport::Outcome o =
+      testsupport::RunIn(dir, "gencount/gencount", {std::to_string(known.n), std::to_string(known.m)});
+  ASSERT_TRUE(testsupport::EndedByItself(o, 0));
   const std::string line = "\r\nPart(" + std::to_string(known.n) + ")*Part(" + std::to_string(known.m) +
                            ") has exactly " + std::to_string(known.count) + "   4-element generating sets\r\n";
-  EXPECT_NE(run.out.find(line), std::string::npos) << run.out;
-  const std::vector<std::string> results = dir.Names("r-");
-  ASSERT_EQ(results.size(), 1u);
-  EXPECT_NE(dir.Read(results[0]).find(line), std::string::npos);
+  EXPECT_NE(o.run.out.find(line), std::string::npos) << o.run.out;
+  ASSERT_EQ(o.resultNames.size(), 1u);
+  EXPECT_NE(o.resultText.find(line), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(KnownCounts, Counts,

@@ -14,6 +14,8 @@
 #include "gensample/random_sampling.hpp"
 #include "optables/equ_tables.hpp"
 #include "runframe/run_context.hpp"
+#include "tests/support/product_fill.hpp"
+#include "tests/support/program_run.hpp"
 #include "tests/support/run_program.hpp"
 
 namespace {
@@ -37,14 +39,11 @@ ProgramOutput RunGencount(const std::string& program, int n, int m, const TableS
   testsupport::TempDir dir;
   testsupport::WriteTables(dir, n, m, a, b);
   testsupport::RunOptions options;
-  options.workDir = dir.Path();
   options.timeout = std::chrono::milliseconds(600000);
-  const testsupport::ProgramResult r =
-      testsupport::RunProgram(testsupport::BinaryPath(program), {std::to_string(n), std::to_string(m)}, options);
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  const std::vector<std::string> results = dir.Names("r-");
-  EXPECT_EQ(results.size(), 1u);
-  return {r.out, results.empty() ? "" : dir.Read(results[0])};
+  const testsupport::Outcome o = testsupport::RunIn(dir, program, {std::to_string(n), std::to_string(m)}, options);
+  EXPECT_TRUE(testsupport::EndedByItself(o, 0));
+  EXPECT_EQ(o.resultNames.size(), 1u);
+  return {o.run.out, o.resultText};
 }
 
 TEST(GencountOutput, ByteIdenticalToTheSubsetBySubsetProgram) {
@@ -79,22 +78,8 @@ class NoKeys final : public gensample::ConsoleKeys {
 };
 
 std::unique_ptr<gensample::SampleProduct> SampleModel(int n, int m, std::uint64_t seed, bool meetFirst) {
-  auto p = std::make_unique<gensample::SampleProduct>();
-  lattice::SetSizes(*p, n, m);
-  auto fill = [&](auto& factor, int k, std::uint64_t numbering) {
-    lattice::OperationTables t = optables::BuildEquTables(k);
-    t = optables::Renumber(t, optables::ShuffledNumbering(t.size, numbering));
-    for (int x = 1; x <= t.size; ++x) {
-      for (int y = 1; y <= t.size; ++y) {
-        factor.firstOp[x][y] = static_cast<lattice::FactorElement>(meetFirst ? t.Second(x, y) : t.First(x, y));
-        factor.secondOp[x][y] = static_cast<lattice::FactorElement>(meetFirst ? t.First(x, y) : t.Second(x, y));
-      }
-    }
-  };
-  fill(p->factorA, n, seed);
-  fill(p->factorB, m, seed + 1);
-  lattice::BuildProductPairs(*p);
-  return p;
+  return testsupport::NewProduct<gensample::SampleProduct>(testsupport::EquTables(n, seed),
+                                                           testsupport::EquTables(m, seed + 1), meetFirst);
 }
 
 ProgramOutput Sample(gensample::SampleProduct& p, int n, int m, const std::vector<std::string>& params,

@@ -15,96 +15,27 @@
 #include "lattice/factor_lattice.hpp"
 #include "lattice/generating_test.hpp"
 #include "optables/equ_tables.hpp"
+#include "tests/support/known_counts.hpp"
+#include "tests/support/order_lattice.hpp"
+#include "tests/support/product_fill.hpp"
 
 namespace {
 
 using gencount::CountProduct;
 using lattice::FactorElement;
 
-// A factor's tables: join[x-1][y-1] and meet[x-1][y-1] of elements 1..size.
-struct Tables {
-  int size = 0;
-  std::vector<std::vector<int>> join, meet;
-};
-
-Tables FromOptables(const lattice::OperationTables& t) {
-  Tables r{t.size, std::vector<std::vector<int>>(t.size, std::vector<int>(t.size)), {}};
-  r.meet = r.join;
-  for (int x = 1; x <= t.size; ++x) {
-    for (int y = 1; y <= t.size; ++y) {
-      r.join[x - 1][y - 1] = t.First(x, y);
-      r.meet[x - 1][y - 1] = t.Second(x, y);
-    }
-  }
-  return r;
-}
-
-Tables Equ(int k, std::optional<std::uint64_t> numberingSeed = std::nullopt) {
-  lattice::OperationTables t = optables::BuildEquTables(k);
-  if (numberingSeed) t = optables::Renumber(t, optables::ShuffledNumbering(t.size, *numberingSeed));
-  return FromOptables(t);
-}
-
-// The lattice of a partial order given by below[x][y] = (x <= y), 0-based,
-// by brute-force least upper and greatest lower bounds.
-Tables FromOrder(const std::vector<std::vector<bool>>& below) {
-  const int s = static_cast<int>(below.size());
-  Tables r{s, std::vector<std::vector<int>>(s, std::vector<int>(s)), {}};
-  r.meet = r.join;
-  for (int x = 0; x < s; ++x) {
-    for (int y = 0; y < s; ++y) {
-      int lub = -1, glb = -1;
-      for (int z = 0; z < s; ++z) {
-        if (below[x][z] && below[y][z] && (lub < 0 || below[z][lub])) lub = z;
-        if (below[z][x] && below[z][y] && (glb < 0 || below[glb][z])) glb = z;
-      }
-      r.join[x][y] = lub + 1;
-      r.meet[x][y] = glb + 1;
-    }
-  }
-  return r;
-}
-
-// Covers given as pairs (lower, upper), 0-based; the order is their reflexive
-// transitive closure.
-Tables FromCovers(int size, const std::vector<std::pair<int, int>>& covers) {
-  std::vector<std::vector<bool>> below(size, std::vector<bool>(size, false));
-  for (int x = 0; x < size; ++x) below[x][x] = true;
-  for (const auto& [lo, hi] : covers) below[lo][hi] = true;
-  for (int z = 0; z < size; ++z)
-    for (int x = 0; x < size; ++x)
-      for (int y = 0; y < size; ++y)
-        if (below[x][z] && below[z][y]) below[x][y] = true;
-  return FromOrder(below);
-}
+using lattice::OperationTables;
+using testsupport::EquTables;
 
 // The pentagon N5: 0 < a < b < 1, 0 < c < 1; numbered so that neither bound is 1.
-Tables Pentagon() { return FromCovers(5, {{2, 0}, {0, 4}, {4, 3}, {2, 1}, {1, 3}}); }
+OperationTables Pentagon() { return testsupport::FromCovers(5, {{2, 0}, {0, 4}, {4, 3}, {2, 1}, {1, 3}}); }
 // The chain of five elements, numbered out of order.
-Tables Chain5() { return FromCovers(5, {{3, 1}, {1, 4}, {4, 0}, {0, 2}}); }
-
-template <std::int32_t Capacity>
-void Fill(lattice::FactorTables<Capacity>& f, const Tables& t, bool meetFirst) {
-  for (int x = 1; x <= t.size; ++x) {
-    for (int y = 1; y <= t.size; ++y) {
-      const int join = t.join[x - 1][y - 1], meet = t.meet[x - 1][y - 1];
-      f.firstOp[x][y] = static_cast<FactorElement>(meetFirst ? meet : join);
-      f.secondOp[x][y] = static_cast<FactorElement>(meetFirst ? join : meet);
-    }
-  }
-}
+OperationTables Chain5() { return testsupport::FromCovers(5, {{3, 1}, {1, 4}, {4, 0}, {0, 2}}); }
 
 template <std::int32_t MaxSizeA>
-std::unique_ptr<lattice::Product<MaxSizeA>> MakeProduct(const Tables& a, const Tables& b, bool meetFirst) {
-  auto p = std::make_unique<lattice::Product<MaxSizeA>>();
-  p->sizeA = a.size;
-  p->sizeB = b.size;
-  p->productSize = a.size * b.size;
-  p->totalSubsets = static_cast<double>(lattice::SubsetCount(p->productSize));
-  Fill(p->factorA, a, meetFirst);
-  Fill(p->factorB, b, meetFirst);
-  lattice::BuildProductPairs(*p);
-  return p;
+std::unique_ptr<lattice::Product<MaxSizeA>> MakeProduct(const OperationTables& a, const OperationTables& b,
+                                                        bool meetFirst) {
+  return testsupport::NewProduct<lattice::Product<MaxSizeA>>(a, b, meetFirst);
 }
 
 struct Variant {
@@ -184,11 +115,8 @@ std::vector<std::uint64_t> ExpectedPoints(std::int32_t N) {
 TEST(CheckLattice, FindsTheBoundsInAnyNumberingAndOrder) {
   for (int k = 1; k <= 6; ++k) {
     for (const Variant& v : Variants) {
-      const lattice::OperationTables t = [&] {
-        lattice::OperationTables e = optables::BuildEquTables(k);
-        return v.seedA ? optables::Renumber(e, optables::ShuffledNumbering(e.size, *v.seedA)) : e;
-      }();
-      auto p = MakeProduct<203>(FromOptables(t), Equ(1), v.meetFirst);
+      const OperationTables t = EquTables(k, v.seedA);
+      auto p = MakeProduct<203>(t, EquTables(1), v.meetFirst);
       lattice::ByteFactor f = lattice::FlatFactorOf(p->factorA, p->sizeA);
       const auto bounds = lattice::CheckFactor(f).bounds;
       ASSERT_TRUE(bounds.has_value()) << k << " " << v.label;
@@ -213,7 +141,7 @@ TEST(CheckLattice, FindsTheBoundsInAnyNumberingAndOrder) {
 }
 
 TEST(CheckLattice, RefusesTablesThatAreNoLattice) {
-  auto p = MakeProduct<52>(Equ(3), Equ(1), false);
+  auto p = MakeProduct<52>(EquTables(3), EquTables(1), false);
   const auto isLattice = [&p] {
     lattice::ByteFactor f = lattice::FlatFactorOf(p->factorA, p->sizeA);
     return lattice::CheckFactor(f).bounds.has_value();
@@ -234,14 +162,10 @@ TEST(CheckLattice, RefusesTablesThatAreNoLattice) {
 // tables as for genexact's (genexact_test's GenexactLaws.RefusesBrokenTables
 // gives these tables there).
 TEST(CheckLattice, NamesTheFirstBrokenLawWithItsWitness) {
+  // Cell c is (c / 3 + 1, c % 3 + 1).
   auto fault = [](const std::vector<int>& first, const std::vector<int>& second) {
-    Tables t{3, std::vector<std::vector<int>>(3, std::vector<int>(3)), {}};
-    t.meet = t.join;
-    for (int c = 0; c < 9; ++c) {
-      t.join[c / 3][c % 3] = first[static_cast<std::size_t>(c)];
-      t.meet[c / 3][c % 3] = second[static_cast<std::size_t>(c)];
-    }
-    auto p = MakeProduct<52>(t, Equ(1), false);
+    const OperationTables t{3, first, second};
+    auto p = MakeProduct<52>(t, EquTables(1), false);
     lattice::ByteFactor f = lattice::FlatFactorOf(p->factorA, p->sizeA);
     const lattice::LatticeCheck check = lattice::CheckFactor(f);
     EXPECT_EQ(check.bounds.has_value(), check.fault.empty());
@@ -268,7 +192,7 @@ TEST(FactorExtensions, MatchTheClosureOnEveryTriple) {
   for (int k = 1; k <= 4; ++k) {
     for (const Variant& v : Variants) {
       SCOPED_TRACE(std::to_string(k) + " " + v.label);
-      auto p = MakeProduct<203>(Equ(k, v.seedA), Equ(1), v.meetFirst);
+      auto p = MakeProduct<203>(EquTables(k, v.seedA), EquTables(1), v.meetFirst);
       lattice::ByteFactor factor = lattice::FlatFactorOf(p->factorA, p->sizeA);
       ASSERT_TRUE(lattice::CheckFactor(factor).bounds.has_value());
       auto eager = std::make_unique<lattice::FactorExtensions<1>>();
@@ -298,11 +222,11 @@ TEST(FactorExtensions, MatchTheClosureOnEveryTriple) {
 
 TEST(FactorExtensions, MatchTheClosureOnSampledTriplesOfEqu5AndEqu6) {
   for (int k : {5, 6}) {
-    auto p = MakeProduct<203>(Equ(k, 77), Equ(1), k == 6);
+    auto p = MakeProduct<203>(EquTables(k, 77), EquTables(1), k == 6);
     lattice::ByteFactor factor = lattice::FlatFactorOf(p->factorA, p->sizeA);
     ASSERT_TRUE(lattice::CheckFactor(factor).bounds.has_value());
     auto ext = std::make_unique<lattice::FactorExtensions<4>>();
-    ext->Build(factor);  // eager for Equ(5), lazy for Equ(6)
+    ext->Build(factor);  // eager for EquTables(5), lazy for EquTables(6)
     lattice::FlatClosure<FactorElement> closure(factor);
     optables::SplitMix64 random(k);
     const int s = factor.size;
@@ -326,7 +250,7 @@ TEST(FastGeneratingTest, AgreesWithTheClosureOnEverySubsetOfSmallProducts) {
   for (const auto& [n, m] : SmallProducts) {
     for (const Variant& v : Variants) {
       SCOPED_TRACE(std::to_string(n) + "x" + std::to_string(m) + " " + v.label);
-      auto p = MakeProduct<52>(Equ(n, v.seedA), Equ(m, v.seedB), v.meetFirst);
+      auto p = MakeProduct<52>(EquTables(n, v.seedA), EquTables(m, v.seedB), v.meetFirst);
       ExpectSameOnEverySubset(*p);
     }
   }
@@ -335,12 +259,12 @@ TEST(FastGeneratingTest, AgreesWithTheClosureOnEverySubsetOfSmallProducts) {
 TEST(FastGeneratingTest, AgreesWithTheClosureOnOtherLattices) {
   const struct {
     const char* label;
-    Tables a, b;
+    OperationTables a, b;
   } cases[] = {
       {"N5 x N5", Pentagon(), Pentagon()},
-      {"C5 x Equ(3)", Chain5(), Equ(3, 4)},
-      {"N5 x Equ(3)", Pentagon(), Equ(3)},
-      {"Equ(2) x N5", Equ(2), Pentagon()},
+      {"C5 x EquTables(3)", Chain5(), EquTables(3, 4)},
+      {"N5 x EquTables(3)", Pentagon(), EquTables(3)},
+      {"EquTables(2) x N5", EquTables(2), Pentagon()},
   };
   for (const auto& c : cases) {
     for (const bool meetFirst : {false, true}) {
@@ -355,14 +279,14 @@ TEST(FastGeneratingTest, AgreesWithTheClosureOnASampleOf3x4And4x3) {
   for (const auto& [n, m] : {std::pair{3, 4}, std::pair{4, 3}}) {
     for (const Variant& v : {Variants[0], Variants[3]}) {
       SCOPED_TRACE(std::to_string(n) + "x" + std::to_string(m) + " " + v.label);
-      auto p = MakeProduct<52>(Equ(n, v.seedA), Equ(m, v.seedB), v.meetFirst);
+      auto p = MakeProduct<52>(EquTables(n, v.seedA), EquTables(m, v.seedB), v.meetFirst);
       EXPECT_GT(ExpectSameOnEverySubset(*p, 61), 0);
     }
   }
 }
 
 TEST(FastGeneratingTest, FallsBackToTheClosureForTablesThatAreNoLattice) {
-  auto p = MakeProduct<52>(Equ(2), Equ(3), false);
+  auto p = MakeProduct<52>(EquTables(2), EquTables(3), false);
   // Commutative, but 2 v 3 = 2 breaks the lattice laws.
   p->factorB.firstOp[2][3] = p->factorB.firstOp[3][2] = 2;
   lattice::GeneratingTest<52> fast(*p);
@@ -380,7 +304,7 @@ TEST(RangeSkippingCount, SameCountAndProgressAsSubsetBySubset) {
   for (const auto& [n, m] : SmallProducts) {
     for (const Variant& v : Variants) {
       SCOPED_TRACE(std::to_string(n) + "x" + std::to_string(m) + " " + v.label);
-      auto p = MakeProduct<52>(Equ(n, v.seedA), Equ(m, v.seedB), v.meetFirst);
+      auto p = MakeProduct<52>(EquTables(n, v.seedA), EquTables(m, v.seedB), v.meetFirst);
       RecordedProgress fast, plain;
       const std::uint64_t count = gencount::CountGeneratingSubsets(*p, fast);
       EXPECT_EQ(count, gencount::CountGeneratingSubsetsPlain(*p, plain));
@@ -396,13 +320,13 @@ TEST(RangeSkippingCount, SameCountAndProgressAsSubsetBySubset) {
   }
 }
 
-// The path of Equ(6) as second factor (sets of four words, tables filled
+// The path of EquTables(6) as second factor (sets of four words, tables filled
 // triple by triple), taken on small products.
 TEST(RangeSkippingCount, LazySecondFactorTablesGiveTheSameCountAndProgress) {
   for (const auto& [n, m] : {std::pair{2, 3}, std::pair{3, 3}, std::pair{4, 2}, std::pair{3, 4}, std::pair{2, 5}}) {
     for (const Variant& v : {Variants[0], Variants[3]}) {
       SCOPED_TRACE(std::to_string(n) + "x" + std::to_string(m) + " " + v.label);
-      auto p = MakeProduct<52>(Equ(n, v.seedA), Equ(m, v.seedB), v.meetFirst);
+      auto p = MakeProduct<52>(EquTables(n, v.seedA), EquTables(m, v.seedB), v.meetFirst);
       RecordedProgress eager, lazy;
       EXPECT_EQ(gencount::CountGeneratingSubsets(*p, lazy, gencount::SecondFactorTables::Lazy),
                 gencount::CountGeneratingSubsets(*p, eager));
@@ -428,16 +352,15 @@ TEST(ElementSet, ForEachFromVisitsTheElementsFromThereInOrder) {
 }
 
 TEST(RangeSkippingCount, KnownCountsOfLargerProducts) {
-  const struct {
-    int n, m;
-    std::uint64_t count;
-  } known[] = {{3, 4, 600}, {4, 3, 600}, {2, 5, 14280}, {5, 2, 14280}};
+  const struct { int n, m; } known[] = {{3, 4}, {4, 3}, {2, 5}, {5, 2}};
   for (const auto& c : known) {
     for (const Variant& v : {Variants[0], Variants[3]}) {
       SCOPED_TRACE(std::to_string(c.n) + "x" + std::to_string(c.m) + " " + v.label);
-      auto p = MakeProduct<52>(Equ(c.n, v.seedA), Equ(c.m, v.seedB), v.meetFirst);
+      auto p = MakeProduct<52>(EquTables(c.n, v.seedA), EquTables(c.m, v.seedB), v.meetFirst);
       RecordedProgress progress;
-      EXPECT_EQ(gencount::CountGeneratingSubsets(*p, progress), c.count);
+      // A x B and B x A are isomorphic: the table may list only one order.
+      EXPECT_EQ(gencount::CountGeneratingSubsets(*p, progress),
+                testsupport::KnownCountOf(std::min(c.n, c.m), std::max(c.n, c.m)));
       EXPECT_EQ(progress.points, ExpectedPoints(p->productSize));
     }
   }

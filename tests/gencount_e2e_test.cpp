@@ -2,17 +2,22 @@
 // compared byte for byte; only the clock readings are taken from the output.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/console_text.hpp"
+#include "tests/support/program_run.hpp"
 #include "tests/support/run_program.hpp"
 
 namespace {
@@ -31,11 +36,9 @@ const std::string Banner = JoinLines({
     "same folder where this program is.",
 });
 
-const std::string Header = "Error in data; possibly/appeared at: ";
-
-std::string FatalConsole(const std::string& message) {
-  return "\a" + CRLF + Header + CRLF + message + CRLF + "  Press <enter> to quit" + CRLF;
-}
+using testsupport::ExpectEndedByItself;
+using testsupport::FatalConsole;
+using testsupport::Outcome;
 
 std::string RightAligned(const std::string& text, std::size_t width) {
   return std::string(width > text.size() ? width - text.size() : 0, ' ') + text;
@@ -49,40 +52,13 @@ std::string ProgressItems(long total) {
   return items;
 }
 
-struct Stamp {
-  std::string text;  // "d/m/yyyy, at h:m:s:ms"
-  int field[7];      // day, month, year, hour, minute, second, millisecond
-};
-
-// The stamp line with the given label; numbers carry no leading zeros.
-std::optional<Stamp> FindStamp(const std::string& console, const std::string& label) {
-  const std::string num = "(0|[1-9][0-9]*)";
-  const std::regex re(" " + label + " \\(DD/MM/YY:\\) (" + num + "/" + num + "/([0-9]{4}), at " + num + ":" + num +
-                      ":" + num + ":" + num + ")\r\n");
-  std::smatch m;
-  if (!std::regex_search(console, m, re)) return std::nullopt;
-  Stamp s{m[1].str(), {}};
-  for (int k = 0; k < 7; ++k) s.field[k] = std::stoi(m[k + 2].str());
-  return s;
-}
-
-struct Outcome {
-  testsupport::ProgramResult run;
-  std::vector<std::string> resultNames;
-  std::string resultText;
-};
-
 class GencountRun : public ::testing::Test {
  protected:
   testsupport::TempDir dir;
 
   static Outcome RunIn(const testsupport::TempDir& where, const std::vector<std::string>& args,
-                       testsupport::RunOptions options = {}) {
-    options.workDir = where.Path();
-    Outcome o{testsupport::RunProgram(testsupport::BinaryPath("gencount/gencount"), args, options), {}, {}};
-    o.resultNames = where.Names("r-");
-    if (o.resultNames.size() == 1) o.resultText = where.Read(o.resultNames[0]);
-    return o;
+                       const testsupport::RunOptions& options = {}) {
+    return testsupport::RunIn(where, "gencount/gencount", args, options);
   }
 
   Outcome Run(const std::vector<std::string>& args, const testsupport::RunOptions& options = {}) {
@@ -97,27 +73,8 @@ class GencountRun : public ::testing::Test {
     return rest.substr(0, rest.find('\r'));
   }
 
-  static void ExpectExit(const Outcome& o, int code) {
-    EXPECT_FALSE(o.run.timedOut);
-    EXPECT_EQ(o.run.signal, 0);
-    EXPECT_EQ(o.run.exitCode, code) << o.run.out << o.run.err;
-  }
-
-  // The stamp and the two file lines, as console and result file show them;
-  // the result file name must agree with the start stamp.
   static std::string StartLines(const Outcome& o, int n, int m, const std::string& a, const std::string& b) {
-    const std::optional<Stamp> s = FindStamp(o.run.out, "     Started");
-    if (!s) {
-      ADD_FAILURE() << "no start stamp in\n" << o.run.out;
-      return "?";
-    }
-    const int* f = s->field;
-    const std::string name = "r-" + std::to_string(n) + "&" + std::to_string(m) + "---" + std::to_string(f[0]) + "-" +
-                             std::to_string(f[3]) + "-" + std::to_string(f[4]) + "-" + std::to_string(f[5]) + "-" +
-                             std::to_string(f[6]) + "--" + std::to_string(f[1]) + "-" + std::to_string(f[2]) + ".txt";
-    EXPECT_EQ(o.resultNames, std::vector<std::string>{name});
-    return JoinLines({"      Started (DD/MM/YY:) " + s->text, "Input files opened: " + a + ",  " + b,
-                      "Output file opened: " + name});
+    return testsupport::ExpectedStartLines(o, n, m, testsupport::GencountTag, a, b);
   }
 
   static std::string EndLines(const Outcome& o) { return testsupport::ExpectedEndLines(o.run.out); }
@@ -162,52 +119,85 @@ TEST_F(GencountRun, FullRuns) {
     testsupport::RunOptions options;
     if (!c.stdinText.empty()) options.stdinBytes = c.stdinText;
     const Outcome o = RunIn(own, c.args, options);
-    ExpectExit(o, 0);
+    ExpectEndedByItself(o, 0);
     ExpectFullRun(o, c.n, c.m, c.a, c.b, c.progress, c.count);
   }
 }
 
-// Takes every name that a "2 2" run started in the next 6 seconds can give
-// its result file, each a link to target, so that the run meets one of them;
-// with freeEvery > 0, every freeEvery-th millisecond is left free.  Returns
-// how many names were taken.
-std::size_t TakeResultNames(const testsupport::TempDir& dir, const std::string& target, bool hard, int freeEvery = 0) {
+struct TakenNames {
+  std::size_t taken = 0;
+  std::vector<std::string> free;  // the names left free in the window
+};
+
+// Takes every name that a "2 2" run can give its result file from now until a
+// second after the last name is made, each a hard link to target (which may
+// be a link itself); every freeEvery-th millisecond is left free.
+
+TakenNames TakeResultNames(const testsupport::TempDir& dir, const std::string& target, int freeEvery) {
   using namespace std::chrono;
   const auto start = system_clock::now();
-  std::size_t taken = 0;
+  TakenNames names;
   int k = 0;
-  for (auto at = start; at < system_clock::now() + milliseconds(6000) && taken < 20000; at += milliseconds(1)) {
-    if (freeEvery > 0 && ++k % freeEvery == 0) continue;
+  for (auto at = start; at < system_clock::now() + seconds(1) && k < 10000; at += milliseconds(1)) {
     const std::time_t seconds = system_clock::to_time_t(at);
     std::tm t{};
     localtime_r(&seconds, &t);
     const auto milli = duration_cast<milliseconds>(at.time_since_epoch()).count() % 1000;
     char name[64];
-    std::snprintf(name, sizeof name, "/r-2&2---%d-%d-%d-%d-%d--%d-%d.txt", t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec,
+    std::snprintf(name, sizeof name, "r-2&2---%d-%d-%d-%d-%d--%d-%d.txt", t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec,
                   static_cast<int>(milli), t.tm_mon + 1, t.tm_year + 1900);
-    if (hard) {
-      std::filesystem::create_hard_link(target, dir.Path() + name);
-    } else {
-      std::filesystem::create_symlink(target, dir.Path() + name);
+    if (++k % freeEvery == 0) {
+      names.free.push_back(name);
+      continue;
     }
-    ++taken;
+    // A hard link to a symbolic link is that link again, under one more name.
+    std::filesystem::create_hard_link(target, dir.Path() + "/" + name);
+    ++names.taken;
   }
-  return taken;
+  EXPECT_LT(k, 10000) << "the names are made too slowly to get ahead of the clock";
+  return names;
+}
+
+struct NamesTakenRun {
+  Outcome outcome;
+  TakenNames names;  // taken before the run read the clock
+};
+
+// A "2 2" run in dir whose result names are taken by TakeResultNames.  The
+// run reads its start time right after opening its tables, and the first is
+// a FIFO: the run waits there until the names are taken, then tries at most
+// 50 names, each a millisecond or so after the last, well inside the window.
+NamesTakenRun RunWithNamesTaken(const testsupport::TempDir& dir, const std::string& target, int freeEvery = 1 << 30) {
+  dir.Write("2-optableb.txt", TableText(2));
+  const std::string fifo = dir.Path() + "/2-optablea.txt";
+  EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0) << errno;
+  NamesTakenRun r;
+  bool fed = false;
+  std::thread feeder([&] {
+    r.names = TakeResultNames(dir, target, freeEvery);
+    fed = testsupport::WriteIntoFifo(fifo, TableText(2), std::chrono::seconds(60));
+  });
+  r.outcome = testsupport::RunIn(dir, "gencount/gencount", {"2", "2"});
+  feeder.join();
+  EXPECT_TRUE(fed) << "the run never read its first table";
+  return r;
 }
 
 // A file that already has the result file's name (the file of another run
 // started in the same millisecond) is never emptied or shared: the run takes
 // the next start time whose name is free.
 TEST_F(GencountRun, ExistingResultFileIsLeftAlone) {
-  testsupport::WriteTables(dir, 2, 2);
   const std::string junk(1000, 'j');
   dir.Write("junk", junk);
-  const std::size_t taken = TakeResultNames(dir, dir.Path() + "/junk", true, 10);
-  Outcome o = RunIn(dir, {"2", "2"});
-  ExpectExit(o, 0);
+  NamesTakenRun r = RunWithNamesTaken(dir, dir.Path() + "/junk", 10);
+  Outcome& o = r.outcome;
+  ExpectEndedByItself(o, 0);
   EXPECT_EQ(dir.Read("junk"), junk);
-  ASSERT_EQ(o.resultNames.size(), taken + 1) << "one new file beside the prepared names";
+  ASSERT_EQ(o.resultNames.size(), r.names.taken + 1) << "one new file beside the prepared names";
   o.resultNames = {ReportedResultName(o)};
+  // It read the clock inside the window, where nine names in ten are taken.
+  EXPECT_NE(std::find(r.names.free.begin(), r.names.free.end(), o.resultNames[0]), r.names.free.end())
+      << "the run read the clock outside the window: " << o.resultNames[0];
   o.resultText = dir.Read(o.resultNames[0]);
   ExpectFullRun(o, 2, 2, "2-optablea.txt", "2-optableb.txt", "", 1);
 }
@@ -215,20 +205,18 @@ TEST_F(GencountRun, ExistingResultFileIsLeftAlone) {
 // A result name that is a folder cannot be created; a link at the name is
 // refused the same way and never followed, whatever it points to.
 TEST_F(GencountRun, ResultNameTakenByFolderOrLink) {
-  testsupport::WriteTables(dir, 2, 2);
   std::filesystem::create_directory(dir.Path() + "/folder");
-  TakeResultNames(dir, dir.Path() + "/folder", false);
-  Outcome o = RunIn(dir, {"2", "2"});
-  ExpectExit(o, 1);  // a fatal stop
+  std::filesystem::create_symlink(dir.Path() + "/folder", dir.Path() + "/link");
+  Outcome o = RunWithNamesTaken(dir, dir.Path() + "/link").outcome;
+  ExpectEndedByItself(o, 1);  // a fatal stop
   EXPECT_EQ(o.run.out, Banner + FatalConsole("Fatal error. Is there enough room on your drive?"));
   EXPECT_TRUE(std::filesystem::is_empty(dir.Path() + "/folder"));
 
   testsupport::TempDir linked;
-  testsupport::WriteTables(linked, 2, 2);
   linked.Write("victim", "keep");
-  TakeResultNames(linked, linked.Path() + "/victim", false);
-  o = RunIn(linked, {"2", "2"});
-  ExpectExit(o, 1);
+  std::filesystem::create_symlink(linked.Path() + "/victim", linked.Path() + "/link");
+  o = RunWithNamesTaken(linked, linked.Path() + "/link").outcome;
+  ExpectEndedByItself(o, 1);
   EXPECT_EQ(o.run.out, Banner + FatalConsole("Fatal error. Is there enough room on your drive?"));
   EXPECT_EQ(linked.Read("victim"), "keep");
 }
@@ -237,15 +225,14 @@ TEST_F(GencountRun, ResultNameTakenByFolderOrLink) {
 // nothing is lost when the process is killed there) and a fatal stop.
 TEST_F(GencountRun, WaitsForEnter) {
   testsupport::WriteTables(dir, 2, 2);
-  testsupport::RunOptions options;
-  options.stdinBytes = "";
-  options.keepStdinOpen = true;
-  options.timeout = std::chrono::milliseconds(800);
-  Outcome o = Run({"2", "2"}, options);
-  EXPECT_TRUE(o.run.timedOut);
+  Outcome o = testsupport::RunUntil(dir, "gencount/gencount", {"2", "2"},
+                                    [&](const std::string&) { return testsupport::ResultFileComplete(dir); });
+  EXPECT_TRUE(testsupport::WaitedForEnter(o));
   ExpectFullRun(o, 2, 2, "2-optablea.txt", "2-optableb.txt", "", 1);
-  o = Run({"3"}, options);
-  EXPECT_TRUE(o.run.timedOut);
+  o = testsupport::RunUntil(dir, "gencount/gencount", {"3"}, [](const std::string& out) {
+    return out.find(testsupport::FatalPrompt) != std::string::npos;
+  });
+  EXPECT_TRUE(testsupport::WaitedForEnter(o));
   EXPECT_EQ(o.run.out, Banner + FatalConsole("At least two parameters are required!"));
 }
 
@@ -285,7 +272,7 @@ TEST_F(GencountRun, FatalStopsBeforeTheResultFile) {
       }
     }
     const Outcome o = RunIn(own, c.args);
-    ExpectExit(o, 1);  // a fatal stop
+    ExpectEndedByItself(o, 1);  // a fatal stop
     EXPECT_EQ(o.run.out, Banner + FatalConsole(c.message));
     EXPECT_EQ(o.resultNames, std::vector<std::string>{});
   }
@@ -306,7 +293,7 @@ TEST_F(GencountRun, ResultFileThatCannotBeCreated) {
   testsupport::RunOptions options;
   options.openFileLimit = 5;
   const Outcome o = Run({"2", "2"}, options);
-  ExpectExit(o, 1);  // a fatal stop
+  ExpectEndedByItself(o, 1);  // a fatal stop
   EXPECT_EQ(o.run.out, Banner + FatalConsole("Fatal error. Is there enough room on your drive?"));
   EXPECT_EQ(o.resultNames, std::vector<std::string>{});
 }
@@ -365,10 +352,10 @@ TEST_F(GencountRun, FatalStopsWhileReadingTables) {
     own.Write("2-optablea.txt", JoinLines(a));
     own.Write("2-optableb.txt", JoinLines(b));
     const Outcome o = RunIn(own, {"2", "2"});
-    ExpectExit(o, 1);  // a fatal stop
+    ExpectEndedByItself(o, 1);  // a fatal stop
     const std::string start = StartLines(o, 2, 2, "2-optablea.txt", "2-optableb.txt");
     EXPECT_EQ(o.run.out, Banner + start + FatalConsole(c.message));
-    EXPECT_EQ(o.resultText, start + Header + CRLF + c.message + CRLF);
+    EXPECT_EQ(o.resultText, start + testsupport::FatalResultLines(c.message));
   }
 }
 
@@ -377,14 +364,14 @@ TEST_F(GencountRun, TableOfTheWrongLattice) {
   dir.Write("4-optablea.txt", TableText(3));
   dir.Write("1-optableb.txt", TableText(1));
   Outcome o = Run({"4", "1"});
-  ExpectExit(o, 1);  // a fatal stop
+  ExpectEndedByItself(o, 1);  // a fatal stop
   EXPECT_EQ(o.run.out, Banner + StartLines(o, 4, 1, "4-optablea.txt", "1-optableb.txt") +
                            FatalConsole("First input file is too short"));
   testsupport::TempDir other;
   other.Write("1-optablea.txt", TableText(1));
   other.Write("3-optableb.txt", TableText(4));  // canonical order: line 6 is 1&6
   o = RunIn(other, {"1", "3"});
-  ExpectExit(o, 1);  // a fatal stop
+  ExpectEndedByItself(o, 1);  // a fatal stop
   EXPECT_EQ(o.run.out, Banner + StartLines(o, 1, 3, "1-optablea.txt", "3-optableb.txt") +
                            FatalConsole("Corrupt 2nd input file (code Zt4bq)"));
 }
@@ -425,7 +412,7 @@ TEST_F(GencountRun, AcceptedLineForms) {
     own.Write("2-optablea.txt", c.file);
     own.Write("2-optableb.txt", c.file);
     const Outcome o = RunIn(own, {"2", "2"});
-    ExpectExit(o, 0);
+    ExpectEndedByItself(o, 0);
     ExpectFullRun(o, 2, 2, "2-optablea.txt", "2-optableb.txt", "", 1);
   }
 }
@@ -457,7 +444,7 @@ TEST_F(GencountRun, FieldsThatDoNotConvert) {
     own.Write("1-optablea.txt", (c.file == 1 ? c.line : "1&1=1,1") + CRLF);
     own.Write("1-optableb.txt", (c.file == 2 ? c.line : "1&1=1,1") + CRLF);
     const Outcome o = RunIn(own, {"1", "1"});
-    ExpectExit(o, 2);
+    ExpectEndedByItself(o, 2);
     const std::string start = StartLines(o, 1, 1, "1-optablea.txt", "1-optableb.txt");
     ASSERT_EQ(o.run.out.substr(0, Banner.size() + start.size()), Banner + start);
     const std::string rest = o.run.out.substr(Banner.size() + start.size());
@@ -480,7 +467,7 @@ TEST_F(GencountRun, ParametersThatDoNotConvert) {
     SCOPED_TRACE(c.text);
     testsupport::WriteTables(dir, 3, 3);
     const Outcome o = Run(c.args);
-    ExpectExit(o, 2);
+    ExpectEndedByItself(o, 2);
     ASSERT_EQ(o.run.out.substr(0, Banner.size()), Banner);
     const std::string rest = o.run.out.substr(Banner.size());
     EXPECT_NE(rest.find("\"" + c.text + "\" is an invalid integer"), std::string::npos) << rest;
@@ -494,7 +481,7 @@ TEST_F(GencountRun, ConsoleThatCannotBeWritten) {
   testsupport::RunOptions options;
   options.stdoutPath = "/dev/full";
   const Outcome o = Run({"2", "2"}, options);
-  ExpectExit(o, 4);
+  ExpectEndedByItself(o, 4);
   EXPECT_FALSE(o.run.err.empty());
   EXPECT_EQ(o.resultNames, std::vector<std::string>{});
 }

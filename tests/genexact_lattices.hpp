@@ -11,33 +11,14 @@
 #include "genexact/factor_lattice.hpp"
 #include "lattice/operation_tables.hpp"
 #include "optables/equ_tables.hpp"
+#include "tests/support/order_lattice.hpp"
 
 namespace genexact_test {
 
 using genexact::Element;
 using genexact::FactorLattice;
 
-// The tables of the lattice on 1..size ordered by leq (0-based arguments),
-// join first and meet second, found as least upper and greatest lower bounds.
-inline lattice::OperationTables FromOrder(int size, const std::function<bool(int, int)>& leq) {
-  lattice::OperationTables t;
-  t.size = size;
-  t.first.assign(static_cast<std::size_t>(size * size), 0);
-  t.second.assign(static_cast<std::size_t>(size * size), 0);
-  for (int x = 0; x < size; ++x) {
-    for (int y = 0; y < size; ++y) {
-      int join = -1;
-      int meet = -1;
-      for (int z = 0; z < size; ++z) {
-        if (leq(x, z) && leq(y, z) && (join < 0 || leq(z, join))) join = z;
-        if (leq(z, x) && leq(z, y) && (meet < 0 || leq(meet, z))) meet = z;
-      }
-      t.first[lattice::CellIndex(x + 1, y + 1, size)] = join + 1;
-      t.second[lattice::CellIndex(x + 1, y + 1, size)] = meet + 1;
-    }
-  }
-  return t;
-}
+using testsupport::FromOrder;
 
 inline lattice::OperationTables Chain(int k) {
   return FromOrder(k, [](int x, int y) { return x <= y; });

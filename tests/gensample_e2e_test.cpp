@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/support/console_text.hpp"
+#include "tests/support/program_run.hpp"
 #include "tests/support/run_program.hpp"
 
 namespace {
@@ -21,12 +22,7 @@ const std::string CRLF = "\r\n";
 
 const std::string& Banner = testsupport::GensampleBanner;
 
-const std::string Header = "Error in data; possibly/appeared at: ";
 const std::string TooSmall = "The product has fewer than 4 elements, so no 4-element subset can be drawn";
-
-std::string FatalConsole(const std::string& message) {
-  return "\a" + CRLF + Header + CRLF + message + CRLF + "  Press <enter> to quit" + CRLF;
-}
 
 std::string Dots(int count) { return std::string(static_cast<std::size_t>(count), '.'); }
 
@@ -55,49 +51,27 @@ std::string ChainTableOf5() {
   return JoinLines(lines);
 }
 
-using testsupport::FindStamp;
-using testsupport::Literal;
-using testsupport::Number;
+using testsupport::ExpectEndedByItself;
+using testsupport::FatalConsole;
 using testsupport::NumberBefore;
-using testsupport::Stamp;
-
-struct Outcome {
-  testsupport::ProgramResult run;
-  std::vector<std::string> resultNames;
-  std::string resultText;
-};
+using testsupport::Outcome;
 
 Outcome RunIn(const testsupport::TempDir& where, const std::vector<std::string>& args,
-              testsupport::RunOptions options = {}) {
-  options.workDir = where.Path();
-  Outcome o{testsupport::RunProgram(testsupport::BinaryPath("gensample/gensample"), args, options), {}, {}};
-  o.resultNames = where.Names("r-");
-  if (o.resultNames.size() == 1) o.resultText = where.Read(o.resultNames[0]);
-  return o;
+              const testsupport::RunOptions& options = {}) {
+  return testsupport::RunIn(where, "gensample/gensample", args, options);
 }
 
-void ExpectExit(const Outcome& o, int code) {
-  EXPECT_FALSE(o.run.timedOut);
-  EXPECT_EQ(o.run.signal, 0);
-  EXPECT_EQ(o.run.exitCode, code) << o.run.out << o.run.err;
+// Runs until the result file holds the whole report, or the console shows the
+// fatal stop's prompt; a run that waits for Enter is then still running.
+Outcome RunUntilWaiting(const testsupport::TempDir& where, const std::vector<std::string>& args) {
+  return testsupport::RunUntil(where, "gensample/gensample", args, [&](const std::string& out) {
+    return testsupport::ResultFileComplete(where) || out.find(testsupport::FatalPrompt) != std::string::npos;
+  });
 }
 
 // Start stamp and file lines; the result file's name must agree with the stamp.
 std::string StartLines(const Outcome& o, int n, int m) {
-  const std::optional<Stamp> s = FindStamp(o.run.out, "     Started");
-  if (!s) {
-    ADD_FAILURE() << "no start stamp in\n" << o.run.out;
-    return "?";
-  }
-  const int* f = s->field;
-  const std::string name = "r-" + std::to_string(n) + "&" + std::to_string(m) + "--random--" + std::to_string(f[0]) +
-                           "-" + std::to_string(f[3]) + "-" + std::to_string(f[4]) + "-" + std::to_string(f[5]) + "-" +
-                           std::to_string(f[6]) + "--" + std::to_string(f[1]) + "-" + std::to_string(f[2]) + ".txt";
-  EXPECT_EQ(o.resultNames, std::vector<std::string>{name});
-  return JoinLines(
-      {"      Started (DD/MM/YY:) " + s->text,
-       "Input files opened: " + std::to_string(n) + "-optablea.txt,  " + std::to_string(m) + "-optableb.txt",
-       "Output file opened: " + name});
+  return testsupport::ExpectedStartLines(o, n, m, testsupport::GensampleTag);
 }
 
 std::string EndLines(const Outcome& o) { return testsupport::ExpectedEndLines(o.run.out); }
@@ -134,14 +108,14 @@ TEST_F(GensampleRun, ReportLinesForCertainCounts) {
   // Equ(2)*Equ(2) has four elements: every draw is the whole product.
   testsupport::WriteTables(dir, 2, 2);
   Outcome o = RunIn(dir, {"2", "2"});
-  ExpectExit(o, 0);
+  ExpectEndedByItself(o, 0);
   ExpectFullRun(o, 2, 2, "..", 10, 10);
 
   testsupport::TempDir chain;
   chain.Write("3-optablea.txt", ChainTableOf5());
   chain.Write("1-optableb.txt", TableText(1));
   o = RunIn(chain, {"3", "1", "50", "0"});
-  ExpectExit(o, 0);
+  ExpectEndedByItself(o, 0);
   ExpectFullRun(o, 3, 1, "", 50, 0);
 }
 
@@ -176,7 +150,7 @@ TEST_F(GensampleRun, TestCountsAndDotRows) {
     args.insert(args.end(), c.extra.begin(), c.extra.end());
     SCOPED_TRACE(testing::PrintToString(args));
     const Outcome o = RunIn(dir, args);
-    ExpectExit(o, 0);
+    ExpectEndedByItself(o, 0);
     ExpectFullRun(o, 2, 2, c.dots, c.tests, c.tests);
     for (const std::string& name : o.resultNames) std::remove((dir.Path() + "/" + name).c_str());
   }
@@ -187,7 +161,7 @@ TEST_F(GensampleRun, RandomCountsAndTheirPercentage) {
   // 2 of the 5 subsets of Equ(1)*Equ(3) generate: 800 of 2000 expected, sd 22.
   testsupport::WriteTables(dir, 1, 3);
   Outcome o = RunIn(dir, {"1", "3", "2000", "1000"});
-  ExpectExit(o, 0);
+  ExpectEndedByItself(o, 0);
   ExpectFullRun(o, 1, 3, "..", 2000, -1, 650, 950);
 
   // The largest factors are accepted; Equ(6) tables are 41209 lines.
@@ -197,19 +171,15 @@ TEST_F(GensampleRun, RandomCountsAndTheirPercentage) {
     testsupport::TempDir six;
     testsupport::WriteTables(six, s[0], s[1]);
     o = RunIn(six, {std::to_string(s[0]), std::to_string(s[1]), "3", "1"});
-    ExpectExit(o, 0);
+    ExpectEndedByItself(o, 0);
     ExpectFullRun(o, s[0], s[1], "...", 3, -1, 0, 3);
   }
 }
 
 TEST_F(GensampleRun, FullRunWaitsForEnterWithResultComplete) {
   testsupport::WriteTables(dir, 2, 2);
-  testsupport::RunOptions options;
-  options.stdinBytes = "";
-  options.keepStdinOpen = true;
-  options.timeout = std::chrono::milliseconds(3000);  // ample, also under sanitizers and load
-  const Outcome o = RunIn(dir, {"2", "2", "5", "1"}, options);
-  EXPECT_TRUE(o.run.timedOut);
+  const Outcome o = RunUntilWaiting(dir, {"2", "2", "5", "1"});
+  EXPECT_TRUE(testsupport::WaitedForEnter(o));
   ExpectFullRun(o, 2, 2, ".....", 5, 5);
 }
 
@@ -221,7 +191,7 @@ TEST_F(GensampleRun, EnterTypedAheadIntoAPipeEndsTheFinalWait) {
   options.keepStdinOpen = true;
   options.timeout = std::chrono::milliseconds(20000);  // a hang ends here
   const Outcome o = RunIn(dir, {"2", "2", "5", "1"}, options);
-  ExpectExit(o, 0);
+  ExpectEndedByItself(o, 0);
   ExpectFullRun(o, 2, 2, ".....", 5, 5);
 }
 
@@ -252,7 +222,7 @@ TEST_F(GensampleRun, SamplerParametersThatDoNotConvert) {
     options.keepStdinOpen = true;
     options.timeout = std::chrono::milliseconds(10000);
     const Outcome o = RunIn(dir, args, options);
-    ExpectExit(o, 2);
+    ExpectEndedByItself(o, 2);
     const std::string start = StartLines(o, 2, 2);
     ASSERT_EQ(o.run.out.substr(0, Banner.size() + start.size()), Banner + start);
     std::string rest = o.run.out.substr(Banner.size() + start.size());
@@ -275,19 +245,15 @@ TEST_F(GensampleRun, ProductsWithFewerThanFourElements) {
     testsupport::TempDir own;
     testsupport::WriteTables(own, s[0], s[1]);
     const Outcome o = RunIn(own, {std::to_string(s[0]), std::to_string(s[1]), "10", "1"});
-    ExpectExit(o, 1);  // a fatal stop
+    ExpectEndedByItself(o, 1);  // a fatal stop
     const std::string start = StartLines(o, s[0], s[1]);
     EXPECT_EQ(o.run.out, Banner + start + FatalConsole(TooSmall));
-    EXPECT_EQ(o.resultText, start + Header + CRLF + TooSmall + CRLF);
+    EXPECT_EQ(o.resultText, start + testsupport::FatalResultLines(TooSmall));
   }
   // The refusal waits for Enter like every fatal stop.
   testsupport::WriteTables(dir, 1, 1);
-  testsupport::RunOptions options;
-  options.stdinBytes = "";
-  options.keepStdinOpen = true;
-  options.timeout = std::chrono::milliseconds(3000);  // ample, also under sanitizers and load
-  const Outcome o = RunIn(dir, {"1", "1"}, options);
-  EXPECT_TRUE(o.run.timedOut);
+  const Outcome o = RunUntilWaiting(dir, {"1", "1"});
+  EXPECT_TRUE(testsupport::WaitedForEnter(o));
   EXPECT_EQ(o.run.out, Banner + StartLines(o, 1, 1) + FatalConsole(TooSmall));
 }
 
@@ -305,7 +271,7 @@ TEST_F(GensampleRun, FactorLimits) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.args));
     const Outcome o = RunIn(dir, c.args);
-    ExpectExit(o, 1);  // a fatal stop
+    ExpectEndedByItself(o, 1);  // a fatal stop
     EXPECT_EQ(o.run.out, Banner + FatalConsole(c.message));
     EXPECT_EQ(o.resultNames, std::vector<std::string>{});
   }
@@ -316,7 +282,7 @@ TEST_F(GensampleRun, ConsoleThatCannotBeWritten) {
   testsupport::RunOptions options;
   options.stdoutPath = "/dev/full";
   const Outcome o = RunIn(dir, {"2", "2"}, options);
-  ExpectExit(o, 4);
+  ExpectEndedByItself(o, 4);
   EXPECT_FALSE(o.run.err.empty());
 }
 

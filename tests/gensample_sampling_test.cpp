@@ -22,10 +22,8 @@ namespace {
 using gensample::SampleProduct;
 
 std::unique_ptr<SampleProduct> MakeProduct(int n, int m, std::uint64_t seedA = 0, std::uint64_t seedB = 0) {
-  auto p = std::make_unique<SampleProduct>();
-  testsupport::FillProduct(*p, n, m, testsupport::EquTables(n, seedA ? std::optional(seedA) : std::nullopt),
-                           testsupport::EquTables(m, seedB ? std::optional(seedB) : std::nullopt));
-  return p;
+  return testsupport::NewProduct<SampleProduct>(testsupport::EquTables(n, seedA ? std::optional(seedA) : std::nullopt),
+                                                testsupport::EquTables(m, seedB ? std::optional(seedB) : std::nullopt));
 }
 
 TEST(SamplerStatistics, EstimateForEqu2TimesEqu3IsNearOneFifteenth) {

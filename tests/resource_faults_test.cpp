@@ -22,6 +22,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/console_text.hpp"
+#include "tests/support/program_run.hpp"
 #include "tests/support/run_program.hpp"
 
 namespace {
@@ -33,30 +35,13 @@ using testsupport::TableText;
 
 const std::string CRLF = "\r\n";
 
-std::string FatalLines(const std::string& message) {
-  return "\a" + CRLF + "Error in data; possibly/appeared at: " + CRLF + message + CRLF + "  Press <enter> to quit" +
-         CRLF;
-}
+using testsupport::ExpectEndedByItself;
+using testsupport::FatalConsole;
+using testsupport::Outcome;
 
-struct Outcome {
-  testsupport::ProgramResult run;
-  std::vector<std::string> resultNames;
-  std::string resultText;
-};
-
-Outcome RunIn(const testsupport::TempDir& dir, const std::string& program, const std::vector<std::string>& args,
-              testsupport::RunOptions options = {}) {
-  options.workDir = dir.Path();
-  Outcome o{testsupport::RunProgram(testsupport::BinaryPath(program + "/" + program), args, options), {}, {}};
-  o.resultNames = dir.Names("r-");
-  if (o.resultNames.size() == 1) o.resultText = dir.Read(o.resultNames[0]);
-  return o;
-}
-
-void ExpectEndedByItself(const Outcome& o, int code) {
-  EXPECT_FALSE(o.run.timedOut);
-  EXPECT_EQ(o.run.signal, 0);
-  EXPECT_EQ(o.run.exitCode, code) << o.run.out << o.run.err;
+Outcome RunProgramIn(const testsupport::TempDir& dir, const std::string& program, const std::vector<std::string>& args,
+                     const testsupport::RunOptions& options = {}) {
+  return testsupport::RunIn(dir, program + "/" + program, args, options);
 }
 
 // ---- the console --------------------------------------------------------------
@@ -66,7 +51,7 @@ TEST(ConsoleReaderGone, BeforeTheFirstWriteEndsWithIoError) {
   testsupport::WriteTables(dir, 3, 3);
   testsupport::RunOptions options;
   options.stdoutReadLimit = 0;
-  const Outcome o = RunIn(dir, "gencount", {"3", "3"}, options);
+  const Outcome o = RunProgramIn(dir, "gencount", {"3", "3"}, options);
   ExpectEndedByItself(o, 4);
   EXPECT_NE(o.run.err.find("Input/output error: write to the console failed"), std::string::npos) << o.run.err;
   EXPECT_EQ(o.resultNames, std::vector<std::string>{});  // the banner is the first write
@@ -90,7 +75,7 @@ TEST(ConsoleReaderGone, DuringTheProgressEndsWithIoError) {
     testsupport::WriteTables(dir, c.n, c.m);
     testsupport::RunOptions options;
     options.stdoutReadLimit = 1000;
-    const Outcome o = RunIn(dir, c.program, c.args, options);
+    const Outcome o = RunProgramIn(dir, c.program, c.args, options);
     ExpectEndedByItself(o, 4);
     EXPECT_EQ(o.run.out.size(), 1000u);
     EXPECT_NE(o.run.err.find("Input/output error: write to the console failed"), std::string::npos) << o.run.err;
@@ -110,9 +95,9 @@ TEST(RunFiles, GensampleResultFileThatCannotBeCreated) {
   testsupport::WriteTables(dir, 2, 2);
   testsupport::RunOptions options;
   options.openFileLimit = 5;
-  const Outcome o = RunIn(dir, "gensample", {"2", "2", "3"}, options);
+  const Outcome o = RunProgramIn(dir, "gensample", {"2", "2", "3"}, options);
   ExpectEndedByItself(o, 1);  // a fatal stop
-  EXPECT_NE(o.run.out.find(FatalLines("Fatal error. Is there enough room on your drive?")), std::string::npos)
+  EXPECT_NE(o.run.out.find(FatalConsole("Fatal error. Is there enough room on your drive?")), std::string::npos)
       << o.run.out;
   EXPECT_EQ(o.resultNames, std::vector<std::string>{});
 }
@@ -131,9 +116,9 @@ TEST(RunFiles, GensampleInputThatIsAFolder) {
     testsupport::TempDir dir;
     std::filesystem::create_directory(dir.Path() + "/" + c.folder);
     dir.Write(c.file, TableText(3));
-    const Outcome o = RunIn(dir, "gensample", {"3", "3"});
+    const Outcome o = RunProgramIn(dir, "gensample", {"3", "3"});
     ExpectEndedByItself(o, 1);  // a fatal stop
-    EXPECT_NE(o.run.out.find(FatalLines(c.message)), std::string::npos) << o.run.out;
+    EXPECT_NE(o.run.out.find(FatalConsole(c.message)), std::string::npos) << o.run.out;
     EXPECT_EQ(o.resultNames, std::vector<std::string>{});
   }
 }
@@ -146,7 +131,7 @@ TEST(RunFiles, TableFileThatCannotBeReadEndsWithIoError) {
     testsupport::TempDir dir;
     dir.Write("3-optableb.txt", TableText(3));
     std::filesystem::create_symlink("/proc/self/mem", dir.Path() + "/3-optablea.txt");
-    const Outcome o = RunIn(dir, program, {"3", "3"});
+    const Outcome o = RunProgramIn(dir, program, {"3", "3"});
     ExpectEndedByItself(o, 4);
     EXPECT_NE(o.run.out.find("Input/output error: read of the 1st input file failed"), std::string::npos) << o.run.out;
     EXPECT_EQ(o.run.out.find("Error in data"), std::string::npos);
@@ -173,7 +158,7 @@ TEST(ScarceMemory, FailedAllocationEndsWithOutOfMemory) {
     auto runWith = [&](std::uint64_t limit) {
       testsupport::RunOptions options;
       options.addressSpaceLimit = limit;
-      return RunIn(dir, program, args, options);
+      return RunProgramIn(dir, program, args, options);
     };
     // The smallest limit (to 16 KiB) at which a whole run succeeds.
     std::uint64_t low = 1 << 20, high = 256 << 20;
@@ -215,12 +200,8 @@ TEST(ScarceMemory, FailedAllocationEndsWithOutOfMemory) {
 // time, and stops when the reader goes (EPIPE), so it never blocks the test.
 std::size_t StreamOneLine(const std::string& path, const std::string& prefix, std::size_t total,
                           Clock::time_point deadline) {
-  int fd = -1;
-  // Without O_NONBLOCK the open would wait for ever if the program never opened the file.
-  while ((fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0) {
-    if (errno != ENXIO || Clock::now() > deadline) return 0;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  const int fd = testsupport::OpenFifoWriter(path, deadline);
+  if (fd < 0) return 0;
   const std::string digits(std::size_t{1} << 16, '7');
   std::size_t sent = 0;
   while (sent < total && Clock::now() < deadline) {
@@ -265,7 +246,7 @@ TEST(EnormousLine, IsReadInBoundedMemory) {
   testsupport::RunOptions options;
   options.timeout = std::chrono::seconds(60);
   if (!AddressSanitizer) options.addressSpaceLimit = std::uint64_t{256} << 20;
-  const Outcome o = RunIn(dir, "gencount", {"3", "3"}, options);
+  const Outcome o = RunProgramIn(dir, "gencount", {"3", "3"}, options);
   writer.join();
 
   ExpectEndedByItself(o, 2);

@@ -1,6 +1,7 @@
 #pragma once
-// Reading numbers and time stamps out of captured console text, for the
-// end-to-end tests that match time fields by pattern.
+// The programs' fixed console texts, and reading numbers and time stamps out
+// of captured console text, for the end-to-end tests that match time fields by
+// pattern.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -61,6 +62,41 @@ inline int NumberBefore(const std::string& console, const std::string& marker) {
   return value && pos == at ? *value : -1;
 }
 
+// The name of the result file of a run of n and m whose start stamp is s;
+// the tag tells the programs' files apart.
+inline const std::string GencountTag = "---";
+inline const std::string GensampleTag = "--random--";
+inline std::string ResultFileName(int n, int m, const std::string& tag, const Stamp& s) {
+  const int* f = s.field;
+  return "r-" + std::to_string(n) + "&" + std::to_string(m) + tag + std::to_string(f[0]) + "-" + std::to_string(f[3]) +
+         "-" + std::to_string(f[4]) + "-" + std::to_string(f[5]) + "-" + std::to_string(f[6]) + "--" +
+         std::to_string(f[1]) + "-" + std::to_string(f[2]) + ".txt";
+}
+
+struct RunStart {
+  std::string lines;       // the start stamp and the two file lines
+  std::string resultName;  // the result file's name, built from the start stamp
+};
+
+// The start lines every run shows and writes first, built from the start
+// stamp found in its console text; a and b are the input files' names (empty:
+// n-optablea.txt, m-optableb.txt).
+inline RunStart ExpectedStart(const std::string& console, int n, int m, const std::string& tag,
+                              const std::string& a = "", const std::string& b = "") {
+  const std::optional<Stamp> s = FindStamp(console, "     Started");
+  if (!s) {
+    ADD_FAILURE() << "no start stamp in\n" << console;
+    return {"?", "?"};
+  }
+  RunStart start;
+  start.resultName = ResultFileName(n, m, tag, *s);
+  start.lines = JoinLines({"      Started (DD/MM/YY:) " + s->text,
+                           "Input files opened: " + (a.empty() ? std::to_string(n) + "-optablea.txt" : a) + ",  " +
+                               (b.empty() ? std::to_string(m) + "-optableb.txt" : b),
+                           "Output file opened: " + start.resultName});
+  return start;
+}
+
 // The end stamp and elapsed-time lines a run shorter than a minute within one
 // day must show, built from the stamps found in its console text.
 inline std::string ExpectedEndLines(const std::string& console) {
@@ -79,6 +115,15 @@ inline std::string ExpectedEndLines(const std::string& console) {
                     "Assuming that it is shorter than four weeks, the time elapsed is: ",
                     std::string("  0 day(s) + 0 hour(s) + 0 minute(s) + ") + seconds + " second(s)."});
 }
+
+// A fatal stop: on the console the bell, the header, the message and the
+// prompt; in the result file (after Enter) the header and the message.
+inline const std::string FatalHeader = "Error in data; possibly/appeared at: ";
+inline const std::string FatalPrompt = "  Press <enter> to quit\r\n";
+inline std::string FatalConsole(const std::string& message) {
+  return "\a\r\n" + FatalHeader + "\r\n" + message + "\r\n" + FatalPrompt;
+}
+inline std::string FatalResultLines(const std::string& message) { return FatalHeader + "\r\n" + message + "\r\n"; }
 
 // gensample's banner as the console shows it.
 inline const std::string GensampleBanner = JoinLines({

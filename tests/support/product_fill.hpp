@@ -1,6 +1,7 @@
 #pragma once
 // Fills a Product straight from in-memory lattice tables, for tests that need
 // a model without going through table files.
+#include <memory>
 #include <optional>
 
 #include "lattice/operation_tables.hpp"
@@ -28,15 +29,29 @@ void FillFactor(lattice::FactorTables<Capacity>& f, const lattice::OperationTabl
   }
 }
 
-// Sizes, both factors and ProductPairs of Equ(n) x Equ(m) as the reader would
-// leave them; a and b are the tables of Equ(n) and Equ(m) in any numbering.
+// Sizes, both factors and ProductPairs of A x B as the reader would leave
+// them; a and b are the tables of any lattices (Equ(n) and Equ(m) in any
+// numbering for the programs), given join first.
 template <std::int32_t MaxSizeA>
-void FillProduct(lattice::Product<MaxSizeA>& p, int n, int m, const lattice::OperationTables& a,
-                 const lattice::OperationTables& b, bool meetFirst = false) {
-  lattice::SetSizes(p, n, m);
+void FillProduct(lattice::Product<MaxSizeA>& p, const lattice::OperationTables& a, const lattice::OperationTables& b,
+                 bool meetFirst = false) {
+  p.sizeA = a.size;
+  p.sizeB = b.size;
+  p.productSize = a.size * b.size;
+  p.totalSubsets = static_cast<double>(lattice::SubsetCount(p.productSize));
   FillFactor(p.factorA, a, meetFirst);
   FillFactor(p.factorB, b, meetFirst);
   lattice::BuildProductPairs(p);
+}
+
+// A product on the heap (too large for a stack), zeroed like the programs'
+// static storage, then filled.
+template <class P>
+std::unique_ptr<P> NewProduct(const lattice::OperationTables& a, const lattice::OperationTables& b,
+                              bool meetFirst = false) {
+  auto p = std::make_unique<P>();
+  FillProduct(*p, a, b, meetFirst);
+  return p;
 }
 
 }  // namespace testsupport

@@ -12,11 +12,30 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
+#include <fstream>
 #include <stdexcept>
 
 namespace testsupport {
 
 using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// The bytes the process has had from read calls so far (rchar); the
+// terminal's bytes reach it through the line discipline a moment after they
+// are written, so only this shows that it has taken them.
+std::optional<std::uint64_t> BytesRead(pid_t pid) {
+  std::ifstream io("/proc/" + std::to_string(pid) + "/io");
+  for (std::string key; io >> key;) {
+    std::uint64_t value = 0;
+    if (!(io >> value)) break;
+    if (key == "rchar:") return value;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
 
 PtySession::PtySession(const TempDir& dir, const std::string& exe, const std::vector<std::string>& args,
                        const PtyOptions& options) {
@@ -123,13 +142,35 @@ bool PtySession::WaitFor(std::string_view text, int timeoutMs) {
   }
 }
 
+bool PtySession::WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!done()) {
+    if (Clock::now() >= deadline) return false;
+    Read(5);
+  }
+  return true;
+}
+
+bool PtySession::Type(std::string_view bytes, int timeoutMs) {
+  const std::optional<std::uint64_t> before = BytesRead(pid_);
+  Send(bytes);
+  return before && WaitUntil(
+                       [&] {
+                         const std::optional<std::uint64_t> now = BytesRead(pid_);
+                         int unread = 0;
+                         return now && *now >= *before + bytes.size() && ioctl(slave_, FIONREAD, &unread) == 0 &&
+                                unread == 0;
+                       },
+                       timeoutMs);
+}
+
 void PtySession::SkipOutput() {
-  Read(0);
+  ReadAvailable();
   matched_ = output_.size();
 }
 
 std::string PtySession::Unmatched() {
-  Read(0);
+  ReadAvailable();
   return output_.substr(matched_);
 }
 
@@ -160,7 +201,7 @@ std::optional<int> PtySession::WaitExit(int timeoutMs) {
     }
     Read(10);
   }
-  Read(0);
+  ReadAvailable();
   return status_;
 }
 
@@ -170,6 +211,13 @@ void PtySession::Read(int timeoutMs) {
   char buffer[4096];
   const ssize_t got = read(master_, buffer, sizeof buffer);
   if (got > 0) output_.append(buffer, static_cast<std::size_t>(got));
+}
+
+void PtySession::ReadAvailable() {
+  for (std::size_t before = output_.size() + 1; before != output_.size();) {
+    before = output_.size();
+    Read(0);
+  }
 }
 
 bool ExitedWith(const std::optional<int>& status, int code) {

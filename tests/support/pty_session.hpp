@@ -5,6 +5,7 @@
 #include <sys/types.h>
 #include <termios.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,6 +47,13 @@ class PtySession {
   void Send(std::string_view bytes) const;
   // Waits (bounded) for text after what earlier waits matched.
   bool WaitFor(std::string_view text, int timeoutMs = PtyWaitMs);
+  // Waits (bounded) until done() holds, reading the output meanwhile so the
+  // program never blocks on a full terminal; done() may look at files.
+  bool WaitUntil(const std::function<bool()>& done, int timeoutMs = PtyWaitMs);
+  // Types bytes and waits (bounded) until the program has read them: its
+  // count of bytes read has grown by as many, and none is left unread.  For
+  // a program that reads nothing else meanwhile, not under jobControl.
+  bool Type(std::string_view bytes, int timeoutMs = PtyWaitMs);
   // Later waits look only at output that comes after this call.
   void SkipOutput();
   // Output not yet matched by WaitFor.
@@ -64,6 +72,7 @@ class PtySession {
   void Start(const std::string* dir, const std::string& exe, const std::vector<std::string>& args,
              const PtyOptions& options);
   void Read(int timeoutMs);
+  void ReadAvailable();
 
   int master_ = -1;
   int slave_ = -1;

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
@@ -101,6 +102,7 @@ ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>&
   std::size_t written = 0;
   if (inPipe[1] >= 0 && input.empty() && !options.keepStdinOpen) CloseFd(inPipe[1]);
   const auto deadline = Clock::now() + options.timeout;
+  std::optional<Clock::time_point> stopAt;  // set once stopWhen holds
   int status = 0;
   rusage usage{};
   bool reaped = false;
@@ -113,14 +115,24 @@ ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>&
         break;
       }
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) {
+    if (!stopAt && options.stopWhen && options.stopWhen(result.out)) stopAt = Clock::now() + options.settle;
+    if (stopAt && Clock::now() >= *stopAt) {
+      // One last look: a child that has just ended is no child still running.
+      reaped = wait4(pid, &status, WNOHANG, &usage) == pid;
+      result.killedAtStop = !reaped;
+      break;
+    }
+    const auto until = stopAt ? *stopAt : deadline;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+    if (!stopAt && left.count() <= 0) {
       result.timedOut = true;
       break;
     }
     pollfd fds[3] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}, {-1, POLLOUT, 0}};
     if (inPipe[1] >= 0 && written < input.size()) fds[2].fd = inPipe[1];
-    const int wait = outputsOpen ? static_cast<int>(std::min<long long>(left.count(), 1000)) : 5;
+    // A condition that looks at files is asked again every few milliseconds.
+    const long long most = !outputsOpen ? 5 : (options.stopWhen && !stopAt ? 10 : 1000);
+    const int wait = static_cast<int>(std::max<long long>(0, std::min<long long>(left.count() + 1, most)));
     if (poll(fds, 3, wait) < 0 && errno != EINTR) throw std::runtime_error("poll failed");
     for (int k = 0; k < 2; ++k) {
       int& fd = k == 0 ? outPipe[0] : errPipe[0];
@@ -156,6 +168,28 @@ ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>&
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   result.maxRssKb = usage.ru_maxrss;
   return result;
+}
+
+int OpenFifoWriter(const std::string& path, Clock::time_point deadline) {
+  for (;;) {
+    // Without O_NONBLOCK the open would wait for ever if nobody ever read.
+    const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) return fd;
+    if (errno != ENXIO || Clock::now() > deadline) return -1;
+    poll(nullptr, 0, 1);
+  }
+}
+
+bool WriteIntoFifo(const std::string& path, const std::string& bytes, std::chrono::milliseconds wait) {
+  // A reader that goes before it has read must not kill the test.
+  signal(SIGPIPE, SIG_IGN);
+  const int fd = OpenFifoWriter(path, Clock::now() + wait);
+  if (fd < 0) return false;
+  if (write(fd, bytes.data(), bytes.size()) < 0) {
+    // EPIPE: the reader has gone without reading, which is its own business.
+  }
+  close(fd);
+  return true;
 }
 
 std::string BinaryPath(const std::string& relative) {

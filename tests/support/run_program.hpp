@@ -3,6 +3,7 @@
 // standard input, capture its output, and prepare table files.
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,12 +40,19 @@ struct RunOptions {
   std::uint64_t addressSpaceLimit = 0;  // > 0: RLIMIT_AS of the child, in bytes
   std::uint64_t fileSizeLimit = 0;      // > 0: RLIMIT_FSIZE of the child, in bytes
   std::uint64_t stackLimit = 0;         // > 0: RLIMIT_STACK of the child (also the default thread stack)
+  // Set: asked about the output so far whenever more comes, and every few
+  // milliseconds (it may look at files too).  Once it holds, the child has
+  // `settle` more to end by itself; then it is killed.  A run that waits for
+  // Enter is seen waiting without sitting out a timeout.
+  std::function<bool(const std::string& out)> stopWhen;
+  std::chrono::milliseconds settle{100};
 };
 
 struct ProgramResult {
   int exitCode = -1;  // valid when signal == 0
   int signal = 0;     // the signal that ended the child, 0 if it exited
   bool timedOut = false;
+  bool killedAtStop = false;  // stopWhen held, and the child was still running `settle` later
   std::string out;
   std::string err;
   long maxRssKb = 0;  // peak resident memory of the child, counted from the fork
@@ -53,6 +61,15 @@ struct ProgramResult {
 // Runs exe with args (argv[0] is exe).  The child starts with only the standard
 // streams open; it is killed when the timeout passes.
 ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>& args, const RunOptions& options = {});
+
+// Opens the FIFO at path for writing, without blocking, once a reader has
+// opened it (a program blocks in its open until then); -1 when none has by
+// the deadline.
+int OpenFifoWriter(const std::string& path, std::chrono::steady_clock::time_point deadline);
+// Writes bytes (fewer than a pipe holds) into the FIFO at path once a reader
+// has opened it, and closes it; false when no reader came within wait.  A
+// reader that goes without reading is no failure here.
+bool WriteIntoFifo(const std::string& path, const std::string& bytes, std::chrono::milliseconds wait);
 
 // $GENCOUNT_BIN_DIR/relative; fails the test when the variable is missing.
 std::string BinaryPath(const std::string& relative);
