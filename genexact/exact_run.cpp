@@ -32,7 +32,9 @@ std::int32_t TableSize(const SizeChoice& choice, std::int32_t k, const std::stri
   if (choice.value > 0) return choice.value;
   if (!choice.automatic) return lattice::BellNumbers[static_cast<std::size_t>(k)];
   runframe::InputFile file(std::string("the ") + ordinal + " input file");
-  if (!file.Open(fileName)) runframe::FatalStop(fileName + " cannot be read to find its size");
+  if (!file.Open(fileName)) {
+    runframe::FatalStop(fileName + " cannot be read to find its size (" + file.FailureReason() + ")");
+  }
   std::int64_t lines = 0;
   std::string line;
   while (!file.AtEnd()) {

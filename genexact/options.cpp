@@ -47,6 +47,8 @@ Options ParseOptions(const std::vector<std::string>& p) {
       o.threads = Number(Value(p, i, name), name, 1, 1024);
     } else if (name == "--checkpoint") {
       o.checkpoint = Value(p, i, name);
+      // An empty name used to run without a checkpoint, silently.
+      if (o.checkpoint.empty()) runframe::FatalStop("Option --checkpoint needs a file name");
     } else if (name == "--save-every") {
       o.saveEverySeconds = Number(Value(p, i, name), name, 1, 86400);
     } else if (name == "--progress-every") {
@@ -75,6 +77,11 @@ Options ParseOptions(const std::vector<std::string>& p) {
   }
   if (o.sampleUnits > 0 && (!o.merge.empty() || !o.checkpoint.empty() || o.shardCount > 1)) {
     runframe::FatalStop("Option --sample goes with none of --merge, --checkpoint, --shard");
+  }
+  // A stop after U units keeps them only in a file: without one it would end
+  // with the status that promises a resumable run and keep nothing.
+  if (o.stopAfterUnits > 0 && o.checkpoint.empty() && o.shardCount == 1 && o.merge.empty()) {
+    runframe::FatalStop("Option --stop-after needs --checkpoint or --shard, which keep the finished units");
   }
   return o;
 }

@@ -13,8 +13,13 @@ class InputFile {
   ~InputFile();
 
   // Opens an existing regular file; false when it cannot be opened or read,
-  // which includes a name that is a directory.
+  // which includes a name that is a directory, a device (/dev/zero would be
+  // read for ever) or a socket.  A FIFO is taken once a program writes to it,
+  // within FifoWriterWaitMs; without a writer it is refused, so that the run
+  // never waits for ever.  FailureReason then says why.
   bool Open(const std::string& name);
+  // Why the last Open failed, e.g. "No such file or directory".
+  const std::string& FailureReason() const { return failure_; }
   bool IsOpen() const { return stream_ != nullptr; }
   // Takes over an already open stream (tests and fuzzers read from memory).
   void Attach(std::FILE* stream) { stream_ = stream; }
@@ -36,6 +41,10 @@ class InputFile {
 
   std::FILE* stream_ = nullptr;
   std::string what_;
+  std::string failure_;
 };
+
+// How long a FIFO named as a table may wait for its writer.
+inline constexpr int FifoWriterWaitMs = 5000;
 
 }  // namespace runframe

@@ -123,6 +123,33 @@ TEST(RunFiles, GensampleInputThatIsAFolder) {
   }
 }
 
+// A table file that would never end (a device such as /dev/zero) or never
+// begin (a FIFO nobody writes to) is refused like a missing one, in bounded
+// time, by all three counting programs.
+TEST(RunFiles, TableThatIsADeviceOrAFifoWithoutWriterIsRefused) {
+  for (const char* program : {"gencount", "gensample", "genexact"}) {
+    for (const bool fifo : {false, true}) {
+      // One FIFO case is enough: each waits for its writer for seconds.
+      if (fifo && std::string(program) != "gencount") continue;
+      SCOPED_TRACE(std::string(program) + (fifo ? " FIFO" : " /dev/zero"));
+      testsupport::TempDir dir;
+      dir.Write("3-optableb.txt", TableText(3));
+      if (fifo) {
+        ASSERT_EQ(mkfifo((dir.Path() + "/3-optablea.txt").c_str(), 0600), 0) << errno;
+      } else {
+        std::filesystem::create_symlink("/dev/zero", dir.Path() + "/3-optablea.txt");
+      }
+      testsupport::RunOptions options;
+      options.timeout = std::chrono::seconds(60);
+      const Outcome o = RunProgramIn(dir, program, {"3", "3"}, options);
+      ExpectEndedByItself(o, 1);  // a fatal stop
+      EXPECT_NE(o.run.out.find(FatalConsole("3-optablea.txt (1) is missing from this folder")), std::string::npos)
+          << o.run.out;
+      EXPECT_EQ(o.resultNames, std::vector<std::string>{});
+    }
+  }
+}
+
 // A table file whose read fails: /proc/self/mem opens, but reading it from
 // offset 0 gives EIO.  The run ends at once with the I/O error report.
 TEST(RunFiles, TableFileThatCannotBeReadEndsWithIoError) {
