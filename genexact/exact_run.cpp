@@ -238,16 +238,36 @@ bool ReadExactTables(runframe::RunContext& run, ExactRun& state) {
       (sizeA > MaxWidthElements || sizeB > MaxWidthElements)) {
     return false;
   }
-  const FactorLattice a = ReadFactor(run.firstInput, sizeA, lattice::FirstFileMessages, "1st");
-  const FactorLattice b = ReadFactor(run.secondInput, sizeB, lattice::SecondFileMessages, "2nd");
-  {
-    PlanProgress progress(run);
+  // A stop signal while the tables are read or the plan is made (the caller
+  // holds runframe::StopSignals over this step) ends the run in order, as one
+  // during the count does, instead of killing it with a result file cut after
+  // its first lines: nothing is counted yet, so the same command simply starts
+  // again.  It is acted on between the two tables, at the plan's progress
+  // reports and after the plan.
+  struct StoppedBeforeCounting {};
+  const auto stopIfAsked = [] {
+    if (runframe::StopRequested()) throw StoppedBeforeCounting{};
+  };
+  PlanProgress progress(run);
+  try {
+    const FactorLattice a = ReadFactor(run.firstInput, sizeA, lattice::FirstFileMessages, "1st");
+    stopIfAsked();
+    const FactorLattice b = ReadFactor(run.secondInput, sizeB, lattice::SecondFileMessages, "2nd");
+    stopIfAsked();
     PlanSettings settings;
     settings.threads = Threads(state.options);
-    settings.progress = [&](const std::string& text) { progress.Show(text); };
+    settings.progress = [&](const std::string& text) {
+      stopIfAsked();
+      progress.Show(text);
+    };
     settings.method = state.cornerMethod;
     state.plan = MakeCountPlan(a, b, settings);
     progress.Clear();
+    stopIfAsked();
+  } catch (const StoppedBeforeCounting&) {
+    progress.Clear();
+    state.stoppedBeforeCounting = true;
+    return true;
   }
   state.fingerprint = PlanFingerprint(state.plan);
   state.saved.fingerprint = state.fingerprint;
@@ -267,6 +287,12 @@ bool ReadExactTables(runframe::RunContext& run, ExactRun& state) {
 }
 
 void ExactCount(runframe::RunContext& run, ExactRun& state) {
+  if (state.stoppedBeforeCounting) {
+    run.exitStatus = runframe::ExitTryAgain;
+    runframe::WriteReport(run, {"Stopped before the count began: nothing was counted; run again to start over"},
+                          runframe::ResultFileEnd::EmptyLine);
+    return;
+  }
   const CountPlan& plan = state.plan;
   BothLines(run, FactorLine("1st", plan.a, plan.groupA, plan.setsA, plan.searchedA, plan.forcedA));
   BothLines(run, FactorLine("2nd", plan.b, plan.groupB, plan.setsB, plan.searchedB, plan.forcedB));

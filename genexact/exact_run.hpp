@@ -24,6 +24,7 @@ struct ExactRun {
   std::size_t mergedFiles = 0;        // merge mode: number of partial files read
   runframe::FileLock checkpointLock;  // held on the checkpoint file for the whole run
   CornerMethod cornerMethod = CornerMethod::Covers;
+  bool stoppedBeforeCounting = false;  // a stop signal came while the tables were read or the plan made
 };
 
 // Step 6 of the run sequence, as WidthRun::Read.

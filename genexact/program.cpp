@@ -10,6 +10,7 @@
 #include "genexact/width_run.hpp"
 #include "runframe/abrupt_end.hpp"
 #include "runframe/run_sequence.hpp"
+#include "runframe/stop_signals.hpp"
 
 namespace genexact {
 
@@ -69,6 +70,10 @@ int RunGenexact(int argc, char** argv, CornerMethod method) {
   return runframe::RunProgram(
       GenexactProgram, argc, argv,
       [&](runframe::RunContext& run) {
+        // Stop signals while the tables are read and the plan is made end the
+        // run in order (see ReadExactTables); a second one ends the process at
+        // once, as there is nothing to save yet.
+        const runframe::StopSignals stopBeforeCounting(false);
         if (!chosen->Read(run, options, method)) {
           chosen = MakeWideRun();
           (void)chosen->Read(run, options, method);

@@ -123,6 +123,19 @@ class Child {
     return most;
   }
   void Signal(int sig) const { kill(pid_, sig); }
+  // Waits until the child has a handler for sig (its SigCgt mask in /proc).
+  bool WaitUntilCatching(int sig, Clock::duration wait = LongWait) const {
+    const auto deadline = Clock::now() + wait;
+    const std::uint64_t bit = std::uint64_t{1} << (sig - 1);
+    while (Clock::now() < deadline) {
+      std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+      for (std::string line; std::getline(status, line);) {
+        if (line.rfind("SigCgt:", 0) == 0 && (std::stoull(line.substr(7), nullptr, 16) & bit) != 0) return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+  }
   // Fills the one-page output pipe, so that the child's next write would
   // wait for a reader (a console nobody reads).  Needs smallPipe.
   void FillOutput() const {
@@ -326,6 +339,34 @@ TEST(GenexactEndings, ClosedConsoleSavesBeforeTheIoErrorStop) {
                 EXPECT_EQ(child.ExitCode(), 4);
                 EXPECT_GE(saved, shown);
               });
+}
+
+// A stop before the count (while the tables are read or the plan of Equ(7),
+// many seconds, is made) ends the run in order: the result file is complete,
+// and the status tells a batch system to start it again.
+TEST(GenexactEndings, StopBeforeTheCountEndsInOrder) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 1, 7);
+  for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(strsignal(sig));
+    Child child(dir.Path(), {"1", "7", "--threads", "2"});
+    ASSERT_TRUE(child.ReadUntil([](const std::string& out) {
+      return out.find("Output file opened: ") != std::string::npos;
+    })) << child.Output();
+    // The tables are being read or the plan made once the stop is caught.
+    ASSERT_TRUE(child.WaitUntilCatching(sig)) << child.Output();
+    child.Signal(sig);
+    ASSERT_TRUE(child.Wait());
+    EXPECT_EQ(child.ExitCode(), 75) << "signal " << child.TermSignal() << "\n" << child.Output();
+    const std::string stopped = "Stopped before the count began: nothing was counted; run again to start over\r\n";
+    EXPECT_NE(child.Output().find(stopped), std::string::npos) << child.Output();
+    const std::vector<std::string> results = dir.Names("r-");
+    ASSERT_EQ(results.size(), 1u);
+    const std::string text = dir.Read(results[0]);
+    EXPECT_NE(text.find(stopped), std::string::npos) << text;
+    EXPECT_NE(text.find("the time elapsed is: "), std::string::npos) << "a complete file: " << text;
+    std::filesystem::remove(dir.Path() + "/" + results[0]);
+  }
 }
 
 TEST(GenexactEndings, OneWriterPerCheckpoint) {
