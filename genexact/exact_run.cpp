@@ -145,9 +145,13 @@ std::uint64_t ProductSize(const CountPlan& plan) {
   return static_cast<std::uint64_t>(plan.a.size) * static_cast<std::uint64_t>(plan.b.size);
 }
 
-void BothLines(runframe::RunContext& run, const std::string& line) {
-  run.console.Line(line);
-  run.result.Line(line);
+// genexact's own lines fit an 80-column terminal: a longer one is wrapped at
+// words, its later lines indented.
+void BothLines(runframe::RunContext& run, const std::string& text) {
+  for (const std::string& line : runframe::WrapAtWords(text, runframe::ConsoleLineWidth, "  ")) {
+    run.console.Line(line);
+    run.result.Line(line);
+  }
 }
 
 std::string FactorLine(const char* ordinal, const FactorLattice& f, const AutomorphismGroup& g,
@@ -300,7 +304,8 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
     BothLines(run, "Merged " + std::to_string(state.mergedFiles) + " partial-result file(s) covering all " +
                        std::to_string(plan.UnitCount()) + " units");
     const std::uint64_t count = Sum(state.saved.done);
-    runframe::WriteReport(run, {runframe::ResultLine(run.n, run.m, count), ShareLine(ProductSize(plan), count)},
+    const auto share = ShareLines(ProductSize(plan), count);
+    runframe::WriteReport(run, {runframe::ResultLine(run.n, run.m, count), share[0], share[1]},
                           runframe::ResultFileEnd::EmptyLine);
     return;
   }
@@ -315,10 +320,10 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
   request.stopAfterUnits = static_cast<std::uint64_t>(state.options.stopAfterUnits);
   request.saveEverySeconds = state.options.saveEverySeconds;
 
-  std::string work = "Work: " + std::to_string(plan.UnitCount()) + " units, " + std::to_string(plan.TotalTests()) +
-                     " corner tests; this run: " + std::to_string(request.units.size()) + " units, " +
-                     std::to_string(testsToDo) + " tests on " + std::to_string(request.threads) + " thread(s)";
-  BothLines(run, work);
+  BothLines(run, "Work: " + std::to_string(plan.UnitCount()) + " units, " + std::to_string(plan.TotalTests()) +
+                     " corner tests");
+  BothLines(run, "This run: " + std::to_string(request.units.size()) + " units, " + std::to_string(testsToDo) +
+                     " tests on " + std::to_string(request.threads) + " thread(s)");
   if (state.saved.shardCount > 1) {
     BothLines(run, "Shard " + std::to_string(state.saved.shardIndex) + "/" + std::to_string(state.saved.shardCount));
   }
@@ -403,7 +408,7 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
                        " --merge <the partial-result files>");
     } else {
       report.push_back(runframe::ResultLine(run.n, run.m, count));
-      report.push_back(ShareLine(ProductSize(plan), count));
+      for (const std::string& line : ShareLines(ProductSize(plan), count)) report.push_back(line);
     }
   }
   if (!state.checkpointFile.empty() && saveError != 0) {

@@ -13,7 +13,7 @@ std::string Decimal(lattice::WideCount value) {
   return digits;
 }
 
-std::string ShareLine(std::uint64_t productSize, std::uint64_t count) {
+std::array<std::string, 2> ShareLines(std::uint64_t productSize, std::uint64_t count) {
   const lattice::WideCount total = lattice::FourSubsets(productSize);
   // The share in units of 0.0001 %, by long division, one digit at a time;
   // rest < total < 2^100, so 10 rest fits 128 bits.
@@ -31,8 +31,8 @@ std::string ShareLine(std::uint64_t productSize, std::uint64_t count) {
   char percent[32];
   (void)std::snprintf(percent, sizeof percent, "%8s",
                       (Decimal(scaled / 10000) + "." + Decimal(10000 + scaled % 10000).substr(1)).c_str());
-  return "Out of " + Decimal(total) + " 4-element subsets, " + std::to_string(count) + " are generating, i.e., " +
-         percent + "%.";
+  return {"Out of " + Decimal(total) + " 4-element subsets,",
+          std::to_string(count) + " are generating, i.e., " + percent + "%."};
 }
 
 }  // namespace genexact

@@ -3,11 +3,20 @@
 // and the report that ends the console output with the wait prompt.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runframe/run_context.hpp"
 
 namespace runframe {
+
+// Columns a program's own lines may take: one less than the 80 of a common
+// terminal, since a character in the last column makes some terminals wrap.
+inline constexpr std::size_t ConsoleLineWidth = 79;
+
+// text in lines of at most width characters, broken at blanks; every line but
+// the first starts with indent.  A word longer than a line stands alone.
+std::vector<std::string> WrapAtWords(std::string_view text, std::size_t width, std::string_view indent);
 
 // "Part(n)*Part(m) has exactly count   4-element generating sets".
 std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t count);

@@ -48,28 +48,33 @@ TEST(GenexactShare, FourSubsetsIsTheBinomialCoefficient) {
   }
 }
 
-TEST(GenexactShare, LineInGensamplesForm) {
-  EXPECT_EQ(genexact::ShareLine(25, 72), "Out of 12650 4-element subsets, 72 are generating, i.e.,   0.5692%.");
-  EXPECT_EQ(genexact::ShareLine(4, 1), "Out of 1 4-element subsets, 1 are generating, i.e., 100.0000%.");
-  EXPECT_EQ(genexact::ShareLine(4, 0), "Out of 1 4-element subsets, 0 are generating, i.e.,   0.0000%.");
-  EXPECT_EQ(genexact::ShareLine(41209, 9816108379200ull),
-            "Out of 120141714922932626 4-element subsets, 9816108379200 are generating, i.e.,   0.0082%.");
+// The two share lines, joined by a line feed.
+std::string Share(std::uint64_t productSize, std::uint64_t count) {
+  const auto lines = genexact::ShareLines(productSize, count);
+  return lines[0] + "\n" + lines[1];
+}
+
+TEST(GenexactShare, LinesInGensamplesForm) {
+  EXPECT_EQ(Share(25, 72), "Out of 12650 4-element subsets,\n72 are generating, i.e.,   0.5692%.");
+  EXPECT_EQ(Share(4, 1), "Out of 1 4-element subsets,\n1 are generating, i.e., 100.0000%.");
+  EXPECT_EQ(Share(4, 0), "Out of 1 4-element subsets,\n0 are generating, i.e.,   0.0000%.");
+  EXPECT_EQ(Share(41209, 9816108379200ull),
+            "Out of 120141714922932626 4-element subsets,\n9816108379200 are generating, i.e.,   0.0082%.");
   // Rounded to the nearest 0.0001 %, exactly: C(8,4) = 70 subsets.
-  EXPECT_EQ(genexact::ShareLine(8, 7), "Out of 70 4-element subsets, 7 are generating, i.e.,  10.0000%.");
-  EXPECT_EQ(genexact::ShareLine(8, 1), "Out of 70 4-element subsets, 1 are generating, i.e.,   1.4286%.");
-  EXPECT_EQ(genexact::ShareLine(8, 69), "Out of 70 4-element subsets, 69 are generating, i.e.,  98.5714%.");
-  EXPECT_EQ(genexact::ShareLine(8, 2), "Out of 70 4-element subsets, 2 are generating, i.e.,   2.8571%.");
+  EXPECT_EQ(Share(8, 7), "Out of 70 4-element subsets,\n7 are generating, i.e.,  10.0000%.");
+  EXPECT_EQ(Share(8, 1), "Out of 70 4-element subsets,\n1 are generating, i.e.,   1.4286%.");
+  EXPECT_EQ(Share(8, 69), "Out of 70 4-element subsets,\n69 are generating, i.e.,  98.5714%.");
+  EXPECT_EQ(Share(8, 2), "Out of 70 4-element subsets,\n2 are generating, i.e.,   2.8571%.");
   // Products whose subsets or count * 10^6 no longer fit 64 bits.
-  EXPECT_EQ(genexact::ShareLine(178031, 1ull << 62),
-            "Out of 41855896338043717965 4-element subsets, 4611686018427387904 are generating, i.e.,  11.0180%.");
-  EXPECT_EQ(genexact::ShareLine(65025, 372426119632123200ull),
-            "Out of 744852239264246400 4-element subsets, 372426119632123200 are generating, i.e.,  50.0000%.");
-  EXPECT_EQ(genexact::ShareLine(65025, 744852239264246399ull),
-            "Out of 744852239264246400 4-element subsets, 744852239264246399 are generating, i.e., 100.0000%.");
-  EXPECT_EQ(genexact::ShareLine(65025, 248284079754748800ull),
-            "Out of 744852239264246400 4-element subsets, 248284079754748800 are generating, i.e.,  33.3333%.");
-  EXPECT_EQ(genexact::ShareLine(65025, 1),
-            "Out of 744852239264246400 4-element subsets, 1 are generating, i.e.,   0.0000%.");
+  EXPECT_EQ(Share(178031, 1ull << 62),
+            "Out of 41855896338043717965 4-element subsets,\n4611686018427387904 are generating, i.e.,  11.0180%.");
+  EXPECT_EQ(Share(65025, 372426119632123200ull),
+            "Out of 744852239264246400 4-element subsets,\n372426119632123200 are generating, i.e.,  50.0000%.");
+  EXPECT_EQ(Share(65025, 744852239264246399ull),
+            "Out of 744852239264246400 4-element subsets,\n744852239264246399 are generating, i.e., 100.0000%.");
+  EXPECT_EQ(Share(65025, 248284079754748800ull),
+            "Out of 744852239264246400 4-element subsets,\n248284079754748800 are generating, i.e.,  33.3333%.");
+  EXPECT_EQ(Share(65025, 1), "Out of 744852239264246400 4-element subsets,\n1 are generating, i.e.,   0.0000%.");
 }
 
 }  // namespace

@@ -68,6 +68,15 @@ TEST(GenexactPty, ProgressLineFitsTheTerminal) {
       EXPECT_EQ(line.find('\n'), std::string::npos) << line;
       EXPECT_EQ(line.rfind("  units ", 0), 0u) << line;
     }
+    // Every line genexact writes fits an 80-column terminal, banner and
+    // report included (what stays visible of a line is its last rewrite).
+    if (columns == 80) {
+      for (std::size_t at = 0, end; (end = out.find(CRLF, at)) != std::string::npos; at = end + CRLF.size()) {
+        std::string line = out.substr(at, end - at);
+        line = line.substr(line.rfind('\r') == std::string::npos ? 0 : line.rfind('\r') + 1);
+        EXPECT_LE(line.size(), 79u) << "[" << line << "]";
+      }
+    }
     const std::string last = rewrites.back().substr(0, rewrites.back().find_last_not_of(' ') + 1);
     EXPECT_GE(last.size(), 10u);
     EXPECT_EQ(last.substr(last.size() - 10), ", stopping") << "the status survives the cut: " << last;

@@ -261,6 +261,22 @@ TEST(SubsetCount, ExactBinomials) {
   EXPECT_EQ(p->ProductPairs[10], (lattice::ProductElement{2, 5}));
 }
 
+// Long lines of a program's own are broken at blanks, never inside a word.
+TEST(WrapAtWords, BreaksAtBlanksAndIndentsTheRest) {
+  using runframe::WrapAtWords;
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(WrapAtWords("short  line", 79, "  "), Lines{"short  line"}) << "a line that fits stays as it is";
+  EXPECT_EQ(WrapAtWords("", 79, "  "), Lines{""});
+  EXPECT_EQ(WrapAtWords("aaa bbb ccc ddd", 7, "  "), (Lines{"aaa bbb", "  ccc", "  ddd"}));
+  EXPECT_EQ(WrapAtWords("aaa bbb ccc", 9, "> "), (Lines{"aaa bbb", "> ccc"}));
+  EXPECT_EQ(WrapAtWords("a verylongword b", 6, " "), (Lines{"a", " verylongword", " b"}));
+  const std::string factor =
+      "1st factor: 203 elements, 720 automorphisms, 1661 orbits of generating sets of at most 4 elements";
+  const Lines wrapped = WrapAtWords(factor, 79, "  ");
+  EXPECT_EQ(wrapped.size(), 2u);
+  for (const std::string& line : wrapped) EXPECT_LE(line.size(), 79u) << line;
+}
+
 }  // namespace
 
 #if !defined(_WIN32)
