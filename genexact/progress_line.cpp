@@ -102,9 +102,11 @@ std::string ProgressDisplay::Show(const std::string& text, const std::string& st
 std::string ProgressDisplay::Erase(std::size_t columns) {
   if (!terminal_ || shown_ == 0) return {};
   const std::size_t room = columns > 1 ? columns - 1 : 1;
-  // Built by appending: GCC 12 warns falsely on "\r" + string + "\r".
+  // The whole width: the terminal's echo of Ctrl+C ("^C") stands right
+  // after the line.  Built by appending: GCC 12 warns falsely on
+  // "\r" + string + "\r".
   std::string blank(1, '\r');
-  blank.append(std::min(shown_, room), ' ');
+  blank.append(room, ' ');
   blank.push_back('\r');
   shown_ = 0;
   return blank;
