@@ -276,6 +276,10 @@ TEST(GenexactProgram, RefusesBadOptions) {
       {{"2", "2", "--threads", "many"}, "Option --threads takes a number from 1 to 1024"},
       {{"2", "2", "--save-every", ""}, "Option --save-every takes a number from 1 to 86400"},
       {{"2", "2", "--threads", "2", "--shard", "x/2"}, "Option --shard takes a number from 1 to 2"},
+      // Options that would run without keeping what they promise.
+      {{"2", "2", "--checkpoint", ""}, "Option --checkpoint needs a file name"},
+      {{"2", "2", "--stop-after", "1"},
+       "Option --stop-after needs --checkpoint or --shard, which keep the finished units"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.args));

@@ -513,28 +513,6 @@ TEST(GenexactEndings, StrangeInputsAreRefusedQuickly) {
   }
 }
 
-// Options that would run without keeping what they promise are refused
-// before any file is touched.
-TEST(GenexactEndings, OptionsThatWouldLoseWorkAreRefused) {
-  testsupport::TempDir dir;
-  testsupport::WriteTables(dir, 2, 2);
-  const struct {
-    std::vector<std::string> args;
-    std::string message;
-  } cases[] = {
-      {{"2", "2", "--checkpoint", ""}, "Option --checkpoint needs a file name"},
-      {{"2", "2", "--stop-after", "1"},
-       "Option --stop-after needs --checkpoint or --shard, which keep the finished units"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.message);
-    const auto r = testsupport::RunProgram(Genexact(), c.args, In(dir));
-    EXPECT_EQ(r.exitCode, 1) << r.out;
-    EXPECT_NE(r.out.find("\r\n" + c.message + "\r\n"), std::string::npos) << r.out;
-    EXPECT_EQ(dir.Names("r-"), std::vector<std::string>{});
-  }
-}
-
 // The size of a table read off its file: a file that cannot be opened says why.
 TEST(GenexactEndings, SizeFromAFileThatCannotBeOpenedGivesTheReason) {
   testsupport::TempDir dir;
