@@ -147,11 +147,26 @@ std::uint64_t ProductSize(const CountPlan& plan) {
 
 // genexact's own lines fit an 80-column terminal: a longer one is wrapped at
 // words, its later lines indented.
+std::vector<std::string> Wrapped(const std::vector<std::string>& lines) {
+  std::vector<std::string> wrapped;
+  for (const std::string& text : lines) {
+    for (std::string& line : runframe::WrapAtWords(text, runframe::ConsoleLineWidth, "  ")) {
+      wrapped.push_back(std::move(line));
+    }
+  }
+  return wrapped;
+}
+
 void BothLines(runframe::RunContext& run, const std::string& text) {
-  for (const std::string& line : runframe::WrapAtWords(text, runframe::ConsoleLineWidth, "  ")) {
+  for (const std::string& line : Wrapped({text})) {
     run.console.Line(line);
     run.result.Line(line);
   }
+}
+
+// The report, wrapped like every other line of genexact's.
+void WriteWrappedReport(runframe::RunContext& run, const std::vector<std::string>& lines) {
+  runframe::WriteReport(run, Wrapped(lines), runframe::ResultFileEnd::EmptyLine);
 }
 
 std::string FactorLine(const char* ordinal, const FactorLattice& f, const AutomorphismGroup& g,
@@ -284,7 +299,7 @@ bool ReadExactTables(runframe::RunContext& run, ExactRun& state) {
   state.saved.shardCount = state.options.shardCount;
   state.checkpointFile = state.options.checkpoint;
   if (state.checkpointFile.empty() && state.options.shardCount > 1) {
-    state.checkpointFile = DefaultShardFile(run.n, run.m, state.options.shardIndex, state.options.shardCount);
+    state.checkpointFile = DefaultShardFile(run, state.options.shardIndex, state.options.shardCount);
   }
   if (!state.checkpointFile.empty()) LoadCheckpoint(state);
   return true;
@@ -293,8 +308,7 @@ bool ReadExactTables(runframe::RunContext& run, ExactRun& state) {
 void ExactCount(runframe::RunContext& run, ExactRun& state) {
   if (state.stoppedBeforeCounting) {
     run.exitStatus = runframe::ExitTryAgain;
-    runframe::WriteReport(run, {"Stopped before the count began: nothing was counted; run again to start over"},
-                          runframe::ResultFileEnd::EmptyLine);
+    WriteWrappedReport(run, {"Stopped before the count began: nothing was counted; run again to start over"});
     return;
   }
   const CountPlan& plan = state.plan;
@@ -305,8 +319,7 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
                        std::to_string(plan.UnitCount()) + " units");
     const std::uint64_t count = Sum(state.saved.done);
     const auto share = ShareLines(ProductSize(plan), count);
-    runframe::WriteReport(run, {runframe::ResultLine(run.n, run.m, count), share[0], share[1]},
-                          runframe::ResultFileEnd::EmptyLine);
+    WriteWrappedReport(run, {runframe::ResultLine(runframe::FactorsName(run), count), share[0], share[1]});
     return;
   }
 
@@ -401,13 +414,12 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
     const std::uint64_t count = Sum(outcome.done, Sum(state.saved.done));
     if (state.saved.shardCount > 1) {
       report.push_back("Shard " + std::to_string(state.saved.shardIndex) + "/" +
-                       std::to_string(state.saved.shardCount) + " of Part(" + std::to_string(run.n) + ")*Part(" +
-                       std::to_string(run.m) + "): partial count " + std::to_string(count) +
+                       std::to_string(state.saved.shardCount) + " of " + runframe::FactorsName(run) +
+                       ": partial count " + std::to_string(count) +
                        (saveError == 0 ? ", saved in " + runframe::Printable(state.checkpointFile) : std::string()));
-      report.push_back("Add up the shards with: genexact " + run.parameters[0] + " " + run.parameters[1] +
-                       " --merge <the partial-result files>");
+      report.push_back("Add up the shards with: " + CommandHead(run) + " --merge <the partial-result files>");
     } else {
-      report.push_back(runframe::ResultLine(run.n, run.m, count));
+      report.push_back(runframe::ResultLine(runframe::FactorsName(run), count));
       for (const std::string& line : ShareLines(ProductSize(plan), count)) report.push_back(line);
     }
   }
@@ -415,7 +427,7 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
     report.push_back("Warning: the checkpoint file " + runframe::Printable(state.checkpointFile) +
                      " could not be saved" + Reason(saveError));
   }
-  runframe::WriteReport(run, report, runframe::ResultFileEnd::EmptyLine);
+  WriteWrappedReport(run, report);
 }
 
 }  // namespace genexact::inline GENEXACT_WIDTH

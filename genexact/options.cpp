@@ -69,6 +69,10 @@ Options ParseOptions(const std::vector<std::string>& p) {
       o.sizeB = Size(Value(p, i, name));
     } else if (name == "--stop-after") {
       o.stopAfterUnits = Number(Value(p, i, name), name, 1, 2147483647);
+    } else if (name == "--tables") {
+      o.tableA = Value(p, i, name);
+      o.tableB = Value(p, i, name);
+      if (o.tableA.empty() || o.tableB.empty()) runframe::FatalStop("Option --tables needs two file names");
     } else if (name == "--sample") {
       o.sampleUnits = Number(Value(p, i, name), name, 1, 2147483647);
     } else {
@@ -86,16 +90,36 @@ Options ParseOptions(const std::vector<std::string>& p) {
   return o;
 }
 
-std::string DefaultShardFile(std::int32_t n, std::int32_t m, std::int32_t shardIndex, std::int32_t shardCount) {
-  return "genexact-" + std::to_string(n) + "-" + std::to_string(m) + "-shard-" + std::to_string(shardIndex) + "-of-" +
-         std::to_string(shardCount) + ".part";
+std::string DefaultShardFile(const runframe::RunContext& run, std::int32_t shardIndex, std::int32_t shardCount) {
+  const std::string factors = run.namedTables ? run.namedTables->firstLabel + "-" + run.namedTables->secondLabel
+                                              : std::to_string(run.n) + "-" + std::to_string(run.m);
+  return "genexact-" + factors + "-shard-" + std::to_string(shardIndex) + "-of-" + std::to_string(shardCount) + ".part";
+}
+
+std::string CommandHead(const runframe::RunContext& run) {
+  if (run.namedTables) return "genexact --tables " + run.namedTables->first + " " + run.namedTables->second;
+  return "genexact " + run.parameters[0] + " " + run.parameters[1];
 }
 
 Options CheckExactOptions(runframe::RunContext& run) {
+  const std::vector<std::string>& p = run.parameters;
+  // genexact --tables FILE_A FILE_B [options]: the files take the place of n
+  // and m, and their sizes are read off the files unless --sizes says.
+  if (!p.empty() && p[0].rfind("--", 0) == 0) {
+    Options o = ParseOptions(p);
+    if (o.tableA.empty()) (void)runframe::ParseSizeParameter(run, 1);  // the message about a missing n
+    if (!o.sizeA.automatic && o.sizeA.value == 0) o.sizeA.automatic = true;
+    if (!o.sizeB.automatic && o.sizeB.value == 0) o.sizeB.automatic = true;
+    run.namedTables = runframe::RunContext::NamedTables{o.tableA, o.tableB, runframe::TableLabel(o.tableA),
+                                                        runframe::TableLabel(o.tableB)};
+    return o;
+  }
   // n and m first, so that their messages come before any about the options.
   (void)runframe::ParseSizeParameter(run, 1);
   (void)runframe::ParseSizeParameter(run, 2);
-  return ParseOptions(std::vector<std::string>(run.parameters.begin() + 2, run.parameters.end()));
+  Options o = ParseOptions(std::vector<std::string>(p.begin() + 2, p.end()));
+  if (!o.tableA.empty()) runframe::FatalStop("Option --tables takes the place of n and m");
+  return o;
 }
 
 }  // namespace genexact

@@ -25,6 +25,7 @@ struct Options {
   SizeChoice sizeA, sizeB;
   std::int32_t stopAfterUnits = 0;  // > 0: stop after this many units, as if interrupted
   std::int32_t sampleUnits = 0;     // > 0: time this many units and estimate the whole run
+  std::string tableA, tableB;       // --tables: the two factors' table files (non-empty: in place of n and m)
 };
 
 // Contract: parameters are the command-line parameters after n and m.  A bad
@@ -35,7 +36,13 @@ Options ParseOptions(const std::vector<std::string>& parameters);
 // Checked before any file is opened or created: n, m and every option.
 Options CheckExactOptions(runframe::RunContext& run);
 
-// The partial-result file of shard i of K when no checkpoint name is given.
-std::string DefaultShardFile(std::int32_t n, std::int32_t m, std::int32_t shardIndex, std::int32_t shardCount);
+// The partial-result file of shard i of K when no checkpoint name is given:
+// genexact-<n>-<m>-shard-i-of-K.part, with the tables' labels for n and m when
+// they are named by --tables.
+std::string DefaultShardFile(const runframe::RunContext& run, std::int32_t shardIndex, std::int32_t shardCount);
+
+// How to run this run again with other options: "genexact n m" or
+// "genexact --tables A B".
+std::string CommandHead(const runframe::RunContext& run);
 
 }  // namespace genexact

@@ -18,11 +18,16 @@ namespace {
 
 constexpr std::string_view Usage =
     "usage: genexact n m [options]\n"
+    "       genexact --tables FILE_A FILE_B [options]\n"
     "       genexact --help | --version\n"
     "Counts the 4-element generating sets of Equ(n) x Equ(m), n, m = 1..7, by\n"
-    "symmetry, from n-optablea.txt and m-optableb.txt in the current folder;\n"
-    "writes the result file r-<n>&<m>--exact--<time>.txt there and waits for\n"
-    "Enter at the end.\n"
+    "symmetry, from n-optablea.txt and m-optableb.txt in the current folder, or of\n"
+    "the product of any two lattices whose tables FILE_A and FILE_B hold (one line\n"
+    "x&y=join,meet per ordered pair of elements 1..size); writes the result file\n"
+    "r-<n>&<m>--exact--<time>.txt (with --tables: named after the files) and waits\n"
+    "for Enter at the end.\n"
+    "  --tables A B        the factors' table files, in place of n and m; their\n"
+    "                      sizes are read off the files\n"
     "  --threads T         worker threads (default: all cores)\n"
     "  --checkpoint FILE   resume from FILE; finished units are saved to it\n"
     "  --save-every S      seconds between two checkpoint saves (default 30)\n"
@@ -30,8 +35,8 @@ constexpr std::string_view Usage =
     "                      not a terminal (default 60)\n"
     "  --shard i/K         count only the units u with u mod K = i-1\n"
     "  --merge FILE...     (last) add up partial-result files\n"
-    "  --sizes A B         element counts of other lattices' tables (a number, or\n"
-    "                      auto: found from the file)\n"
+    "  --sizes A B         element counts of the tables (a number, or auto: found\n"
+    "                      from the file)\n"
     "  --stop-after U      stop after U units, as if interrupted\n"
     "  --sample U          time U units and estimate the whole run\n"
     "  -h, --help          show this text and end\n"
@@ -48,10 +53,11 @@ const runframe::ProgramDescription GenexactProgram{
         "generating sets of Equ(n)*Equ(m) by symmetry, for large n and m.",
         "",
         "The tables n-optablea.txt and m-optableb.txt (n, m <= 7) are read from the",
-        "current folder.  Options after n and m:",
+        "current folder; other lattices' tables with  genexact --tables FILE_A FILE_B.",
+        "Options after n and m (or the files):",
         "  --threads T  --checkpoint FILE  --save-every S  --progress-every S",
-        "  --shard i/K  --merge FILE...  --stop-after U  --sample U",
-        "  --sizes A B (tables of other lattices; a number or auto);  --help tells more",
+        "  --shard i/K  --merge FILE...  --stop-after U  --sample U  --sizes A B",
+        "  (--help tells more)",
         "",
     },
     MaxN,

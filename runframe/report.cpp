@@ -28,8 +28,11 @@ std::vector<std::string> WrapAtWords(std::string_view text, std::size_t width, s
 }
 
 std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t count) {
-  return "Part(" + std::to_string(n) + ")*Part(" + std::to_string(m) + ") has exactly " + std::to_string(count) +
-         "   4-element generating sets";
+  return ResultLine("Part(" + std::to_string(n) + ")*Part(" + std::to_string(m) + ")", count);
+}
+
+std::string ResultLine(const std::string& factors, std::uint64_t count) {
+  return factors + " has exactly " + std::to_string(count) + "   4-element generating sets";
 }
 
 void WriteReport(RunContext& run, const std::vector<std::string>& lines, ResultFileEnd end) {

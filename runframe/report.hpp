@@ -20,6 +20,8 @@ std::vector<std::string> WrapAtWords(std::string_view text, std::size_t width, s
 
 // "Part(n)*Part(m) has exactly count   4-element generating sets".
 std::string ResultLine(std::int32_t n, std::int32_t m, std::uint64_t count);
+// The same line for factors named otherwise: factors " has exactly " ...
+std::string ResultLine(const std::string& factors, std::uint64_t count);
 
 // Whether the result file's report ends with an empty line after its last
 // line; gensample's result file never had one.

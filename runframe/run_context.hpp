@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,15 @@ struct RunContext {
   std::string firstInputName;
   std::string secondInputName;
   std::string resultFileName;
+
+  // Table files named on the command line (genexact --tables) instead of
+  // n-optablea.txt and m-optableb.txt: set before OpenRunFiles, which then
+  // reads no n and m and names the factors after the files.
+  struct NamedTables {
+    std::string first, second;            // the paths as given
+    std::string firstLabel, secondLabel;  // safe short names of the factors, from the paths
+  };
+  std::optional<NamedTables> namedTables;
 
   InputFile firstInput{"the 1st input file"};
   InputFile secondInput{"the 2nd input file"};

@@ -50,6 +50,18 @@ std::string CutName(std::string name) {
   return name;
 }
 
+std::string StampPart(const ClockReading& t) {
+  return std::to_string(t.day) + "-" + std::to_string(t.hour) + "-" + std::to_string(t.minute) + "-" +
+         std::to_string(t.second) + "-" + std::to_string(t.millisecond) + "--" + std::to_string(t.month) + "-" +
+         std::to_string(t.year);
+}
+
+// r-<label>&<label><tag><time>.txt: the labels are short and safe, so the
+// name is never cut.
+std::string NamedResultFileName(const RunContext::NamedTables& t, const std::string& tag, const ClockReading& start) {
+  return "r-" + t.firstLabel + "&" + t.secondLabel + tag + StampPart(start) + ".txt";
+}
+
 }  // namespace
 
 RunContext::RunContext(const ProgramDescription& description, std::vector<std::string> commandParameters,
@@ -76,18 +88,37 @@ std::int32_t ParseSizeParameter(const RunContext& run, std::int32_t k) {
 }
 
 std::string MakeResultFileName(std::int32_t n, std::int32_t m, const std::string& tag, const ClockReading& t) {
-  return CutName("r-" + std::to_string(n) + "&" + std::to_string(m) + tag + std::to_string(t.day) + "-" +
-                 std::to_string(t.hour) + "-" + std::to_string(t.minute) + "-" + std::to_string(t.second) + "-" +
-                 std::to_string(t.millisecond) + "--" + std::to_string(t.month) + "-" + std::to_string(t.year) +
-                 ".txt");
+  return CutName("r-" + std::to_string(n) + "&" + std::to_string(m) + tag + StampPart(t) + ".txt");
+}
+
+std::string TableLabel(const std::string& path) {
+  std::string name = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
+  if (const std::size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0) name.resize(dot);
+  std::string label;
+  for (const char c : name) {
+    const bool plain =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '_';
+    if (label.size() < 20) label.push_back(plain ? c : '_');
+  }
+  return label.empty() ? "table" : label;
+}
+
+std::string FactorsName(const RunContext& run) {
+  if (run.namedTables) return run.namedTables->firstLabel + "*" + run.namedTables->secondLabel;
+  return "Part(" + std::to_string(run.n) + ")*Part(" + std::to_string(run.m) + ")";
 }
 
 void OpenRunFiles(RunContext& run) {
-  run.n = ParseSizeParameter(run, 1);
-  run.m = ParseSizeParameter(run, 2);
-  // The typed text names the files, not the converted value: 05 opens 05-optablea.txt.
-  run.firstInputName = CutName(run.parameters[0] + "-optablea.txt");
-  run.secondInputName = CutName(run.parameters[1] + "-optableb.txt");
+  if (run.namedTables) {
+    run.firstInputName = run.namedTables->first;
+    run.secondInputName = run.namedTables->second;
+  } else {
+    run.n = ParseSizeParameter(run, 1);
+    run.m = ParseSizeParameter(run, 2);
+    // The typed text names the files, not the converted value: 05 opens 05-optablea.txt.
+    run.firstInputName = CutName(run.parameters[0] + "-optablea.txt");
+    run.secondInputName = CutName(run.parameters[1] + "-optableb.txt");
+  }
   if (!run.firstInput.Open(run.firstInputName)) {
     FatalStop(run.firstInputName + " (1) is missing from this folder");
   }
@@ -96,7 +127,9 @@ void OpenRunFiles(RunContext& run) {
   }
   RecordTime(run, 1);
   for (int attempt = 1;; ++attempt) {
-    run.resultFileName = MakeResultFileName(run.n, run.m, run.program.runKindTag, run.runTimes[1]);
+    run.resultFileName = run.namedTables
+                             ? NamedResultFileName(*run.namedTables, run.program.runKindTag, run.runTimes[1])
+                             : MakeResultFileName(run.n, run.m, run.program.runKindTag, run.runTimes[1]);
     const int error = run.result.CreateNew(run.resultFileName);
     if (error == 0) break;
     // A link at the name is refused, never followed or replaced; a file there

@@ -28,6 +28,15 @@ void OpenRunFiles(RunContext& run);
 // "r-", n, "&", m, tag, then the start time, ".txt".
 std::string MakeResultFileName(std::int32_t n, std::int32_t m, const std::string& tag, const ClockReading& start);
 
+// A short name for the factor in table file path, safe in a file name and on
+// a console: the file's name without folder and extension, every character
+// but letters, digits, '+', '-' and '_' as '_', at most 20 characters
+// ("table" when nothing is left).
+std::string TableLabel(const std::string& path);
+
+// "Part(n)*Part(m)", or "A*B" after the labels of named table files.
+std::string FactorsName(const RunContext& run);
+
 void RecordTime(RunContext& run, std::int32_t slot);
 void WriteTimeStamp(RunContext& run, std::int32_t slot, const std::string& label);
 void ReportElapsedTime(RunContext& run);

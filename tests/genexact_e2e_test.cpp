@@ -5,6 +5,8 @@
 // options end the run with a clear fatal message.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <chrono>
 #include <string>
 #include <vector>
@@ -208,6 +210,59 @@ TEST(GenexactProgram, CountsProductsOfOtherLattices) {
   const auto alone =
       genexact_test::BruteForceCount(genexact_test::Factor(genexact_test::Chain(1)), genexact_test::Factor(n5));
   EXPECT_EQ(Genexact(plain, 1, 3), static_cast<long long>(alone));
+}
+
+// A researcher's own lattices by file name, in another folder: the factors are
+// named after the files, on the result line, in the result file's name and in
+// a shard's file name; the sizes are read off the files.
+TEST(GenexactProgram, CountsTablesNamedOnTheCommandLine) {
+  const struct {
+    const char* fileA;
+    lattice::OperationTables a;
+    const char* fileB;
+    lattice::OperationTables b;
+    const char* labels;  // as "A*B"
+  } cases[] = {
+      {"M3.txt", genexact_test::M(3), "chain 2.txt", genexact_test::Chain(2), "M3*chain_2"},
+      {"boolean-2^2.table", genexact_test::Boolean(2), "M3.txt", genexact_test::M(3), "boolean-2_2*M3"},
+      {"c4", genexact_test::Chain(4), "N5; rm -rf ~.txt", genexact_test::Renumbered(genexact_test::N5(), 3),
+       "c4*N5__rm_-rf__"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.labels);
+    const auto expected = genexact_test::BruteForceCount(genexact_test::Factor(c.a), genexact_test::Factor(c.b));
+    testsupport::TempDir dir;
+    std::filesystem::create_directory(dir.Path() + "/lattices");
+    dir.Write(std::string("lattices/") + c.fileA, Render(c.a, false));
+    dir.Write(std::string("lattices/") + c.fileB, Render(c.b, false));
+    const Outcome r = RunIn(dir, "genexact/genexact",
+                            {"--tables", std::string("lattices/") + c.fileA, std::string("lattices/") + c.fileB});
+    ASSERT_EQ(r.run.exitCode, 0) << r.run.out;
+    const std::string result =
+        std::string(c.labels) + " has exactly " + std::to_string(expected) + "   4-element generating sets\r\n";
+    EXPECT_NE(r.run.out.find(result), std::string::npos) << r.run.out;
+    EXPECT_NE(r.resultText.find(result), std::string::npos) << r.resultText;
+    std::string fileLabels = c.labels;
+    fileLabels.replace(fileLabels.find('*'), 1, "&");
+    ASSERT_EQ(r.resultNames.size(), 1u);
+    EXPECT_EQ(r.resultNames[0].rfind("r-" + fileLabels + "--exact--", 0), 0u) << r.resultNames[0];
+  }
+  // M3 x the 2-element chain, the README's example: 14.
+  testsupport::TempDir dir;
+  dir.Write("m3.txt", Render(genexact_test::M(3), false));
+  dir.Write("chain2.txt", Render(genexact_test::Chain(2), false));
+  const Outcome shard = RunIn(dir, "genexact/genexact", {"--tables", "m3.txt", "chain2.txt", "--shard", "1/2"});
+  EXPECT_NE(shard.run.out.find("Shard 1/2 of m3*chain2: partial count "), std::string::npos) << shard.run.out;
+  EXPECT_NE(shard.run.out.find("saved in\r\n  genexact-m3-chain2-shard-1-of-2.part"), std::string::npos)
+      << shard.run.out;
+  EXPECT_NE(shard.run.out.find("Add up the shards with: genexact --tables m3.txt chain2.txt --merge"),
+            std::string::npos)
+      << shard.run.out;
+  // The files take the place of n and m.
+  const Outcome both = RunIn(dir, "genexact/genexact", {"2", "3", "--tables", "m3.txt", "chain2.txt"});
+  EXPECT_NE(both.run.out.find(testsupport::FatalConsole("Option --tables takes the place of n and m")),
+            std::string::npos)
+      << both.run.out;
 }
 
 TEST(GenexactProgram, LatticesWithManyForcedElementsCountZeroAtOnce) {

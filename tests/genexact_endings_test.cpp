@@ -673,7 +673,9 @@ TEST(GenexactEndings, FailedLastSaveKeepsTheCount) {
   EXPECT_EQ(r.exitCode, 0) << r.out;
   EXPECT_NE(r.out.find("Part(4)*Part(5) has exactly 2049960   4-element generating sets\r\n"), std::string::npos)
       << r.out;
-  const std::string warning = "Warning: the checkpoint file full/c could not be saved (No space left on device)\r\n";
+  // Wrapped at words to fit an 80-column terminal.
+  const std::string warning =
+      "Warning: the checkpoint file full/c could not be saved (No space left on\r\n  device)\r\n";
   EXPECT_NE(r.out.find(warning), std::string::npos) << r.out;
   const std::vector<std::string> results = dir.Names("r-");
   ASSERT_EQ(results.size(), 1u);
