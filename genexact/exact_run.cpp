@@ -45,9 +45,9 @@ std::int32_t TableSize(const SizeChoice& choice, std::int32_t k, const std::stri
   std::int64_t size = 0;
   while ((size + 1) * (size + 1) <= lines) ++size;
   if (size * size != lines || size < 1 || size > MaxFactorElements) {
-    runframe::FatalStop("The size of the " + std::string(ordinal) +
-                        " table cannot be inferred: " + std::to_string(lines) + " lines is not the square of 1 to " +
-                        std::to_string(MaxFactorElements));
+    runframe::FatalStop("The size of the " + std::string(ordinal) + " table, " + fileName +
+                        ", cannot be inferred: " + std::to_string(lines) + " lines is not the square of 1 to " +
+                        std::to_string(MaxFactorElements) + " (a table of s elements has s*s lines; --sizes gives s)");
   }
   return static_cast<std::int32_t>(size);
 }
