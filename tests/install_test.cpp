@@ -23,7 +23,7 @@ TEST(Install, ProgramsAndManualPagesRunFromThePrefix) {
   ASSERT_EQ(install.exitCode, 0) << install.out << install.err;
   for (const char* program : Programs) {
     EXPECT_TRUE(fs::is_regular_file(prefix.Path() + "/bin/" + program)) << program;
-    EXPECT_TRUE(fs::is_regular_file(prefix.Path() + "/share/man/man1/" + program + ".1")) << program;
+    EXPECT_TRUE(fs::is_regular_file(prefix.Path() + "/share/man/man1/" + program + ".1.gz")) << program;
   }
 
   // The installed table maker and gencount 3 3 in a folder of their own;
