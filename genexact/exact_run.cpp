@@ -62,8 +62,10 @@ FactorLattice ReadFactor(runframe::InputFile& file, std::int32_t size, const lat
   lattice::ReadTableFile(file, size, messages, tables);
   FactorLattice factor = MakeFactor(tables);
   const lattice::LatticeCheck check = CheckFactor(factor);
-  if (!check.bounds)
-    runframe::FatalStop(std::string("The ") + ordinal + " input file is not a lattice: " + check.fault);
+  if (!check.bounds) {
+    runframe::FatalStop(std::string(messages.fileName != nullptr ? messages.fileName : ordinal) +
+                        " is not a lattice: " + check.fault);
+  }
   return factor;
 }
 
@@ -269,9 +271,14 @@ bool ReadExactTables(runframe::RunContext& run, ExactRun& state) {
   };
   PlanProgress progress(run);
   try {
-    const FactorLattice a = ReadFactor(run.firstInput, sizeA, lattice::FirstFileMessages, "1st");
+    // genexact's messages name the file, the line and what was expected.
+    const FactorLattice a =
+        ReadFactor(run.firstInput, sizeA,
+                   lattice::DetailedMessages(lattice::FirstFileMessages, run.firstInputName.c_str()), "1st");
     stopIfAsked();
-    const FactorLattice b = ReadFactor(run.secondInput, sizeB, lattice::SecondFileMessages, "2nd");
+    const FactorLattice b =
+        ReadFactor(run.secondInput, sizeB,
+                   lattice::DetailedMessages(lattice::SecondFileMessages, run.secondInputName.c_str()), "2nd");
     stopIfAsked();
     PlanSettings settings;
     settings.threads = Threads(state.options);

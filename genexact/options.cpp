@@ -85,7 +85,7 @@ Options ParseOptions(const std::vector<std::string>& p) {
   // A stop after U units keeps them only in a file: without one it would end
   // with the status that promises a resumable run and keep nothing.
   if (o.stopAfterUnits > 0 && o.checkpoint.empty() && o.shardCount == 1 && o.merge.empty()) {
-    runframe::FatalStop("Option --stop-after needs --checkpoint or --shard, which keep the finished units");
+    runframe::FatalStop("Option --stop-after needs --checkpoint or --shard to keep the finished units");
   }
   return o;
 }

@@ -65,6 +65,7 @@ const runframe::ProgramDescription GenexactProgram{
     "--exact--",
     "genexact",
     std::string(Usage),
+    true,
 };
 
 }  // namespace

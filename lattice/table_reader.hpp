@@ -26,7 +26,14 @@ struct TableFileMessages {
   const char* resultRange;
   const char* missingCell;     // some ordered pair was never given
   const char* notCommutative;  // an operation differs on (x, y) and (y, x)
+  // Set (genexact): every message names this file, the line and what was
+  // expected instead of the fixed texts above, which gencount and gensample
+  // keep.
+  const char* fileName = nullptr;
 };
+
+// The messages of a file named fileName, in the detailed form.
+TableFileMessages DetailedMessages(const TableFileMessages& fixed, const char* fileName);
 
 extern const TableFileMessages FirstFileMessages;
 extern const TableFileMessages SecondFileMessages;
@@ -44,7 +51,9 @@ void ReadTableFile(runframe::InputFile& file, std::int32_t size, const TableFile
 
 // Parses the (already cut) text of one line; x is range-checked before y is
 // parsed, and y before the results, so faults come in the order of the line.
-TableLine ParseTableLine(const std::string& line, std::int32_t size, const TableFileMessages& messages);
+// lineNumber (from 1) is for the detailed messages.
+TableLine ParseTableLine(const std::string& line, std::int32_t size, const TableFileMessages& messages,
+                         std::size_t lineNumber = 0);
 
 // Sets the sizes from n and m, reads and checks both files, first the first
 // one completely, and builds ProductPairs.

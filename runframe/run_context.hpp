@@ -26,6 +26,7 @@ struct ProgramDescription {
   std::string runKindTag;           // piece of the result file name
   std::string name;                 // the program's name, for --version
   std::string usage;                // the text of --help and -h
+  bool wrapsLines = false;          // its messages are wrapped at words to fit 80 columns (genexact)
 };
 
 struct RunContext {

@@ -4,10 +4,12 @@
 #include <chrono>
 #include <cstdio>
 #include <thread>
+#include <vector>
 
 #include <sys/stat.h>
 
 #include "runframe/abrupt_end.hpp"
+#include "runframe/report.hpp"
 #include "runframe/int_conversion.hpp"
 
 namespace runframe {
@@ -169,14 +171,18 @@ void CloseRunFiles(RunContext& run) {
 
 void CompleteFatalStop(RunContext& run, const std::string& message) {
   static constexpr const char* Header = "Error in data; possibly/appeared at: ";
+  // gencount's and gensample's messages stand as they are; genexact's fit
+  // an 80-column terminal.
+  const std::vector<std::string> lines =
+      run.program.wrapsLines ? WrapAtWords(message, ConsoleLineWidth, "  ") : std::vector<std::string>{message};
   run.console.Line("\a");
   run.console.Line(Header);
-  run.console.Line(message);
+  for (const std::string& line : lines) run.console.Line(line);
   run.console.Line("  Press <enter> to quit");
   run.waitForEnter();
   if (run.result.IsOpen()) {
     run.result.Line(Header);
-    run.result.Line(message);
+    for (const std::string& line : lines) run.result.Line(line);
   }
   CloseRunFiles(run);
 }

@@ -265,6 +265,54 @@ TEST(GenexactProgram, CountsTablesNamedOnTheCommandLine) {
       << both.run.out;
 }
 
+// genexact's messages about a table file name the file, the line and what
+// was expected, wrapped to 80 columns; gencount keeps its fixed texts.
+TEST(GenexactProgram, TableFaultsNameTheFileAndTheLine) {
+  const std::string good = Render(genexact_test::M(3), false);  // line 8 is 2&3=5,1
+  auto edited = [&](const std::string& from, const std::string& to) {
+    std::string text = good;
+    text.replace(text.find(from), from.size(), to);
+    return text;
+  };
+  const struct {
+    std::string text;
+    int status;
+    std::string message;  // as the result file holds it
+  } cases[] = {
+      {good.substr(0, good.rfind("5&5")), 1,
+       "m3.txt has 24 lines, but a table of 5 elements needs 25 (one per ordered pair);\r\n"
+       "  --sizes gives the size, or --tables the right file"},
+      {edited("2&3=5,1", "2&3=5,9"), 1, "m3.txt line 8: the result 9 is not an element 1..5 of the 5-element table"},
+      {edited("2&3=5,1", "7&3=5,1"), 1,
+       "m3.txt line 8: the first number, 7, is not an element 1..5 of the 5-element\r\n  table"},
+      {edited("2&3=5,1", "2&2=5,1"), 1, "m3.txt: no line gives the pair 2&3 (another pair is given twice)"},
+      {edited("2&3=5,1", "2&3=4,1"), 1, "m3.txt: 2&3=4,1 but 3&2=5,1; both operations must be commutative"},
+      {edited("2&3=5,1", "2&3=5 ,1"), 2,
+       "m3.txt line 8: \"5 \" is an invalid integer (x&y=r1,r2; no blank after a number)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    testsupport::TempDir dir;
+    dir.Write("m3.txt", c.text);
+    dir.Write("chain2.txt", Render(genexact_test::Chain(2), false));
+    const Outcome r = RunIn(dir, "genexact/genexact", {"--tables", "m3.txt", "chain2.txt", "--sizes", "5", "2"});
+    EXPECT_EQ(r.run.exitCode, c.status) << r.run.out;
+    if (c.status == 1) {
+      EXPECT_NE(r.resultText.find("\r\n" + c.message + "\r\n"), std::string::npos) << r.resultText;
+      EXPECT_NE(r.run.out.find(c.message), std::string::npos) << r.run.out;
+    } else {
+      EXPECT_NE(r.run.out.find(c.message + "\r\n"), std::string::npos) << r.run.out;
+    }
+  }
+  // gencount reads the same broken file with its fixed message.
+  testsupport::TempDir dir;
+  dir.Write("3-optablea.txt", edited("2&3=5,1", "2&3=5,9"));
+  dir.Write("3-optableb.txt", testsupport::TableText(3));
+  const Outcome fixed = RunIn(dir, "gencount/gencount", {"3", "3"});
+  EXPECT_NE(fixed.run.out.find(testsupport::FatalConsole("Corrupt 1st input file (code xZt4cq)")), std::string::npos)
+      << fixed.run.out;
+}
+
 TEST(GenexactProgram, LatticesWithManyForcedElementsCountZeroAtOnce) {
   // M_253 (255 elements, the one-byte build) and M_298 (300, the two-byte
   // build): every atom lies in every generating set, so there is none of four
@@ -301,7 +349,8 @@ TEST(GenexactProgram, RefusesTablesThatAreNotLattices) {
   dir.Write("2-optableb.txt", Render(genexact_test::Chain(2), false));
   const Outcome r = RunIn(dir, "genexact/genexact", {"2", "2", "--sizes", "3", "auto"});
   EXPECT_EQ(r.run.exitCode, 1);  // a fatal stop
-  const std::string message = "The 1st input file is not a lattice: the first operation is not associative at 1,2,3";
+  // Wrapped at words to fit 80 columns.
+  const std::string message = "2-optablea.txt is not a lattice: the first operation is not associative at\r\n  1,2,3";
   EXPECT_NE(r.run.out.find(testsupport::FatalConsole(message)), std::string::npos) << r.run.out;
   EXPECT_NE(r.resultText.find(message), std::string::npos);
 
@@ -309,7 +358,7 @@ TEST(GenexactProgram, RefusesTablesThatAreNotLattices) {
   dir.Write("2-optablea.txt", Render(genexact_test::Chain(3), false));
   dir.Write("2-optableb.txt", Render(genexact_test::Chain(2), false) + "1&1=1,1\r\n");
   const Outcome odd = RunIn(dir, "genexact/genexact", {"2", "2", "--sizes", "auto", "auto"});
-  EXPECT_NE(odd.run.out.find("5 lines is not the square"), std::string::npos) << odd.run.out;
+  EXPECT_NE(odd.run.out.find("5 lines is not\r\n  the square"), std::string::npos) << odd.run.out;
 }
 
 TEST(GenexactProgram, RefusesBadOptions) {
@@ -333,8 +382,7 @@ TEST(GenexactProgram, RefusesBadOptions) {
       {{"2", "2", "--threads", "2", "--shard", "x/2"}, "Option --shard takes a number from 1 to 2"},
       // Options that would run without keeping what they promise.
       {{"2", "2", "--checkpoint", ""}, "Option --checkpoint needs a file name"},
-      {{"2", "2", "--stop-after", "1"},
-       "Option --stop-after needs --checkpoint or --shard, which keep the finished units"},
+      {{"2", "2", "--stop-after", "1"}, "Option --stop-after needs --checkpoint or --shard to keep the finished units"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.args));
