@@ -26,11 +26,19 @@ done
 
 work=$(mktemp -d)
 daemons=()
+# The daemons are stopped and waited for (slurmctld writes its state as it
+# goes), then the folder goes; nothing here changes the test's verdict.
 cleanup() {
+  local pids=()
   for pidfile in "${daemons[@]}"; do
-    [[ -f $pidfile ]] && kill "$(cat "$pidfile")" 2>/dev/null || true
+    [[ -f $pidfile ]] && pids+=("$(cat "$pidfile")")
   done
-  rm -rf "$work"
+  ((${#pids[@]} == 0)) || kill "${pids[@]}" 2>/dev/null || true
+  for _ in $(seq 100); do
+    kill -0 "${pids[@]}" 2>/dev/null || break
+    sleep 0.1
+  done
+  rm -rf "$work" 2>/dev/null || true
 }
 trap cleanup EXIT
 mkdir -p "$work"/{state,spool,log,run,munge,job}
