@@ -205,7 +205,8 @@ AutomorphismGroup<Element> FindAutomorphisms(const FlatFactor<Element>& given, s
   return group;
 }
 
-// The two widths genexact is built for (genexact/element_width.hpp).
+// The two widths genexact is built for (genexact/element_width.hpp); gencount
+// builds its tables of Equ(6) with the first.
 template AutomorphismGroup<std::uint8_t> FindAutomorphisms(const FlatFactor<std::uint8_t>&, std::size_t);
 template AutomorphismGroup<std::uint16_t> FindAutomorphisms(const FlatFactor<std::uint16_t>&, std::size_t);
 

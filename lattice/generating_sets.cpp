@@ -39,18 +39,6 @@ int CompareFirst(const Element* a, const Element* b, int k) {
   return 0;
 }
 
-// Sorts the first k entries.  Insertion sort: at most four elements, and
-// std::sort on a short array trips GCC's bounds warning.
-template <class Element>
-void SortSmall(Element* a, int k) {
-  for (int i = 1; i < k; ++i) {
-    const Element e = a[i];
-    int j = i;
-    for (; j > 0 && a[j - 1] > e; --j) a[j] = a[j - 1];
-    a[j] = e;
-  }
-}
-
 // What one least k-set S yields: its least extensions S u {x}, x > max S,
 // and those of them that generate.
 template <class Element>
@@ -368,7 +356,8 @@ std::vector<GeneratingSet<Element>> GeneratingSetOrbitsByImages(const FlatFactor
   return PlainOrbitSearch<Element>(lattice, group).Run();
 }
 
-// The two widths genexact is built for (genexact/element_width.hpp).
+// The two widths genexact is built for (genexact/element_width.hpp); gencount
+// builds its tables of Equ(6) with the first.
 #define LATTICE_GENERATING_SETS(Element)                                                               \
   template std::vector<Element> DoublyIrreducibles(const FlatFactor<Element>&);                        \
   template std::vector<GeneratingSet<Element>> GeneratingSetOrbits(                                    \

@@ -46,6 +46,19 @@ struct GeneratingSet {
 template <class Element>
 std::vector<Element> DoublyIrreducibles(const FlatFactor<Element>& lattice);
 
+// Sorts the first k entries of a set, as the sets here are kept.  Insertion
+// sort: at most four elements, and std::sort on a short array trips GCC's
+// bounds warning.
+template <class Element>
+void SortSmall(Element* a, int k) {
+  for (int i = 1; i < k; ++i) {
+    const Element e = a[i];
+    int j = i;
+    for (; j > 0 && a[j - 1] > e; --j) a[j] = a[j - 1];
+    a[j] = e;
+  }
+}
+
 // Called now and then during a long search with a short account of it.
 using SearchProgress = std::function<void(const std::string&)>;
 
