@@ -70,6 +70,8 @@ void ForEverySubset(std::int32_t N, Visit&& visit) {
 template <std::int32_t MaxSizeA>
 std::int64_t ExpectSameOnEverySubset(lattice::Product<MaxSizeA>& p, std::int32_t sampleEvery = 1) {
   lattice::GeneratingTest<MaxSizeA> fast(p);
+  // The route of factors beyond 64 elements, on these small ones.
+  lattice::GeneratingTest<MaxSizeA> refuting(p, lattice::FactorTestRoute::Refuting);
   lattice::ProductShortcuts corners(p);
   EXPECT_TRUE(fast.Shortcuts());
   const lattice::ByteFactor factorA = lattice::FlatFactorOf(p.factorA, p.sizeA);
@@ -82,6 +84,7 @@ std::int64_t ExpectSameOnEverySubset(lattice::Product<MaxSizeA>& p, std::int32_t
     const bool full = lattice::SeedAndClose(p, index);
     generating += full ? 1 : 0;
     if (fast.Generates(index) != full) ++mismatches;
+    if (refuting.Generates(index) != full) ++mismatches;
     FactorElement a[4], b[4];  // in the core's numbering
     for (int t = 0; t < 4; ++t) {
       const lattice::ProductElement e = p.ProductPairs[static_cast<std::size_t>(index[t])];
@@ -398,6 +401,37 @@ TEST(FastGeneratingTest, AgreesWithTheClosureOnASampleOf3x4And4x3) {
       SCOPED_TRACE(std::to_string(n) + "x" + std::to_string(m) + " " + v.label);
       auto p = MakeProduct<52>(EquTables(n, v.seedA), EquTables(m, v.seedB), v.meetFirst);
       EXPECT_GT(ExpectSameOnEverySubset(*p, 61), 0);
+    }
+  }
+}
+
+// The factor tests of gensample's large factors on random 4-sets (elements
+// may repeat), against the plain closure: Equ(5) and Equ(6) by size (the
+// refutation, then the byte-table or the incremental closure) and by the
+// refutation and the incremental closure, in two numberings and both
+// operation orders.
+TEST(FastGeneratingTest, FactorTestsAgreeWithTheClosureOnRandomSetsOfEqu5AndEqu6) {
+  for (const int k : {5, 6}) {
+    for (const Variant& v : {Variants[0], Variants[3]}) {
+      SCOPED_TRACE(std::to_string(k) + " " + v.label);
+      const lattice::ByteFactor factor = FactorOf(EquTables(k, v.seedA), v.meetFirst);
+      lattice::FactorGenerationTest bySize(factor);
+      lattice::FactorGenerationTest refuting(factor, lattice::FactorTestRoute::Refuting);
+      lattice::FlatClosure<FactorElement> closure(factor);
+      optables::SplitMix64 random(static_cast<std::uint64_t>(k) * 10 + (v.meetFirst ? 1 : 0));
+      const int samples = testsupport::UnderAddressSanitizer ? 20000 : 100000;
+      int mismatches = 0, generating = 0;
+      for (int sample = 0; sample < samples; ++sample) {
+        FactorElement xs[4];
+        for (FactorElement& x : xs)
+          x = static_cast<FactorElement>(random.Below(static_cast<std::uint64_t>(factor.size)));
+        const bool full = closure.Generates(xs, 4);
+        generating += full;
+        mismatches += bySize.Generates(xs) != full;
+        mismatches += refuting.Generates(xs) != full;
+      }
+      EXPECT_EQ(mismatches, 0);
+      EXPECT_GT(generating, samples / 200);  // about 2 % generate
     }
   }
 }
