@@ -358,14 +358,17 @@ std::vector<GeneratingSet<Element>> GeneratingSetOrbitsByImages(const FlatFactor
 
 // The two widths genexact is built for (genexact/element_width.hpp); gencount
 // builds its tables of Equ(6) with the first.
-#define LATTICE_GENERATING_SETS(Element)                                                               \
-  template std::vector<Element> DoublyIrreducibles(const FlatFactor<Element>&);                        \
-  template std::vector<GeneratingSet<Element>> GeneratingSetOrbits(                                    \
-      const FlatFactor<Element>&, const AutomorphismGroup<Element>&, int, const SearchProgress&);      \
-  template std::vector<GeneratingSet<Element>> GeneratingSetOrbitsByImages(const FlatFactor<Element>&, \
-                                                                           const AutomorphismGroup<Element>&);
-LATTICE_GENERATING_SETS(std::uint8_t)
-LATTICE_GENERATING_SETS(std::uint16_t)
-#undef LATTICE_GENERATING_SETS
+template std::vector<std::uint8_t> DoublyIrreducibles(const FlatFactor<std::uint8_t>&);
+template std::vector<GeneratingSet<std::uint8_t>> GeneratingSetOrbits(const FlatFactor<std::uint8_t>&,
+                                                                      const AutomorphismGroup<std::uint8_t>&, int,
+                                                                      const SearchProgress&);
+template std::vector<GeneratingSet<std::uint8_t>> GeneratingSetOrbitsByImages(const FlatFactor<std::uint8_t>&,
+                                                                              const AutomorphismGroup<std::uint8_t>&);
+template std::vector<std::uint16_t> DoublyIrreducibles(const FlatFactor<std::uint16_t>&);
+template std::vector<GeneratingSet<std::uint16_t>> GeneratingSetOrbits(const FlatFactor<std::uint16_t>&,
+                                                                       const AutomorphismGroup<std::uint16_t>&, int,
+                                                                       const SearchProgress&);
+template std::vector<GeneratingSet<std::uint16_t>> GeneratingSetOrbitsByImages(const FlatFactor<std::uint16_t>&,
+                                                                               const AutomorphismGroup<std::uint16_t>&);
 
 }  // namespace lattice
