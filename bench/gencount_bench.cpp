@@ -14,7 +14,15 @@
 //   Count/PxQ          gencount's count in-process (progress items formatted,
 //                      not written): 3x4, 4x4, 3x5, 2x5.  The baselines of 4x4
 //                      and 3x5 take minutes; they run once.
-//   Sample/5x6         20000 random tests with one seed, as gensample 5 6 20000.
+//   Count/1x6          the count of 1x6 with the second factor's tables from
+//                      its generating sets up to symmetry, against the same
+//                      count with them filled triple by triple by closures
+//                      (the earlier route; about a minute, run once).
+//   Extensions/Equ6    per triple of Equ(6): the whole table from the
+//                      generating sets, against filling the triples of ten
+//                      pairs by closures.
+//   Sample/PxQ         20000 random tests with one seed, as gensample P Q
+//                      20000: 5x6, 1x6, 6x6.
 //
 // Whole programs, startup and console included: bench/run_programs.sh.
 #include <benchmark/benchmark.h>
@@ -32,6 +40,7 @@
 #include "gencount/exhaustive_count.hpp"
 #include "gensample/random_sampling.hpp"
 #include "gensample/random_source.hpp"
+#include "lattice/factor_lattice.hpp"
 #include "lattice/generating_test.hpp"
 #include "optables/equ_tables.hpp"
 
@@ -192,6 +201,55 @@ void RegisterCount(int n, int m, bool longBaseline) {
   })->Unit(benchmark::kMillisecond);
 }
 
+// Count/1x6: the earlier route filled Equ(6)'s tables triple by triple.
+void RegisterCountBySymmetry(int n, int m) {
+  auto p = std::shared_ptr<gencount::CountProduct>(MakeProduct<gencount::MaxSizeA>(n, m));
+  const std::string name = "Count/" + Label(n, m);
+  const auto subsets = static_cast<std::int64_t>(lattice::SubsetCount(p->productSize));
+  for (const bool fast : {false, true}) {
+    const gencount::SecondFactorTables tables =
+        fast ? gencount::SecondFactorTables::BySize : gencount::SecondFactorTables::Lazy;
+    auto* run = benchmark::RegisterBenchmark((name + (fast ? "/fast" : "/baseline")).c_str(),
+                                             [p, subsets, tables](benchmark::State& state) {
+                                               std::uint64_t count = 0;
+                                               for (auto _ : state) {
+                                                 FormattingSink sink;
+                                                 count = gencount::CountGeneratingSubsets(*p, sink, tables);
+                                               }
+                                               state.counters["count"] = static_cast<double>(count);
+                                               state.SetItemsProcessed(state.iterations() * subsets);
+                                             });
+    run->Unit(benchmark::kMillisecond);
+    if (!fast) run->Iterations(1);
+  }
+}
+
+// Extensions/Equ6, per triple (counter "subsets": triples per iteration).
+void RegisterExtensions6() {
+  auto p = std::shared_ptr<gensample::SampleProduct>(MakeProduct<gensample::MaxSizeA>(6, 1));
+  auto factor = std::make_shared<lattice::ByteFactor>(lattice::FlatFactorOf(p->factorA, p->sizeA));
+  if (!lattice::CheckFactor(*factor).bounds) throw std::logic_error("Equ(6) is no lattice");
+  const double size = factor->size;
+  benchmark::RegisterBenchmark("Extensions/Equ6/baseline", [factor](benchmark::State& state) {
+    for (auto _ : state) {
+      auto ext = std::make_unique<lattice::FactorExtensions<lattice::FactorWords>>();
+      ext->BuildLazily(*factor);
+      for (std::int32_t pair = 0; pair < 10; ++pair) {
+        for (std::int32_t z = 0; z < factor->size; ++z) benchmark::DoNotOptimize(ext->Triple(pair, 100 + pair, z));
+      }
+    }
+    state.counters["subsets"] = 10 * factor->size;
+  })->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Extensions/Equ6/fast", [factor, size](benchmark::State& state) {
+    for (auto _ : state) {
+      auto ext = std::make_unique<lattice::FactorExtensions<lattice::FactorWords>>();
+      ext->BuildBySymmetry(*factor);
+      benchmark::DoNotOptimize(ext->TripleSorted(0, 1, 2));
+    }
+    state.counters["subsets"] = (size + 2) * (size + 1) * size / 6;
+  })->Unit(benchmark::kMillisecond);
+}
+
 void RegisterSample(int n, int m, std::int32_t tests) {
   auto p = std::shared_ptr<gensample::SampleProduct>(MakeProduct<gensample::MaxSizeA>(n, m));
   const std::string name = "Sample/" + Label(n, m);
@@ -278,7 +336,9 @@ int main(int argc, char** argv) {
   RegisterCount(2, 5, false);
   RegisterCount(4, 4, true);
   RegisterCount(3, 5, true);
-  RegisterSample(5, 6, 20000);
+  RegisterCountBySymmetry(1, 6);
+  RegisterExtensions6();
+  for (const auto& [n, m] : {std::pair{5, 6}, std::pair{1, 6}, std::pair{6, 6}}) RegisterSample(n, m, 20000);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();

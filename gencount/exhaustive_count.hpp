@@ -36,10 +36,12 @@ class ProgressSink {
   ~ProgressSink() = default;
 };
 
-// How the count gets the second factor's extension tables: whole at the start
-// for factors of up to 64 elements and triple by triple for larger ones, or
-// always triple by triple (so that tests reach that path on small products).
-enum class SecondFactorTables { BySize, Lazy };
+// How the count gets the second factor's extension tables: whole at the
+// start, by closures for factors of up to 64 elements and from the generating
+// sets up to symmetry for larger ones (BySize); always from those sets
+// (BySymmetry, so that tests reach that path on small products); or triple
+// by triple by closures when first asked (Lazy, the plain version).
+enum class SecondFactorTables { BySize, BySymmetry, Lazy };
 
 // The number of generating 4-subsets of the product.  Uses the generating
 // test's shortcuts and passes over whole ranges of subsets that cannot

@@ -21,9 +21,7 @@
 #include <memory>
 #include <vector>
 
-#include "genexact/automorphisms.hpp"
 #include "genexact/factor_lattice.hpp"
-#include "genexact/generating_sets.hpp"
 #include "genexact/relation_patterns.hpp"
 #include "genexact/width_run.hpp"
 

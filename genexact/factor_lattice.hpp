@@ -1,15 +1,18 @@
 #pragma once
-// genexact's names for lattice's flat model and corner tests in this build's
-// width: element numbers in one byte or two (element_width.hpp).
+// genexact's names for lattice's flat model, automorphism and orbit searches
+// and corner tests in this build's width: element numbers in one byte or two
+// (element_width.hpp).
 #include <cstdint>
 #include <limits>
 #include <vector>
 
 #include "genexact/element_width.hpp"
+#include "lattice/automorphisms.hpp"
 #include "lattice/corner_certificates.hpp"
 #include "lattice/corner_fixpoint.hpp"
 #include "lattice/cover_corner.hpp"
 #include "lattice/flat_factor.hpp"
+#include "lattice/generating_sets.hpp"
 #include "lattice/relation_test.hpp"
 
 namespace genexact::inline GENEXACT_WIDTH {
@@ -31,6 +34,18 @@ using lattice::CheckFactor;
 using lattice::Dual;
 using lattice::FlatCell;
 using lattice::JoinIrreducibles;
+
+using Permutation = lattice::Permutation<Element>;
+using AutomorphismGroup = lattice::AutomorphismGroup<Element>;
+using GeneratingSet = lattice::GeneratingSet<Element>;
+using lattice::DoublyIrreducibles;
+using lattice::FindAutomorphisms;
+using lattice::GeneratingSetOrbits;
+using lattice::GeneratingSetOrbitsByImages;
+using lattice::MaxListedAutomorphisms;
+using lattice::SearchProgress;
+// The size of the subsets counted, and the most elements of a listed generating set.
+inline constexpr int SubsetSize = lattice::MaxGeneratingSetSize;
 
 using CornerFixpoint = lattice::CornerFixpoint<Element>;
 using JoinCovers = lattice::JoinCovers<Element>;

@@ -97,6 +97,15 @@ bool IncrementalFlatClosure<Element>::GeneratesWith(Element x) {
 }
 
 template <class Element>
+bool IncrementalFlatClosure<Element>::Generates(const Element* set, std::int32_t count) {
+  SetBase(set, 0);
+  for (std::int32_t i = 0; i < count; ++i) Add(set[i]);
+  const bool all = Close(0, true);
+  SetBase(set, 0);
+  return all;
+}
+
+template <class Element>
 bool IncrementalFlatClosure<Element>::Close(std::size_t from, bool stopEarly) {
   const auto size = static_cast<std::size_t>(f_.size);
   for (std::size_t i = from; i < list_.size(); ++i) {

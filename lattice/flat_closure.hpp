@@ -5,8 +5,8 @@
 // closure for factors too large for SmallFactorClosure.
 // IncrementalFlatClosure is the orbit search's fast one: it keeps the closure
 // of a base set between candidates and stops as soon as the irreducibles are
-// in.  The scratch of both is sized once by the constructor, so their
-// queries allocate nothing.
+// in; gensample closes the sets of a large factor with it.  The scratch of both is sized once by the constructor, so
+// their queries allocate nothing.
 #include <cstdint>
 #include <vector>
 
@@ -71,6 +71,11 @@ class IncrementalFlatClosure {
 
   // True when the base and x generate the lattice.  The base is unchanged.
   bool GeneratesWith(Element x);
+
+  // True when set[0..count) generates the lattice, by one closure that stops
+  // as soon as the watched elements are in (gensample's test of a large
+  // factor).  The base is empty afterwards.
+  bool Generates(const Element* set, std::int32_t count);
 
  private:
   void Add(Element e) {

@@ -77,11 +77,13 @@ class ProductShortcuts {
 template <std::int32_t MaxSizeA>
 class GeneratingTest {
  public:
-  // Contract: p's sizes, factor tables and ProductPairs are final.
-  explicit GeneratingTest(Product<MaxSizeA>& p) : p_(p), shortcuts_(p) {
+  // Contract: p's sizes, factor tables and ProductPairs are final.  route:
+  // how the factors' tests decide (FactorGenerationTest).
+  explicit GeneratingTest(Product<MaxSizeA>& p, FactorTestRoute route = FactorTestRoute::BySize)
+      : p_(p), shortcuts_(p) {
     if (!shortcuts_.Hold()) return;
-    testA_.emplace(shortcuts_.FactorA());
-    testB_.emplace(shortcuts_.FactorB());
+    testA_.emplace(shortcuts_.FactorA(), route);
+    testB_.emplace(shortcuts_.FactorB(), route);
   }
 
   bool Shortcuts() const { return shortcuts_.Hold(); }

@@ -18,6 +18,7 @@
 #include "tests/support/known_counts.hpp"
 #include "tests/support/order_lattice.hpp"
 #include "tests/support/product_fill.hpp"
+#include "tests/support/run_program.hpp"
 
 namespace {
 
@@ -69,6 +70,8 @@ void ForEverySubset(std::int32_t N, Visit&& visit) {
 template <std::int32_t MaxSizeA>
 std::int64_t ExpectSameOnEverySubset(lattice::Product<MaxSizeA>& p, std::int32_t sampleEvery = 1) {
   lattice::GeneratingTest<MaxSizeA> fast(p);
+  // The route of factors beyond 64 elements, on these small ones.
+  lattice::GeneratingTest<MaxSizeA> refuting(p, lattice::FactorTestRoute::Refuting);
   lattice::ProductShortcuts corners(p);
   EXPECT_TRUE(fast.Shortcuts());
   const lattice::ByteFactor factorA = lattice::FlatFactorOf(p.factorA, p.sizeA);
@@ -81,6 +84,7 @@ std::int64_t ExpectSameOnEverySubset(lattice::Product<MaxSizeA>& p, std::int32_t
     const bool full = lattice::SeedAndClose(p, index);
     generating += full ? 1 : 0;
     if (fast.Generates(index) != full) ++mismatches;
+    if (refuting.Generates(index) != full) ++mismatches;
     FactorElement a[4], b[4];  // in the core's numbering
     for (int t = 0; t < 4; ++t) {
       const lattice::ProductElement e = p.ProductPairs[static_cast<std::size_t>(index[t])];
@@ -188,50 +192,133 @@ TEST(CheckLattice, NamesTheFirstBrokenLawWithItsWitness) {
   EXPECT_EQ(fault(max, outOfRange), "the second operation gives no element at 2,3");
 }
 
+// The factor of a file with these tables, as gencount reads it.
+lattice::ByteFactor FactorOf(const OperationTables& t, bool meetFirst) {
+  auto p = MakeProduct<203>(t, EquTables(1), meetFirst);
+  lattice::ByteFactor factor = lattice::FlatFactorOf(p->factorA, p->sizeA);
+  EXPECT_TRUE(lattice::CheckFactor(factor).bounds.has_value());
+  return factor;
+}
+
+// Whether each quadruple of elements generates the factor, by the closure:
+// entry ((x*s + y)*s + z)*s + w for the factor's s elements.
+std::vector<std::uint8_t> GeneratingQuadruples(const lattice::ByteFactor& factor) {
+  lattice::FlatClosure<FactorElement> closure(factor);
+  const int s = factor.size;
+  std::vector<std::uint8_t> generates;
+  for (int x = 0; x < s; ++x)
+    for (int y = 0; y < s; ++y)
+      for (int z = 0; z < s; ++z)
+        for (int w = 0; w < s; ++w) {
+          const FactorElement xs[4] = {FactorElement(x), FactorElement(y), FactorElement(z), FactorElement(w)};
+          generates.push_back(closure.Generates(xs, 4) ? 1 : 0);
+        }
+  return generates;
+}
+
+// The entries of a table that differ from the closure, on every triple in
+// every order; with pairs, also the pairs (x <= y) whose set of z differs.
+template <int W>
+int Mismatches(lattice::FactorExtensions<W>& ext, const std::vector<std::uint8_t>& generates, int s, bool pairs) {
+  int mismatches = 0;
+  std::size_t at = 0;
+  for (int x = 0; x < s; ++x)
+    for (int y = 0; y < s; ++y)
+      for (int z = 0; z < s; ++z) {
+        bool someW = false;
+        for (int w = 0; w < s; ++w) {
+          const bool full = generates[at++] != 0;
+          someW = someW || full;
+          mismatches += ext.Triple(x, y, z).Has(w) != full;
+        }
+        if (pairs && x <= y) mismatches += ext.PairSorted(x, y).Has(z) != someW;
+      }
+  return mismatches;
+}
+
 TEST(FactorExtensions, MatchTheClosureOnEveryTriple) {
   for (int k = 1; k <= 4; ++k) {
     for (const Variant& v : Variants) {
       SCOPED_TRACE(std::to_string(k) + " " + v.label);
-      auto p = MakeProduct<203>(EquTables(k, v.seedA), EquTables(1), v.meetFirst);
-      lattice::ByteFactor factor = lattice::FlatFactorOf(p->factorA, p->sizeA);
-      ASSERT_TRUE(lattice::CheckFactor(factor).bounds.has_value());
+      const lattice::ByteFactor factor = FactorOf(EquTables(k, v.seedA), v.meetFirst);
       auto eager = std::make_unique<lattice::FactorExtensions<1>>();
       auto lazy = std::make_unique<lattice::FactorExtensions<4>>();
+      auto bySymmetry = std::make_unique<lattice::FactorExtensions<4>>();
       eager->Build(factor);
       lazy->BuildLazily(factor);
-      lattice::FlatClosure<FactorElement> closure(factor);
-      const int s = factor.size;
-      int mismatches = 0;
-      for (int x = 0; x < s; ++x)
-        for (int y = 0; y < s; ++y)
-          for (int z = 0; z < s; ++z) {
-            bool someW = false;
-            for (int w = 0; w < s; ++w) {
-              const FactorElement xs[4] = {FactorElement(x), FactorElement(y), FactorElement(z), FactorElement(w)};
-              const bool generates = closure.Generates(xs, 4);
-              someW = someW || generates;
-              mismatches += eager->Triple(x, y, z).Has(w) != generates;
-              mismatches += lazy->Triple(x, y, z).Has(w) != generates;
-            }
-            if (x <= y) mismatches += eager->PairSorted(x, y).Has(z) != someW;
-          }
-      EXPECT_EQ(mismatches, 0);
+      bySymmetry->BuildBySymmetry(factor);
+      const std::vector<std::uint8_t> generates = GeneratingQuadruples(factor);
+      EXPECT_EQ(Mismatches(*eager, generates, factor.size, true), 0);
+      EXPECT_EQ(Mismatches(*lazy, generates, factor.size, false), 0);
+      EXPECT_EQ(Mismatches(*bySymmetry, generates, factor.size, true), 0);
     }
+  }
+}
+
+// The orbit search's special cases seen through the table built from it:
+// sets of one, two and three elements that generate (the chains of one and
+// two, M3, the Boolean lattice of 8), no generating set of four (M7: seven
+// elements lie in every generating set), more automorphisms than are listed
+// (M8: 8!), and few of them (the pentagon, the chain of five).
+TEST(FactorExtensions, BySymmetryMatchTheClosureOnOtherLattices) {
+  const struct {
+    const char* label;
+    OperationTables tables;
+  } cases[] = {
+      {"C1", testsupport::Chain(1)}, {"C2", testsupport::Chain(2)}, {"C5", Chain5()},   {"M3", testsupport::M(3)},
+      {"M7", testsupport::M(7)},     {"M8", testsupport::M(8)},     {"N5", Pentagon()}, {"B3", testsupport::Boolean(3)},
+  };
+  for (const auto& c : cases) {
+    for (const bool meetFirst : {false, true}) {
+      SCOPED_TRACE(std::string(c.label) + (meetFirst ? ", meet first" : ", join first"));
+      const lattice::ByteFactor factor = FactorOf(c.tables, meetFirst);
+      auto eager = std::make_unique<lattice::FactorExtensions<1>>();
+      auto bySymmetry = std::make_unique<lattice::FactorExtensions<4>>();
+      eager->Build(factor);
+      bySymmetry->BuildBySymmetry(factor);
+      const std::vector<std::uint8_t> generates = GeneratingQuadruples(factor);
+      EXPECT_EQ(Mismatches(*eager, generates, factor.size, true), 0);
+      EXPECT_EQ(Mismatches(*bySymmetry, generates, factor.size, true), 0);
+    }
+  }
+}
+
+// Equ(5): the table from the generating sets equals the one by closures on
+// every triple and every pair (the latter is checked against the closure
+// below and by every count).
+TEST(FactorExtensions, BySymmetryEqualsTheTableByClosuresOfEqu5) {
+  for (const Variant& v : Variants) {
+    SCOPED_TRACE(v.label);
+    const lattice::ByteFactor factor = FactorOf(EquTables(5, v.seedA), v.meetFirst);
+    auto eager = std::make_unique<lattice::FactorExtensions<1>>();
+    auto bySymmetry = std::make_unique<lattice::FactorExtensions<1>>();
+    eager->Build(factor);
+    bySymmetry->BuildBySymmetry(factor);
+    const int s = factor.size;
+    int mismatches = 0, nonEmpty = 0;
+    for (int x = 0; x < s; ++x)
+      for (int y = x; y < s; ++y) {
+        mismatches += eager->PairSorted(x, y).word != bySymmetry->PairSorted(x, y).word;
+        for (int z = y; z < s; ++z) {
+          mismatches += eager->TripleSorted(x, y, z).word != bySymmetry->TripleSorted(x, y, z).word;
+          nonEmpty += !eager->TripleSorted(x, y, z).Empty();
+        }
+      }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_GT(nonEmpty, 0);
   }
 }
 
 TEST(FactorExtensions, MatchTheClosureOnSampledTriplesOfEqu5AndEqu6) {
   for (int k : {5, 6}) {
-    auto p = MakeProduct<203>(EquTables(k, 77), EquTables(1), k == 6);
-    lattice::ByteFactor factor = lattice::FlatFactorOf(p->factorA, p->sizeA);
-    ASSERT_TRUE(lattice::CheckFactor(factor).bounds.has_value());
+    const lattice::ByteFactor factor = FactorOf(EquTables(k, 77), k == 6);
     auto ext = std::make_unique<lattice::FactorExtensions<4>>();
-    ext->Build(factor);  // eager for EquTables(5), lazy for EquTables(6)
+    ext->Build(factor);  // by closures for EquTables(5), from the generating sets for EquTables(6)
     lattice::FlatClosure<FactorElement> closure(factor);
     optables::SplitMix64 random(k);
     const int s = factor.size;
     int mismatches = 0, generating = 0;
-    for (int sample = 0; sample < (k == 5 ? 300 : 12); ++sample) {
+    for (int sample = 0; sample < (k == 5 ? 300 : 40); ++sample) {
       const int x = static_cast<int>(random.Below(s)), y = static_cast<int>(random.Below(s));
       const int z = static_cast<int>(random.Below(s));
       for (int w = 0; w < s; ++w) {
@@ -243,6 +330,39 @@ TEST(FactorExtensions, MatchTheClosureOnSampledTriplesOfEqu5AndEqu6) {
     }
     EXPECT_EQ(mismatches, 0) << k;
     EXPECT_GT(generating, 0) << k;
+  }
+}
+
+// Equ(6), the factor the table from the generating sets is for, against the
+// table filled triple by triple by closures: every triple of sampled pairs
+// (with both operation orders and a repeated element among them), and the
+// pair table.
+TEST(FactorExtensions, BySymmetryMatchTheClosuresOnSampledPairsOfEqu6) {
+  for (const Variant& v : {Variants[0], Variants[3]}) {
+    SCOPED_TRACE(v.label);
+    const lattice::ByteFactor factor = FactorOf(EquTables(6, v.seedA), v.meetFirst);
+    auto bySymmetry = std::make_unique<lattice::FactorExtensions<4>>();
+    auto lazy = std::make_unique<lattice::FactorExtensions<4>>();
+    bySymmetry->Build(factor);
+    lazy->BuildLazily(factor);
+    optables::SplitMix64 random(v.meetFirst ? 61 : 60);
+    const int s = factor.size;
+    int mismatches = 0, generating = 0, pairsWithZ = 0;
+    for (int sample = 0; sample < 8; ++sample) {
+      int x = static_cast<int>(random.Below(s));
+      int y = sample == 0 ? x : static_cast<int>(random.Below(s));
+      if (x > y) std::swap(x, y);
+      for (int z = 0; z < s; ++z) {
+        const lattice::ElementSet<4>& closed = lazy->Triple(x, y, z);
+        mismatches += closed.word != bySymmetry->Triple(x, y, z).word;
+        mismatches += bySymmetry->PairSorted(x, y).Has(z) == closed.Empty();
+        pairsWithZ += !closed.Empty();
+        closed.ForEachFrom(0, [&](std::int32_t) { ++generating; });
+      }
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_GT(pairsWithZ, 0);
+    EXPECT_GT(generating, 0);
   }
 }
 
@@ -285,6 +405,37 @@ TEST(FastGeneratingTest, AgreesWithTheClosureOnASampleOf3x4And4x3) {
   }
 }
 
+// The factor tests of gensample's large factors on random 4-sets (elements
+// may repeat), against the plain closure: Equ(5) and Equ(6) by size (the
+// refutation, then the byte-table or the incremental closure) and by the
+// refutation and the incremental closure, in two numberings and both
+// operation orders.
+TEST(FastGeneratingTest, FactorTestsAgreeWithTheClosureOnRandomSetsOfEqu5AndEqu6) {
+  for (const int k : {5, 6}) {
+    for (const Variant& v : {Variants[0], Variants[3]}) {
+      SCOPED_TRACE(std::to_string(k) + " " + v.label);
+      const lattice::ByteFactor factor = FactorOf(EquTables(k, v.seedA), v.meetFirst);
+      lattice::FactorGenerationTest bySize(factor);
+      lattice::FactorGenerationTest refuting(factor, lattice::FactorTestRoute::Refuting);
+      lattice::FlatClosure<FactorElement> closure(factor);
+      optables::SplitMix64 random(static_cast<std::uint64_t>(k) * 10 + (v.meetFirst ? 1 : 0));
+      const int samples = testsupport::UnderAddressSanitizer ? 20000 : 100000;
+      int mismatches = 0, generating = 0;
+      for (int sample = 0; sample < samples; ++sample) {
+        FactorElement xs[4];
+        for (FactorElement& x : xs)
+          x = static_cast<FactorElement>(random.Below(static_cast<std::uint64_t>(factor.size)));
+        const bool full = closure.Generates(xs, 4);
+        generating += full;
+        mismatches += bySize.Generates(xs) != full;
+        mismatches += refuting.Generates(xs) != full;
+      }
+      EXPECT_EQ(mismatches, 0);
+      EXPECT_GT(generating, samples / 200);  // about 2 % generate
+    }
+  }
+}
+
 TEST(FastGeneratingTest, FallsBackToTheClosureForTablesThatAreNoLattice) {
   auto p = MakeProduct<52>(EquTables(2), EquTables(3), false);
   // Commutative, but 2 v 3 = 2 breaks the lattice laws.
@@ -320,8 +471,8 @@ TEST(RangeSkippingCount, SameCountAndProgressAsSubsetBySubset) {
   }
 }
 
-// The path of EquTables(6) as second factor (sets of four words, tables filled
-// triple by triple), taken on small products.
+// The plain path for a second factor (sets of four words, tables filled
+// triple by triple by closures), taken on small products.
 TEST(RangeSkippingCount, LazySecondFactorTablesGiveTheSameCountAndProgress) {
   for (const auto& [n, m] : {std::pair{2, 3}, std::pair{3, 3}, std::pair{4, 2}, std::pair{3, 4}, std::pair{2, 5}}) {
     for (const Variant& v : {Variants[0], Variants[3]}) {
@@ -332,6 +483,29 @@ TEST(RangeSkippingCount, LazySecondFactorTablesGiveTheSameCountAndProgress) {
                 gencount::CountGeneratingSubsets(*p, eager));
       EXPECT_EQ(lazy.points, eager.points);
     }
+  }
+}
+
+// The path of EquTables(6) as second factor (sets of four words, tables from
+// the generating sets up to symmetry), taken on small products and against
+// other lattices.
+TEST(RangeSkippingCount, SecondFactorTablesBySymmetryGiveTheSameCountAndProgress) {
+  for (const auto& [n, m] : {std::pair{2, 3}, std::pair{3, 3}, std::pair{4, 2}, std::pair{3, 4}, std::pair{2, 5}}) {
+    for (const Variant& v : {Variants[0], Variants[3]}) {
+      SCOPED_TRACE(std::to_string(n) + "x" + std::to_string(m) + " " + v.label);
+      auto p = MakeProduct<52>(EquTables(n, v.seedA), EquTables(m, v.seedB), v.meetFirst);
+      RecordedProgress eager, bySymmetry;
+      EXPECT_EQ(gencount::CountGeneratingSubsets(*p, bySymmetry, gencount::SecondFactorTables::BySymmetry),
+                gencount::CountGeneratingSubsets(*p, eager));
+      EXPECT_EQ(bySymmetry.points, eager.points);
+    }
+  }
+  for (const bool meetFirst : {false, true}) {
+    auto p = MakeProduct<52>(EquTables(3), Pentagon(), meetFirst);
+    RecordedProgress bySymmetry, plain;
+    EXPECT_EQ(gencount::CountGeneratingSubsets(*p, bySymmetry, gencount::SecondFactorTables::BySymmetry),
+              gencount::CountGeneratingSubsetsPlain(*p, plain));
+    EXPECT_EQ(bySymmetry.points, plain.points);
   }
 }
 
@@ -363,6 +537,19 @@ TEST(RangeSkippingCount, KnownCountsOfLargerProducts) {
                 testsupport::KnownCountOf(std::min(c.n, c.m), std::max(c.n, c.m)));
       EXPECT_EQ(progress.points, ExpectedPoints(p->productSize));
     }
+  }
+}
+
+// The products with Equ(6) that gencount takes in seconds, whole: their
+// known counts and every progress point.
+TEST(RangeSkippingCount, KnownCountsOfProductsWithEqu6) {
+  for (const int n : {1, 2}) {
+    const Variant& v = Variants[n == 1 ? 0 : 3];
+    SCOPED_TRACE(std::to_string(n) + "x6 " + v.label);
+    auto p = MakeProduct<52>(EquTables(n, v.seedA), EquTables(6, v.seedB), v.meetFirst);
+    RecordedProgress progress;
+    EXPECT_EQ(gencount::CountGeneratingSubsets(*p, progress), testsupport::KnownCountOf(n, 6));
+    EXPECT_EQ(progress.points, ExpectedPoints(p->productSize));
   }
 }
 

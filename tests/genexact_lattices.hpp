@@ -18,26 +18,11 @@ namespace genexact_test {
 using genexact::Element;
 using genexact::FactorLattice;
 
+using testsupport::Boolean;
+using testsupport::Chain;
 using testsupport::FromOrder;
-
-inline lattice::OperationTables Chain(int k) {
-  return FromOrder(k, [](int x, int y) { return x <= y; });
-}
-
-// M_k: bottom 0, atoms 1..k, top k+1.
-inline lattice::OperationTables M(int k) {
-  return FromOrder(k + 2, [k](int x, int y) { return x == y || x == 0 || y == k + 1; });
-}
-
-// N5: 0 < a < b < 1 and 0 < c < 1, numbered 0, 1 (a), 2 (b), 3 (c), 4.
-inline lattice::OperationTables N5() {
-  return FromOrder(5, [](int x, int y) { return x == y || x == 0 || y == 4 || (x == 1 && y == 2); });
-}
-
-// The subsets of a k-element set, ordered by inclusion.
-inline lattice::OperationTables Boolean(int k) {
-  return FromOrder(1 << k, [](int x, int y) { return (x & ~y) == 0; });
-}
+using testsupport::M;
+using testsupport::N5;
 
 inline lattice::OperationTables Renumbered(const lattice::OperationTables& t, std::uint64_t seed) {
   return optables::Renumber(t, optables::ShuffledNumbering(t.size, seed));

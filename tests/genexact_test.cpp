@@ -11,10 +11,9 @@
 #include <set>
 #include <string>
 
-#include "genexact/automorphisms.hpp"
 #include "genexact/count_plan.hpp"
 #include "genexact/exact_run.hpp"
-#include "genexact/generating_sets.hpp"
+#include "genexact/factor_lattice.hpp"
 #include "genexact/unit_runner.hpp"
 #include "lattice/flat_closure.hpp"
 #include "lattice/split_refutation.hpp"

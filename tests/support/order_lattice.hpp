@@ -50,4 +50,24 @@ inline lattice::OperationTables FromCovers(int size, const std::vector<std::pair
                    [&below](int x, int y) { return below[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)]; });
 }
 
+// The chain 0 < 1 < ... < k-1.
+inline lattice::OperationTables Chain(int k) {
+  return FromOrder(k, [](int x, int y) { return x <= y; });
+}
+
+// M_k: bottom 0, atoms 1..k, top k+1.
+inline lattice::OperationTables M(int k) {
+  return FromOrder(k + 2, [k](int x, int y) { return x == y || x == 0 || y == k + 1; });
+}
+
+// N5: 0 < a < b < 1 and 0 < c < 1, numbered 0, 1 (a), 2 (b), 3 (c), 4.
+inline lattice::OperationTables N5() {
+  return FromOrder(5, [](int x, int y) { return x == y || x == 0 || y == 4 || (x == 1 && y == 2); });
+}
+
+// The subsets of a k-element set, ordered by inclusion.
+inline lattice::OperationTables Boolean(int k) {
+  return FromOrder(1 << k, [](int x, int y) { return (x & ~y) == 0; });
+}
+
 }  // namespace testsupport

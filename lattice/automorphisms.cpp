@@ -1,17 +1,20 @@
-#include "genexact/automorphisms.hpp"
+#include "lattice/automorphisms.hpp"
 
 #include <algorithm>
 #include <bit>
 #include <tuple>
 #include <unordered_map>
 
-namespace genexact::inline GENEXACT_WIDTH {
+namespace lattice {
 
 namespace {
 
+template <class Element>
 class Search {
  public:
-  Search(const FactorLattice& f, std::size_t limit) : f_(f), limit_(limit), irreducibles_(JoinIrreducibles(f)) {
+  using Permutation = lattice::Permutation<Element>;
+
+  Search(const FlatFactor<Element>& f, std::size_t limit) : f_(f), limit_(limit), irreducibles_(JoinIrreducibles(f)) {
     down_.assign(static_cast<std::size_t>(f.size), 0);
     up_.assign(static_cast<std::size_t>(f.size), 0);
     for (int x = 0; x < f.size; ++x) {
@@ -146,7 +149,7 @@ class Search {
     found_->push_back(std::move(map));
   }
 
-  const FactorLattice& f_;
+  const FlatFactor<Element>& f_;
   std::size_t limit_;
   std::vector<Element> irreducibles_;  // irreducibles_[t]: the t-th irreducible to be assigned
   std::vector<int> down_;              // down_[x]: number of elements <= x
@@ -166,14 +169,15 @@ class Search {
 
 }  // namespace
 
-AutomorphismGroup FindAutomorphisms(const FactorLattice& given, std::size_t limit) {
+template <class Element>
+AutomorphismGroup<Element> FindAutomorphisms(const FlatFactor<Element>& given, std::size_t limit) {
   // A lattice and its dual have the same automorphisms; the search is
   // quickest on the side with fewer join-irreducibles (Equ(6): 15 atoms
   // against 31 coatoms, 0.03 s against 5 s).
-  const FactorLattice dual = Dual(given);
-  const FactorLattice& lattice = JoinIrreducibles(dual).size() < JoinIrreducibles(given).size() ? dual : given;
-  Search search(lattice, limit);
-  AutomorphismGroup group;
+  const FlatFactor<Element> dual = Dual(given);
+  const FlatFactor<Element>& lattice = JoinIrreducibles(dual).size() < JoinIrreducibles(given).size() ? dual : given;
+  Search<Element> search(lattice, limit);
+  AutomorphismGroup<Element> group;
   if (!search.Run(0, group.elements)) {
     // Fixing more irreducibles only shrinks the stabilizer, and fixing all of
     // them leaves the identity: search for the fewest that fit the limit.
@@ -191,7 +195,7 @@ AutomorphismGroup FindAutomorphisms(const FactorLattice& given, std::size_t limi
     group.complete = false;
   }
   // Identity first, the rest in the order found, so listings are reproducible.
-  const auto identity = std::find_if(group.elements.begin(), group.elements.end(), [](const Permutation& p) {
+  const auto identity = std::find_if(group.elements.begin(), group.elements.end(), [](const Permutation<Element>& p) {
     for (std::size_t x = 0; x < p.size(); ++x) {
       if (p[x] != x) return false;
     }
@@ -201,4 +205,9 @@ AutomorphismGroup FindAutomorphisms(const FactorLattice& given, std::size_t limi
   return group;
 }
 
-}  // namespace genexact::inline GENEXACT_WIDTH
+// The two widths genexact is built for (genexact/element_width.hpp); gencount
+// builds its tables of Equ(6) with the first.
+template AutomorphismGroup<std::uint8_t> FindAutomorphisms(const FlatFactor<std::uint8_t>&, std::size_t);
+template AutomorphismGroup<std::uint16_t> FindAutomorphisms(const FlatFactor<std::uint16_t>&, std::size_t);
+
+}  // namespace lattice

@@ -1,4 +1,4 @@
-#include "genexact/generating_sets.hpp"
+#include "lattice/generating_sets.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -11,9 +11,10 @@
 #include "lattice/split_refutation.hpp"
 #include "runframe/worker_threads.hpp"
 
-namespace genexact::inline GENEXACT_WIDTH {
+namespace lattice {
 
-std::vector<Element> DoublyIrreducibles(const FactorLattice& f) {
+template <class Element>
+std::vector<Element> DoublyIrreducibles(const FlatFactor<Element>& f) {
   const std::vector<Element> joinIrreducible = JoinIrreducibles(f);
   const std::vector<Element> meetIrreducible = JoinIrreducibles(Dual(f));
   std::vector<Element> both;
@@ -24,11 +25,13 @@ std::vector<Element> DoublyIrreducibles(const FactorLattice& f) {
 
 namespace {
 
+constexpr int SubsetSize = MaxGeneratingSetSize;
+
+template <class Element>
 using Set = std::array<Element, SubsetSize>;
 
-using SplitRefutation = lattice::SplitRefutation<Element>;
-
 // Lexicographic order of the first k entries.
+template <class Element>
 int CompareFirst(const Element* a, const Element* b, int k) {
   for (int i = 0; i < k; ++i) {
     if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
@@ -36,28 +39,19 @@ int CompareFirst(const Element* a, const Element* b, int k) {
   return 0;
 }
 
-// Sorts the first k entries.  Insertion sort: at most four elements, and
-// std::sort on a short array trips GCC's bounds warning.
-void SortSmall(Element* a, int k) {
-  for (int i = 1; i < k; ++i) {
-    const Element e = a[i];
-    int j = i;
-    for (; j > 0 && a[j - 1] > e; --j) a[j] = a[j - 1];
-    a[j] = e;
-  }
-}
-
 // What one least k-set S yields: its least extensions S u {x}, x > max S,
 // and those of them that generate.
+template <class Element>
 struct Extensions {
-  std::vector<Set> least;
-  std::vector<GeneratingSet> generating;
+  std::vector<Set<Element>> least;
+  std::vector<GeneratingSet<Element>> generating;
 };
 
 // The group as maps and inverse maps, shared by the workers.
+template <class Element>
 struct Group {
-  std::vector<Permutation> maps;
-  std::vector<Permutation> inverses;
+  std::vector<Permutation<Element>> maps;
+  std::vector<Permutation<Element>> inverses;
   std::vector<std::uint8_t> isIdentity;  // isIdentity[g]: maps[g] moves nothing
   std::vector<Element> orbitMin;         // orbitMin[x]: the least image of element x
 };
@@ -77,15 +71,20 @@ struct Group {
 //     LeastThreshold), and D(y) = S for y = t at most.
 // So each g marks the x = g^-1(y) for y < t (and perhaps g^-1(t)) as not
 // least, at a cost of about t; group elements fixing S mark by scanning.
+template <class Element>
 class LevelWorker {
  public:
-  LevelWorker(const FactorLattice& f, const Group& group, const std::vector<std::uint8_t>& forced, int forcedCount)
+  using Set = lattice::Set<Element>;
+  using SplitRefutation = lattice::SplitRefutation<Element>;
+
+  LevelWorker(const FlatFactor<Element>& f, const Group<Element>& group, const std::vector<std::uint8_t>& forced,
+              int forcedCount)
       : f_(f), group_(group), forced_(forced), forcedCount_(forcedCount), refutation_(f), closure_(f) {
     notLeast_.assign(static_cast<std::size_t>(f.size), 0);
   }
 
-  Extensions Extend(const Set& s, int k, bool wantLeast) {
-    Extensions out;
+  Extensions<Element> Extend(const Set& s, int k, bool wantLeast) {
+    Extensions<Element> out;
     MarkNotLeast(s, k);
     int missing = forcedCount_;
     Element join = f_.bottom;
@@ -97,7 +96,7 @@ class LevelWorker {
       meet = f_.Meet(meet, e);
     }
     bool baseSet = false;
-    const SplitRefutation::Parts parts = SplitRefutation::PartsOf(f_, s.data(), k);
+    const typename SplitRefutation::Parts parts = SplitRefutation::PartsOf(f_, s.data(), k);
     const int from = k == 0 ? 0 : s[static_cast<std::size_t>(k - 1)] + 1;
     for (int xi = from; xi < f_.size; ++xi) {
       const auto x = static_cast<Element>(xi);
@@ -115,7 +114,7 @@ class LevelWorker {
         baseSet = true;
       }
       if (!closure_.GeneratesWith(x)) continue;
-      GeneratingSet g;
+      GeneratingSet<Element> g;
       g.elements = a;
       for (int i = k + 1; i < SubsetSize; ++i) g.elements[static_cast<std::size_t>(i)] = 0;
       g.size = k + 1;
@@ -164,7 +163,7 @@ class LevelWorker {
       }
     }
     for (std::size_t gi = 0; gi < group_.maps.size(); ++gi) {
-      const Permutation& g = group_.maps[gi];
+      const Permutation<Element>& g = group_.maps[gi];
       Element c[SubsetSize] = {};
       for (int i = 0; i < k; ++i) c[i] = g[s[static_cast<std::size_t>(i)]];
       SortSmall(c, k);
@@ -175,7 +174,7 @@ class LevelWorker {
         }
         continue;
       }
-      const Permutation& inverse = group_.inverses[gi];
+      const Permutation<Element>& inverse = group_.inverses[gi];
       const Threshold t = LeastThreshold(c, k, s.data());
       for (int y = first; y < t.low; ++y) {
         const Element x = inverse[static_cast<std::size_t>(y)];
@@ -190,7 +189,7 @@ class LevelWorker {
 
   std::uint64_t Stabilizer(const Set& a, int k) const {
     std::uint64_t count = 0;
-    for (const Permutation& g : group_.maps) {
+    for (const Permutation<Element>& g : group_.maps) {
       Element image[SubsetSize];
       for (int i = 0; i < k; ++i) image[i] = g[a[static_cast<std::size_t>(i)]];
       SortSmall(image, k);
@@ -200,8 +199,8 @@ class LevelWorker {
     return count;
   }
 
-  const FactorLattice& f_;
-  const Group& group_;
+  const FlatFactor<Element>& f_;
+  const Group<Element>& group_;
   const std::vector<std::uint8_t>& forced_;
   int forcedCount_;
   SplitRefutation refutation_;
@@ -212,20 +211,23 @@ class LevelWorker {
 
 }  // namespace
 
-std::vector<GeneratingSet> GeneratingSetOrbits(const FactorLattice& lattice, const AutomorphismGroup& automorphisms,
-                                               int threads, const SearchProgress& progress) {
-  std::vector<GeneratingSet> result;
+template <class Element>
+std::vector<GeneratingSet<Element>> GeneratingSetOrbits(const FlatFactor<Element>& lattice,
+                                                        const AutomorphismGroup<Element>& automorphisms, int threads,
+                                                        const SearchProgress& progress) {
+  using Set = lattice::Set<Element>;
+  std::vector<GeneratingSet<Element>> result;
   const std::vector<Element> doubly = DoublyIrreducibles(lattice);
   if (doubly.size() > static_cast<std::size_t>(SubsetSize)) return result;
   std::vector<std::uint8_t> forced(static_cast<std::size_t>(lattice.size), 0);
   for (const Element e : doubly) forced[e] = 1;
 
-  Group group;
+  Group<Element> group;
   group.maps = automorphisms.elements;
   group.orbitMin.resize(static_cast<std::size_t>(lattice.size));
   for (std::size_t x = 0; x < group.orbitMin.size(); ++x) group.orbitMin[x] = static_cast<Element>(x);
-  for (const Permutation& g : group.maps) {
-    Permutation inverse(g.size());
+  for (const Permutation<Element>& g : group.maps) {
+    Permutation<Element> inverse(g.size());
     bool identity = true;
     for (std::size_t x = 0; x < g.size(); ++x) {
       inverse[g[x]] = static_cast<Element>(x);
@@ -237,20 +239,20 @@ std::vector<GeneratingSet> GeneratingSetOrbits(const FactorLattice& lattice, con
   }
 
   const int workers = std::max(1, threads);
-  std::vector<LevelWorker> pool;
+  std::vector<LevelWorker<Element>> pool;
   pool.reserve(static_cast<std::size_t>(workers));
   for (int w = 0; w < workers; ++w) pool.emplace_back(lattice, group, forced, static_cast<int>(doubly.size()));
 
   std::vector<Set> level(1, Set{});  // the least sets of k elements; k = 0: the empty set
   for (int k = 0; k < SubsetSize && !level.empty(); ++k) {
     const bool wantLeast = k + 1 < SubsetSize;
-    std::vector<Extensions> parts(level.size());
+    std::vector<Extensions<Element>> parts(level.size());
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> done{0};
     // A failure anywhere (no room for a thread or for a set, a console that
     // cannot be written) stops the other shares and comes back from Join.
     runframe::WorkerThreads shares;
-    auto work = [&](LevelWorker& worker) {
+    auto work = [&](LevelWorker<Element>& worker) {
       for (std::size_t i = next++; i < level.size() && !shares.Failed(); i = next++) {
         parts[i] = worker.Extend(level[i], k, wantLeast);
         ++done;
@@ -282,7 +284,7 @@ std::vector<GeneratingSet> GeneratingSetOrbits(const FactorLattice& lattice, con
     shares.Join();
 
     std::vector<Set> following;
-    for (Extensions& part : parts) {
+    for (Extensions<Element>& part : parts) {
       result.insert(result.end(), part.generating.begin(), part.generating.end());
       following.insert(following.end(), part.least.begin(), part.least.end());
     }
@@ -293,14 +295,15 @@ std::vector<GeneratingSet> GeneratingSetOrbits(const FactorLattice& lattice, con
 
 namespace {
 
+template <class Element>
 class PlainOrbitSearch {
  public:
-  PlainOrbitSearch(const FactorLattice& f, const AutomorphismGroup& group) : f_(f), group_(group) {}
+  PlainOrbitSearch(const FlatFactor<Element>& f, const AutomorphismGroup<Element>& group) : f_(f), group_(group) {}
 
-  std::vector<GeneratingSet> Run() {
+  std::vector<GeneratingSet<Element>> Run() {
     Extend(0);
     std::stable_sort(result_.begin(), result_.end(),
-                     [](const GeneratingSet& a, const GeneratingSet& b) { return a.size < b.size; });
+                     [](const GeneratingSet<Element>& a, const GeneratingSet<Element>& b) { return a.size < b.size; });
     return std::move(result_);
   }
 
@@ -310,7 +313,7 @@ class PlainOrbitSearch {
   std::uint64_t LeastImageStabilizer(int k) const {
     std::uint64_t stabilizer = 0;
     std::array<Element, SubsetSize> image{};
-    for (const Permutation& g : group_.elements) {
+    for (const Permutation<Element>& g : group_.elements) {
       for (int i = 0; i < k; ++i) image[static_cast<std::size_t>(i)] = g[set_[static_cast<std::size_t>(i)]];
       SortSmall(image.data(), k);
       const int order = CompareFirst(image.data(), set_.data(), k);
@@ -327,7 +330,7 @@ class PlainOrbitSearch {
       const std::uint64_t stabilizer = LeastImageStabilizer(k + 1);
       if (stabilizer == 0) continue;
       if (closure_.Generates(set_.data(), k + 1)) {
-        GeneratingSet g;
+        GeneratingSet<Element> g;
         g.elements = set_;
         for (int i = k + 1; i < SubsetSize; ++i) g.elements[static_cast<std::size_t>(i)] = 0;
         g.size = k + 1;
@@ -338,17 +341,34 @@ class PlainOrbitSearch {
     }
   }
 
-  const FactorLattice& f_;
-  const AutomorphismGroup& group_;
-  lattice::FlatClosure<Element> closure_{f_};
+  const FlatFactor<Element>& f_;
+  const AutomorphismGroup<Element>& group_;
+  FlatClosure<Element> closure_{f_};
   std::array<Element, SubsetSize> set_{};  // set_[0..k-1]: the set being grown, increasing
-  std::vector<GeneratingSet> result_;
+  std::vector<GeneratingSet<Element>> result_;
 };
 
 }  // namespace
 
-std::vector<GeneratingSet> GeneratingSetOrbitsByImages(const FactorLattice& lattice, const AutomorphismGroup& group) {
-  return PlainOrbitSearch(lattice, group).Run();
+template <class Element>
+std::vector<GeneratingSet<Element>> GeneratingSetOrbitsByImages(const FlatFactor<Element>& lattice,
+                                                                const AutomorphismGroup<Element>& group) {
+  return PlainOrbitSearch<Element>(lattice, group).Run();
 }
 
-}  // namespace genexact::inline GENEXACT_WIDTH
+// The two widths genexact is built for (genexact/element_width.hpp); gencount
+// builds its tables of Equ(6) with the first.
+template std::vector<std::uint8_t> DoublyIrreducibles(const FlatFactor<std::uint8_t>&);
+template std::vector<GeneratingSet<std::uint8_t>> GeneratingSetOrbits(const FlatFactor<std::uint8_t>&,
+                                                                      const AutomorphismGroup<std::uint8_t>&, int,
+                                                                      const SearchProgress&);
+template std::vector<GeneratingSet<std::uint8_t>> GeneratingSetOrbitsByImages(const FlatFactor<std::uint8_t>&,
+                                                                              const AutomorphismGroup<std::uint8_t>&);
+template std::vector<std::uint16_t> DoublyIrreducibles(const FlatFactor<std::uint16_t>&);
+template std::vector<GeneratingSet<std::uint16_t>> GeneratingSetOrbits(const FlatFactor<std::uint16_t>&,
+                                                                       const AutomorphismGroup<std::uint16_t>&, int,
+                                                                       const SearchProgress&);
+template std::vector<GeneratingSet<std::uint16_t>> GeneratingSetOrbitsByImages(const FlatFactor<std::uint16_t>&,
+                                                                               const AutomorphismGroup<std::uint16_t>&);
+
+}  // namespace lattice

@@ -13,16 +13,19 @@
 #include <cstdint>
 #include <vector>
 
-#include "genexact/factor_lattice.hpp"
+#include "lattice/flat_factor.hpp"
 
-namespace genexact::inline GENEXACT_WIDTH {
+namespace lattice {
 
 // A map of the factor onto itself: image[x] for x in 0..size-1.
+template <class Element>
 using Permutation = std::vector<Element>;
 
+// Element is std::uint8_t or std::uint16_t (the instantiations automorphisms.cpp provides).
+template <class Element>
 struct AutomorphismGroup {
-  std::vector<Permutation> elements;  // every group element once, identity first
-  bool complete = true;               // false: only a point stabilizer, see below
+  std::vector<Permutation<Element>> elements;  // every group element once, identity first
+  bool complete = true;                        // false: only a point stabilizer, see below
   std::size_t Order() const { return elements.size(); }
 };
 
@@ -34,6 +37,8 @@ inline constexpr std::size_t MaxListedAutomorphisms = 5040;
 
 // Contract: lattice satisfies the lattice laws with top and bottom set.
 // Returns Aut(lattice), or a subgroup of it with complete = false.
-AutomorphismGroup FindAutomorphisms(const FactorLattice& lattice, std::size_t limit = MaxListedAutomorphisms);
+template <class Element>
+AutomorphismGroup<Element> FindAutomorphisms(const FlatFactor<Element>& lattice,
+                                             std::size_t limit = MaxListedAutomorphisms);
 
-}  // namespace genexact::inline GENEXACT_WIDTH
+}  // namespace lattice

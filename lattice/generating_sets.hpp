@@ -25,22 +25,39 @@
 #include <string>
 #include <vector>
 
-#include "genexact/automorphisms.hpp"
-#include "genexact/factor_lattice.hpp"
+#include "lattice/automorphisms.hpp"
+#include "lattice/flat_factor.hpp"
 
-namespace genexact::inline GENEXACT_WIDTH {
+namespace lattice {
 
-inline constexpr int SubsetSize = 4;
+// The most elements a listed generating set has.
+inline constexpr int MaxGeneratingSetSize = 4;
 
+// Element is std::uint8_t or std::uint16_t (the instantiations generating_sets.cpp provides).
+template <class Element>
 struct GeneratingSet {
-  std::array<Element, SubsetSize> elements{};  // elements[0..size-1], increasing
-  int size = 0;                                // 1..4
-  std::uint64_t orbitSize = 0;                 // |group| / |stabilizer|
+  std::array<Element, MaxGeneratingSetSize> elements{};  // elements[0..size-1], increasing
+  int size = 0;                                          // 1..4
+  std::uint64_t orbitSize = 0;                           // |group| / |stabilizer|
 };
 
 // The elements that are join- and meet-irreducible.  Such an element is no
 // join or meet of other elements, so every generating set contains it.
-std::vector<Element> DoublyIrreducibles(const FactorLattice& lattice);
+template <class Element>
+std::vector<Element> DoublyIrreducibles(const FlatFactor<Element>& lattice);
+
+// Sorts the first k entries of a set, as the sets here are kept.  Insertion
+// sort: at most four elements, and std::sort on a short array trips GCC's
+// bounds warning.
+template <class Element>
+void SortSmall(Element* a, int k) {
+  for (int i = 1; i < k; ++i) {
+    const Element e = a[i];
+    int j = i;
+    for (; j > 0 && a[j - 1] > e; --j) a[j] = a[j - 1];
+    a[j] = e;
+  }
+}
 
 // Called now and then during a long search with a short account of it.
 using SearchProgress = std::function<void(const std::string&)>;
@@ -48,10 +65,14 @@ using SearchProgress = std::function<void(const std::string&)>;
 // One representative of every orbit of `group` on the generating sets of 1
 // to 4 elements, ordered by size, then lexicographically.  `threads` workers
 // share the last level.
-std::vector<GeneratingSet> GeneratingSetOrbits(const FactorLattice& lattice, const AutomorphismGroup& group,
-                                               int threads = 1, const SearchProgress& progress = {});
+template <class Element>
+std::vector<GeneratingSet<Element>> GeneratingSetOrbits(const FlatFactor<Element>& lattice,
+                                                        const AutomorphismGroup<Element>& group, int threads = 1,
+                                                        const SearchProgress& progress = {});
 
 // The same list by the plain search.
-std::vector<GeneratingSet> GeneratingSetOrbitsByImages(const FactorLattice& lattice, const AutomorphismGroup& group);
+template <class Element>
+std::vector<GeneratingSet<Element>> GeneratingSetOrbitsByImages(const FlatFactor<Element>& lattice,
+                                                                const AutomorphismGroup<Element>& group);
 
-}  // namespace genexact::inline GENEXACT_WIDTH
+}  // namespace lattice
