@@ -515,6 +515,7 @@ TEST(GenexactEndings, StrangeInputsAreRefusedQuickly) {
 
 // The size of a table read off its file: a file that cannot be opened says why.
 TEST(GenexactEndings, SizeFromAFileThatCannotBeOpenedGivesTheReason) {
+  if (testsupport::UnderAddressSanitizer) GTEST_SKIP() << "AddressSanitizer needs file handles of its own";
   testsupport::TempDir dir;
   testsupport::WriteTables(dir, 2, 2);
   testsupport::RunOptions options = In(dir);
