@@ -175,12 +175,17 @@ bool PartitionCorner<Element>::Reaches(const Element* d, const Element* v) const
   const FlatFactor<Element>& values = tables_.values;
   const auto sv = static_cast<std::size_t>(values.size);
   const Element* const meet = values.meet.data();
-  // meetOf[q]: the meet of the values of the generators at the positions in q.
+  // meetOf[q]: the meet of the values of the generators at the positions in
+  // q, each from two smaller sets, so that no look-up waits for more than
+  // one other.
   std::array<Element, 16> meetOf;
   meetOf[0] = values.top;
-  for (unsigned q = 1; q < 16; ++q) {
-    meetOf[q] = meet[meetOf[q & (q - 1)] * sv + tables_.number[v[std::countr_zero(q)]]];
+  for (unsigned k = 0; k < 4; ++k) meetOf[1U << k] = tables_.number[v[k]];
+  for (const unsigned q : {3U, 5U, 6U, 9U, 10U, 12U}) {
+    meetOf[q] = meet[meetOf[q & (q - 1)] * sv + meetOf[q & -q]];
   }
+  for (const unsigned q : {7U, 11U, 13U, 14U}) meetOf[q] = meet[meetOf[q & (q - 1)] * sv + meetOf[q & -q]];
+  meetOf[15] = meet[meetOf[3] * sv + meetOf[12]];
   // Byte j % 8 of above[j / 8]: the positions k with J[j] <= d[k], j < |J| <= 28.
   std::array<std::uint64_t, 4> above{};
   for (unsigned k = 0; k < 4; ++k) {
@@ -230,7 +235,8 @@ bool PartitionCorner<Element>::Run(Element* value, std::array<std::uint8_t, MaxP
     value[x * W + z] = value[z * W + x] = m;
     open[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(open[static_cast<std::size_t>(x)] | 1U << z);
     open[static_cast<std::size_t>(z)] = static_cast<std::uint8_t>(open[static_cast<std::size_t>(z)] | 1U << x);
-    dirty |= tables_.pairsOf[static_cast<std::size_t>(x)] | tables_.pairsOf[static_cast<std::size_t>(z)];
+    // Its own bounds did not change: the pairs that share one point with it.
+    dirty |= (tables_.pairsOf[static_cast<std::size_t>(x)] ^ tables_.pairsOf[static_cast<std::size_t>(z)]);
   };
   // Merges z into x (f(xz) is bottom), then every point whose pair with x
   // falls to bottom on the way; true when one point is left.
@@ -269,14 +275,22 @@ bool PartitionCorner<Element>::Run(Element* value, std::array<std::uint8_t, MaxP
     const int z = s % W;
     const Element* const fromX = value + x * W;
     const Element* const fromZ = value + z * W;
-    Element m = value[s];
     // The third points y with f(xy) and f(yz) both below top.
-    for (unsigned ys =
-             points & open[static_cast<std::size_t>(x)] & open[static_cast<std::size_t>(z)] & ~(1U << x | 1U << z);
-         ys != 0; ys &= ys - 1) {
+    unsigned ys = points & open[static_cast<std::size_t>(x)] & open[static_cast<std::size_t>(z)] & ~(1U << x | 1U << z);
+    // Two chains of meets, so that their look-ups overlap.
+    Element m = value[s];
+    Element other = values.top;
+    for (; (ys & (ys - 1)) != 0; ys &= ys - 1, ys &= ys - 1) {
+      const int y = std::countr_zero(ys);
+      const int y2 = std::countr_zero(ys & (ys - 1));
+      m = meet[m * sv + join[fromX[y] * sv + fromZ[y]]];
+      other = meet[other * sv + join[fromX[y2] * sv + fromZ[y2]]];
+    }
+    if (ys != 0) {
       const int y = std::countr_zero(ys);
       m = meet[m * sv + join[fromX[y] * sv + fromZ[y]]];
     }
+    m = meet[m * sv + other];
     if (m == value[s]) continue;
     lower(x, z, m);
     if (m == bottom && merge(x, z)) return true;
