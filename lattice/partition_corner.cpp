@@ -277,20 +277,25 @@ bool PartitionCorner<Element>::Run(Element* value, std::array<std::uint8_t, MaxP
     const Element* const fromZ = value + z * W;
     // The third points y with f(xy) and f(yz) both below top.
     unsigned ys = points & open[static_cast<std::size_t>(x)] & open[static_cast<std::size_t>(z)] & ~(1U << x | 1U << z);
-    // Two chains of meets, so that their look-ups overlap.
+    // Two chains of meets, so that their look-ups overlap: one from the
+    // pair's value, one from the first bound.
     Element m = value[s];
-    Element other = values.top;
-    for (; (ys & (ys - 1)) != 0; ys &= ys - 1, ys &= ys - 1) {
-      const int y = std::countr_zero(ys);
-      const int y2 = std::countr_zero(ys & (ys - 1));
-      m = meet[m * sv + join[fromX[y] * sv + fromZ[y]]];
-      other = meet[other * sv + join[fromX[y2] * sv + fromZ[y2]]];
-    }
     if (ys != 0) {
-      const int y = std::countr_zero(ys);
-      m = meet[m * sv + join[fromX[y] * sv + fromZ[y]]];
+      const int first = std::countr_zero(ys);
+      ys &= ys - 1;
+      Element other = join[fromX[first] * sv + fromZ[first]];
+      for (; (ys & (ys - 1)) != 0; ys &= ys - 1, ys &= ys - 1) {
+        const int y = std::countr_zero(ys);
+        const int y2 = std::countr_zero(ys & (ys - 1));
+        m = meet[m * sv + join[fromX[y] * sv + fromZ[y]]];
+        other = meet[other * sv + join[fromX[y2] * sv + fromZ[y2]]];
+      }
+      if (ys != 0) {
+        const int y = std::countr_zero(ys);
+        m = meet[m * sv + join[fromX[y] * sv + fromZ[y]]];
+      }
+      m = meet[m * sv + other];
     }
-    m = meet[m * sv + other];
     if (m == value[s]) continue;
     lower(x, z, m);
     if (m == bottom && merge(x, z)) return true;
