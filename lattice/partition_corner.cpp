@@ -75,7 +75,8 @@ std::optional<AtomPoints> FindAtomPoints(const JoinCovers<Element>& covers) {
   std::vector<int> atomOf(static_cast<std::size_t>(k * k), -1);
   for (int i = 0; i < count; ++i) {
     const auto [x, y] = result.ends[static_cast<std::size_t>(i)];
-    int& slot = atomOf[static_cast<std::size_t>(x * k + y)];
+    const int at = x * k + y;
+    int& slot = atomOf[static_cast<std::size_t>(at)];
     if (slot >= 0) return std::nullopt;
     slot = i;
   }
@@ -88,7 +89,8 @@ std::optional<AtomPoints> FindAtomPoints(const JoinCovers<Element>& covers) {
     if (shared < 0) return std::nullopt;
     const int x = a0 == shared ? a1 : a0;  // the other ends, distinct as the pairs are
     const int y = b0 == shared ? b1 : b0;
-    if (atomOf[static_cast<std::size_t>(std::min(x, y) * k + std::max(x, y))] != c.below) return std::nullopt;
+    const int at = std::min(x, y) * k + std::max(x, y);
+    if (atomOf[static_cast<std::size_t>(at)] != c.below) return std::nullopt;
   }
   return result;
 }
