@@ -107,20 +107,12 @@ CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b, const Pl
   // More units share out better among threads and shards; ties keep B outer.
   plan.outerIsA = plan.setsA.size() > plan.setsB.size();
   plan.domainIsA = a.size <= b.size;
-  if (settings.method == CornerMethod::Covers) {
-    plan.refuteFirst = true;
-    plan.shortcuts = plan.domainIsA ? FindCornerShortcuts(plan.a, plan.b) : FindCornerShortcuts(plan.b, plan.a);
-  }
   for (int p = 1; p <= SubsetSize; ++p) {
     for (int q = 1; q <= SubsetSize; ++q) {
       plan.patterns[static_cast<std::size_t>(p)][static_cast<std::size_t>(q)] = RelationPatterns(p, q);
     }
   }
-  // The row-minimum baseline stays the earlier test in full, one relation at a time.
-  if (settings.patternOrbits && settings.method == CornerMethod::Covers) {
-    plan.positionStabA = PositionStabilizers(plan.groupA, plan.setsA);
-    plan.positionStabB = plan.symmetric ? plan.positionStabA : PositionStabilizers(plan.groupB, plan.setsB);
-  }
+  SetCornerMethod(plan, settings);
   for (std::size_t u = 0; u < plan.UnitCount(); ++u) {
     const int q = plan.Outer()[u].size;
     std::uint64_t tests = 0;
@@ -130,6 +122,24 @@ CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b, const Pl
     plan.unitTests.push_back(tests);
   }
   return plan;
+}
+
+void SetCornerMethod(CountPlan& plan, const PlanSettings& settings) {
+  const bool covers = settings.method == CornerMethod::Covers || settings.method == CornerMethod::PlainCovers;
+  const bool plain = settings.method == CornerMethod::PlainCovers;
+  plan.refuteFirst = covers;
+  plan.shortcuts = {};
+  if (covers) {
+    plan.shortcuts =
+        plan.domainIsA ? FindCornerShortcuts(plan.a, plan.b, plain) : FindCornerShortcuts(plan.b, plan.a, plain);
+  }
+  // The row-minimum baseline stays the earlier test in full, one relation at a time.
+  plan.positionStabA.clear();
+  plan.positionStabB.clear();
+  if (settings.patternOrbits && covers) {
+    plan.positionStabA = PositionStabilizers(plan.groupA, plan.setsA);
+    plan.positionStabB = plan.symmetric ? plan.positionStabA : PositionStabilizers(plan.groupB, plan.setsB);
+  }
 }
 
 namespace {

@@ -72,7 +72,7 @@ struct PlanSettings {
   SearchProgress progress;  // told what the plan is doing; may be empty
   CornerMethod method = CornerMethod::Covers;
   // Test one relation per orbit of the sets' stabilizers (see PatternSymmetry);
-  // with the Covers method only.
+  // with the two cover methods only.
   bool patternOrbits = true;
 };
 
@@ -80,6 +80,11 @@ struct PlanSettings {
 // Finds both groups and the orbit representatives; may take a minute or so
 // on Equ(7).
 CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b, const PlanSettings& settings = {});
+
+// Makes again what depends on the corner method (shortcuts, refutation,
+// pattern orbits), keeping the factors, groups, sets and units: the
+// benchmark compares methods on one orbit search.
+void SetCornerMethod(CountPlan& plan, const PlanSettings& settings);
 
 // A fingerprint of the tables and the unit list, so that a checkpoint or a
 // partial result is never added to the count of another problem.

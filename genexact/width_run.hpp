@@ -14,9 +14,13 @@ inline constexpr std::int32_t MaxN = 7;
 inline constexpr std::int32_t MaxM = 7;
 
 // How the corners are decided: by cover fixpoints where the factors allow
-// (the fast way), or by the row minima over all elements alone (the plain
-// way, kept as the baseline that benchmarks and tests compare with).
-enum class CornerMethod { Covers, RowMinima };
+// (the fast way: PartitionCorner where a domain is a partition lattice,
+// CoverCorner for other domains), by the plain cover fixpoints alone
+// (CoverCorner everywhere, the fast way of earlier versions, kept as the
+// baseline the benchmark measures the fast one against), or by the row
+// minima over all elements alone (the plain way, the baseline that
+// benchmarks and tests compare with).
+enum class CornerMethod { Covers, PlainCovers, RowMinima };
 
 class WidthRun {
  public:

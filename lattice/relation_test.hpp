@@ -14,14 +14,16 @@
 #include "lattice/corner_fixpoint.hpp"
 #include "lattice/cover_corner.hpp"
 #include "lattice/flat_factor.hpp"
+#include "lattice/partition_corner.hpp"
 
 namespace lattice {
 
 template <class Element>
 struct CornerShortcut {
-  JoinCovers<Element> covers;  // of the domain in this orientation
-  FlatFactor<Element> values;  // the value lattice in this orientation
-  bool exchanged;              // the generators enter as (v, d) instead of (d, v)
+  JoinCovers<Element> covers;                               // of the domain in this orientation
+  FlatFactor<Element> values;                               // the value lattice in this orientation
+  bool exchanged;                                           // the generators enter as (v, d) instead of (d, v)
+  std::optional<PartitionCornerTables<Element>> partition;  // for PartitionCorner; empty: CoverCorner decides
 };
 
 template <class Element>
@@ -31,9 +33,13 @@ struct CornerShortcuts {
 };
 
 // Contract: both satisfy the lattice laws with bounds set.  The cheaper
-// orientation for each corner, where one has the cover property.
+// orientation for each corner, where one has the cover property, decided by
+// PartitionCorner where its domain's covers are those of a partition
+// lattice, by CoverCorner otherwise or when plain is set (the baseline that
+// PartitionCorner is measured against).
 template <class Element>
-CornerShortcuts<Element> FindCornerShortcuts(const FlatFactor<Element>& domain, const FlatFactor<Element>& values);
+CornerShortcuts<Element> FindCornerShortcuts(const FlatFactor<Element>& domain, const FlatFactor<Element>& values,
+                                             bool plain = false);
 
 // Element is std::uint8_t or std::uint16_t (the instantiations relation_test.cpp provides).
 template <class Element>
@@ -49,15 +55,19 @@ class RelationTest {
 
  private:
   bool Lower(const Element* d, const Element* v) {
+    if (lowerPartition_) return lowerExchanged_ ? lowerPartition_->Reaches(v, d) : lowerPartition_->Reaches(d, v);
     if (!lower_) return rowMinima_.ReachesLowerCorner(d, v);
     return lowerExchanged_ ? lower_->Reaches(v, d) : lower_->Reaches(d, v);
   }
   bool Upper(const Element* d, const Element* v) {
+    if (upperPartition_) return upperExchanged_ ? upperPartition_->Reaches(v, d) : upperPartition_->Reaches(d, v);
     if (!upper_) return rowMinima_.ReachesUpperCorner(d, v);
     return upperExchanged_ ? upper_->Reaches(v, d) : upper_->Reaches(d, v);
   }
 
   CornerFixpoint<Element> rowMinima_;
+  std::optional<PartitionCorner<Element>> lowerPartition_;  // one of the two for each corner
+  std::optional<PartitionCorner<Element>> upperPartition_;
   std::optional<CoverCorner<Element>> lower_;
   std::optional<CoverCorner<Element>> upper_;
   bool lowerExchanged_ = false;

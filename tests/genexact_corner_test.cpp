@@ -4,12 +4,16 @@
 // products, in several numberings and both operation orders.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "genexact/count_plan.hpp"
 #include "lattice/flat_closure.hpp"
+#include "lattice/partition_corner.hpp"
 #include "tests/genexact_lattices.hpp"
 #include "tests/support/known_counts.hpp"
 
@@ -281,6 +285,302 @@ TEST(GenexactCovers, Equ7RelationsAgreeWithTheClosure) {
     EXPECT_GT(generating, 0);
     EXPECT_LT(generating, relations);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A factor's join-irreducibles and covers as the corner test reads them.
+genexact::JoinCovers CoversOf(const FactorLattice& f) {
+  const auto covers = genexact::FindJoinCovers(f);
+  EXPECT_TRUE(covers.has_value());
+  return covers.value_or(genexact::JoinCovers{});
+}
+
+// The plain way to the same fixpoint as PartitionCorner::ReachesFrom: lower
+// every atom along every cover until nothing changes; true when all are
+// bottom.
+bool PlainFixpointFrom(const genexact::JoinCovers& covers, const FactorLattice& values, std::vector<Element> f) {
+  for (bool lowered = true; lowered;) {
+    lowered = false;
+    for (const genexact::JoinCover& c : covers.covers) {
+      const Element now = values.Meet(f[c.below], values.Join(f[c.first], f[c.second]));
+      if (now != f[c.below]) {
+        f[c.below] = now;
+        lowered = true;
+      }
+    }
+  }
+  return std::all_of(f.begin(), f.end(), [&](Element x) { return x == values.bottom; });
+}
+
+// Whether the atoms in `set` (bit i: irreducible i) connect all points, by a
+// plain union-find over their ends.
+bool Connected(const lattice::AtomPoints& atoms, std::uint64_t set) {
+  std::vector<int> parent(static_cast<std::size_t>(atoms.points));
+  for (int x = 0; x < atoms.points; ++x) parent[static_cast<std::size_t>(x)] = x;
+  auto root = [&](int x) {
+    while (parent[static_cast<std::size_t>(x)] != x) x = parent[static_cast<std::size_t>(x)];
+    return x;
+  };
+  for (std::size_t i = 0; i < atoms.ends.size(); ++i) {
+    if ((set >> i & 1U) != 0) parent[static_cast<std::size_t>(root(atoms.ends[i][0]))] = root(atoms.ends[i][1]);
+  }
+  for (int x = 1; x < atoms.points; ++x) {
+    if (root(x) != root(0)) return false;
+  }
+  return true;
+}
+
+// The atoms of Equ(k), in any numbering, are found as the pairs of k points;
+// the lattices of the tests that are not partition lattices are not (M3 is
+// Equ(3) and is found).
+TEST(PartitionCorner, RecognisesPartitionLatticesOnly) {
+  for (int k = 2; k <= 7; ++k) {
+    SCOPED_TRACE(k);
+    const auto atoms = lattice::FindAtomPoints(CoversOf(Factor(Renumbered(optables::BuildEquTables(k), 11))));
+    ASSERT_TRUE(atoms.has_value());
+    EXPECT_EQ(atoms->points, k);
+    std::set<std::array<std::uint8_t, 2>> pairs(atoms->ends.begin(), atoms->ends.end());
+    EXPECT_EQ(pairs.size(), static_cast<std::size_t>(k * (k - 1) / 2));
+  }
+  // Tables given meet first are read on their duals, whose atoms these are.
+  EXPECT_TRUE(lattice::FindAtomPoints(CoversOf(Dual(Factor(optables::BuildEquTables(5), true)))).has_value());
+  EXPECT_TRUE(lattice::FindAtomPoints(CoversOf(Factor(M(3)))).has_value());
+  const std::vector<std::pair<std::string, lattice::OperationTables>> others = {
+      {"C3", Chain(3)},    {"C5", Chain(5)}, {"N5", N5()}, {"2^3", Boolean(3)},
+      {"2^4", Boolean(4)}, {"M4", M(4)},     {"M6", M(6)}, {"ThreeCover dual", ThreeCover()}};
+  for (const auto& [name, tables] : others) {
+    FactorLattice f = Factor(tables);
+    if (name == "ThreeCover dual") f = Dual(f);  // ThreeCover itself has no covers at all
+    const auto covers = genexact::FindJoinCovers(f);
+    if (!covers) continue;
+    EXPECT_FALSE(lattice::FindAtomPoints(*covers).has_value()) << name;
+  }
+}
+
+// Which corners take PartitionCorner: both for partition lattices (in either
+// operation order), none for products of lattices that are not, and none at
+// all for the plain cover method.
+TEST(PartitionCorner, OnlyPartitionDomainsTakeIt) {
+  for (const bool meetFirst : {false, true}) {
+    const FactorLattice a = Factor(optables::BuildEquTables(5), meetFirst);
+    const FactorLattice b = Factor(Renumbered(optables::BuildEquTables(5), 3), meetFirst);
+    const genexact::CornerShortcuts s = genexact::FindCornerShortcuts(a, b);
+    ASSERT_TRUE(s.lower && s.upper);
+    EXPECT_TRUE(s.lower->partition.has_value()) << meetFirst;
+    EXPECT_TRUE(s.upper->partition.has_value()) << meetFirst;
+    const genexact::CornerShortcuts plain = genexact::FindCornerShortcuts(a, b, true);
+    EXPECT_FALSE(plain.lower->partition.has_value() || plain.upper->partition.has_value());
+  }
+  for (const auto& tables : {N5(), Boolean(3), Chain(4), M(4)}) {
+    const FactorLattice f = Factor(tables);
+    const genexact::CornerShortcuts s = genexact::FindCornerShortcuts(f, Factor(N5()));
+    EXPECT_FALSE(s.lower && s.lower->partition.has_value()) << f.size;
+    EXPECT_FALSE(s.upper && s.upper->partition.has_value()) << f.size;
+  }
+}
+
+// Contraction against union-find: with the atoms of a set at bottom and the
+// others at top, the corner is reached exactly when the set connects all
+// points.  Every set for k <= 5, sampled for k = 7.
+TEST(PartitionCorner, ContractionIsConnectivity) {
+  std::mt19937_64 random(2024);
+  for (int k = 2; k <= 7; ++k) {
+    SCOPED_TRACE(k);
+    const FactorLattice domain = Factor(Renumbered(optables::BuildEquTables(k), 5));
+    const genexact::JoinCovers covers = CoversOf(domain);
+    const FactorLattice values = Factor(optables::BuildEquTables(3));
+    const auto tables = lattice::MakePartitionCornerTables(covers, values);
+    ASSERT_TRUE(tables.has_value());
+    const lattice::PartitionCorner<Element> corner(covers, *tables);
+    const std::size_t count = covers.irreducibles.size();
+    const std::uint64_t sets = std::uint64_t{1} << count;
+    const bool every = k <= 5;
+    int connected = 0;
+    for (std::uint64_t r = 0; r < (every ? sets : 20000); ++r) {
+      const std::uint64_t set = every ? r : random() % sets;
+      std::vector<Element> start(count);
+      for (std::size_t i = 0; i < count; ++i)
+        start[i] = (set >> i & 1U) != 0 ? tables->values.bottom : tables->values.top;
+      const bool expected = Connected(tables->atoms, set);
+      ASSERT_EQ(corner.ReachesFrom(start.data()), expected) << set;
+      connected += expected;
+    }
+    EXPECT_GT(connected, 0);
+  }
+}
+
+// Random starting values of the atoms, with some at bottom: the fixpoint
+// with contraction against the plain sweep over every cover.
+TEST(PartitionCorner, ContractionKeepsTheFixpoint) {
+  std::mt19937_64 random(77);
+  for (const int k : {4, 5, 6}) {
+    SCOPED_TRACE(k);
+    const FactorLattice domain = Factor(optables::BuildEquTables(k));
+    const genexact::JoinCovers covers = CoversOf(domain);
+    const FactorLattice values = Factor(Renumbered(optables::BuildEquTables(4), 9));
+    const auto tables = lattice::MakePartitionCornerTables(covers, values);
+    ASSERT_TRUE(tables.has_value());
+    const lattice::PartitionCorner<Element> corner(covers, *tables);
+    const std::size_t count = covers.irreducibles.size();
+    int reached = 0;
+    const int trials = 3000;
+    for (int r = 0; r < trials; ++r) {
+      std::vector<Element> start(count);  // in the tables' numbering
+      for (Element& x : start) {
+        const unsigned draw = static_cast<unsigned>(random() % 8);
+        x = draw < 3 ? tables->values.bottom : static_cast<Element>(random() % static_cast<unsigned>(values.size));
+      }
+      const bool reaches = corner.ReachesFrom(start.data());
+      ASSERT_EQ(reaches, PlainFixpointFrom(covers, tables->values, start)) << r;
+      reached += reaches;
+    }
+    EXPECT_GT(reached, 0);
+    EXPECT_LT(reached, trials);
+  }
+}
+
+// The height numbering lists every element after all elements below it,
+// and the renumbered tables are the same lattice.
+TEST(PartitionCorner, HeightNumberingIsALinearExtension) {
+  for (const auto& tables : {optables::BuildEquTables(5), N5(), Boolean(3), M(4)}) {
+    const FactorLattice f = Factor(Renumbered(tables, 13));
+    const std::vector<Element> number = lattice::HeightNumbering(f);
+    const FactorLattice r = lattice::Renumbered(f, number);
+    EXPECT_EQ(r.bottom, 0);
+    EXPECT_EQ(r.top, f.size - 1);
+    for (int x = 0; x < f.size; ++x) {
+      for (int y = 0; y < f.size; ++y) {
+        if (f.Leq(x, y)) {
+          EXPECT_LE(number[static_cast<std::size_t>(x)], number[static_cast<std::size_t>(y)]);
+        }
+        ASSERT_EQ(r.Join(number[static_cast<std::size_t>(x)], number[static_cast<std::size_t>(y)]),
+                  number[f.Join(x, y)]);
+        ASSERT_EQ(r.Meet(number[static_cast<std::size_t>(x)], number[static_cast<std::size_t>(y)]),
+                  number[f.Meet(x, y)]);
+      }
+    }
+  }
+}
+
+// Random relations of products with Equ(6) and Equ(7) factors: the whole
+// test (PartitionCorner), the plain cover fixpoints and the row minima over
+// all elements must agree.  Their products have 41209 to 769129 elements,
+// too many to close for each relation; the row minima are checked against
+// the closure on every relation of small products above, and
+// PartitionCorner against the closure on Equ(4)xEqu(7) below.  Both sets
+// are drawn generating, as genexact's are; about half of the relations
+// generate.
+TEST(PartitionCorner, LargeProductsAgreeWithThePlainTests) {
+  std::mt19937 random(67);
+  const std::pair<int, int> products[] = {{5, 6}, {6, 6}, {6, 7}, {7, 7}};
+  for (const auto& [n, m] : products) {
+    SCOPED_TRACE(std::to_string(n) + "x" + std::to_string(m));
+    const FactorLattice a = Factor(optables::BuildEquTables(n));
+    const FactorLattice b = Factor(Renumbered(optables::BuildEquTables(m), 19));
+    const genexact::CornerShortcuts fastShortcuts = genexact::FindCornerShortcuts(a, b);
+    const genexact::CornerShortcuts plainShortcuts = genexact::FindCornerShortcuts(a, b, true);
+    ASSERT_TRUE(fastShortcuts.lower && fastShortcuts.lower->partition && fastShortcuts.upper &&
+                fastShortcuts.upper->partition);
+    genexact::RelationTest fast(a, b, fastShortcuts);
+    genexact::RelationTest plain(a, b, plainShortcuts);
+    genexact::CornerFixpoint rowMinima(a, b);
+    lattice::FlatClosure<Element> closeA(a);
+    lattice::FlatClosure<Element> closeB(b);
+    auto draw = [&](const FactorLattice& f, lattice::FlatClosure<Element>& close, Element* s) {
+      do {
+        for (int i = 0; i < 4; ++i) s[i] = static_cast<Element>(random() % static_cast<unsigned>(f.size));
+      } while (s[0] == s[1] || s[0] == s[2] || s[0] == s[3] || s[1] == s[2] || s[1] == s[3] || s[2] == s[3] ||
+               !close.Generates(s, 4));
+    };
+    const int relations = n + m >= 13 ? 150 : 300;
+    int generating = 0;
+    for (int r = 0; r < relations; ++r) {
+      Element d[4];
+      Element v[4];
+      draw(a, closeA, d);
+      draw(b, closeB, v);
+      const bool expected = rowMinima.Generates(d, v);
+      ASSERT_EQ(fast.Generates(d, v), expected) << r;
+      ASSERT_EQ(plain.Generates(d, v), expected) << r;
+      generating += expected;
+    }
+    EXPECT_GT(generating, 0);
+    EXPECT_LT(generating, relations);
+  }
+}
+
+// Which elements of A x B the closure of `seeds` holds, as
+// ProductClosureSize grows it: member[x * |B| + y].
+std::vector<char> ProductClosureMembers(const FactorLattice& a, const FactorLattice& b, const std::vector<int>& seeds) {
+  const int sb = b.size;
+  std::vector<char> member(static_cast<std::size_t>(a.size * b.size), 0);
+  std::vector<int> list;
+  for (const int s : seeds) {
+    if (member[static_cast<std::size_t>(s)] == 0) {
+      member[static_cast<std::size_t>(s)] = 1;
+      list.push_back(s);
+    }
+  }
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    for (std::size_t j = 0; j <= i; ++j) {
+      const int x = list[i];
+      const int y = list[j];
+      for (const int z : {a.Join(x / sb, y / sb) * sb + b.Join(x % sb, y % sb),
+                          a.Meet(x / sb, y / sb) * sb + b.Meet(x % sb, y % sb)}) {
+        if (member[static_cast<std::size_t>(z)] == 0) {
+          member[static_cast<std::size_t>(z)] = 1;
+          list.push_back(z);
+        }
+      }
+    }
+  }
+  return member;
+}
+
+// Each corner of Equ(4)xEqu(7) (13155 elements) by PartitionCorner, against
+// the closure of the product: (top, bottom) on the atoms of Equ(4) with
+// values in Equ(7), and (bottom, top) on the atoms of Equ(7) with values in
+// Equ(4) (genexact reads that corner on Equ(4)'s coatoms, which have fewer
+// covers, so it is built here directly).
+TEST(PartitionCorner, Equ4Equ7CornersAgreeWithTheClosure) {
+  std::mt19937 random(47);
+  const FactorLattice four = Factor(optables::BuildEquTables(4));
+  const FactorLattice seven = Factor(optables::BuildEquTables(7));
+  const genexact::JoinCovers fourCovers = CoversOf(four);
+  const genexact::JoinCovers sevenCovers = CoversOf(seven);
+  const auto lowerTables = lattice::MakePartitionCornerTables(fourCovers, seven);
+  const auto upperTables = lattice::MakePartitionCornerTables(sevenCovers, four);
+  ASSERT_TRUE(lowerTables && upperTables);
+  const lattice::PartitionCorner<Element> lower(fourCovers, *lowerTables);
+  const lattice::PartitionCorner<Element> upper(sevenCovers, *upperTables);
+  lattice::FlatClosure<Element> closeFour(four);
+  lattice::FlatClosure<Element> closeSeven(seven);
+  int reached = 0;
+  const int relations = 10;
+  for (int r = 0; r < relations; ++r) {
+    Element d[4];
+    Element v[4];
+    do {
+      for (Element& e : d) e = static_cast<Element>(random() % static_cast<unsigned>(four.size));
+    } while (!closeFour.Generates(d, 4));
+    do {
+      for (Element& e : v) e = static_cast<Element>(random() % static_cast<unsigned>(seven.size));
+    } while (v[0] == v[1] || v[0] == v[2] || v[0] == v[3] || v[1] == v[2] || v[1] == v[3] || v[2] == v[3] ||
+             !closeSeven.Generates(v, 4));
+    std::vector<int> seeds;
+    for (int i = 0; i < 4; ++i) seeds.push_back(d[i] * seven.size + v[i]);
+    const std::vector<char> member = ProductClosureMembers(four, seven, seeds);
+    const bool lowerIn = member[static_cast<std::size_t>(four.top * seven.size + seven.bottom)] != 0;
+    const bool upperIn = member[static_cast<std::size_t>(four.bottom * seven.size + seven.top)] != 0;
+    ASSERT_EQ(lower.Reaches(d, v), lowerIn) << r;
+    ASSERT_EQ(upper.Reaches(v, d), upperIn) << r;
+    reached += lowerIn + upperIn;
+  }
+  EXPECT_GT(reached, 0);
+  EXPECT_LT(reached, 2 * relations);
 }
 
 }  // namespace

@@ -1,0 +1,321 @@
+#include "lattice/partition_corner.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <numeric>
+
+namespace lattice {
+
+namespace {
+
+// Spread[b]: byte i is bit i of b, i < 8.  Spreads eight atoms' bits of one
+// below-mask into one byte each.
+constexpr std::array<std::uint64_t, 256> MakeSpread() {
+  std::array<std::uint64_t, 256> table{};
+  for (unsigned b = 0; b < 256; ++b) {
+    for (unsigned i = 0; i < 8; ++i) table[b] |= static_cast<std::uint64_t>(b >> i & 1U) << (8 * i);
+  }
+  return table;
+}
+constexpr std::array<std::uint64_t, 256> Spread = MakeSpread();
+
+}  // namespace
+
+template <class Element>
+std::optional<AtomPoints> FindAtomPoints(const JoinCovers<Element>& covers) {
+  const auto count = static_cast<int>(covers.irreducibles.size());
+  int k = 2;
+  while (k * (k - 1) / 2 < count) ++k;
+  if (count == 0 || k * (k - 1) / 2 != count || k > MaxPartitionPoints) return std::nullopt;
+  if (static_cast<int>(covers.covers.size()) != k * (k - 1) * (k - 2) / 2) return std::nullopt;
+  // third[a][b]: the irreducible below the join of a and b, -1 for none.
+  std::array<std::array<int, MaxCoverIrreducibles>, MaxCoverIrreducibles> third{};
+  for (auto& row : third) row.fill(-1);
+  std::array<std::uint64_t, MaxCoverIrreducibles>
+      adjacent{};  // adjacent[i]: the irreducibles that share a cover with i
+  for (const JoinCover& c : covers.covers) {
+    if (c.first == c.second || third[c.first][c.second] >= 0) return std::nullopt;
+    third[c.first][c.second] = third[c.second][c.first] = c.below;
+    adjacent[c.first] |= std::uint64_t{1} << c.second;
+    adjacent[c.second] |= std::uint64_t{1} << c.first;
+  }
+  AtomPoints result;
+  result.points = k;
+  result.ends.resize(static_cast<std::size_t>(count));
+  if (k <= 3) {
+    // Equ(2) has one atom, Equ(3) three that all play the same part.
+    const std::array<std::array<std::uint8_t, 2>, 3> pairs = {{{0, 1}, {0, 2}, {1, 2}}};
+    std::copy_n(pairs.begin(), count, result.ends.begin());
+  } else {
+    // The atoms through one point: two atoms ab, ac with the atoms that
+    // share a cover with both, less the third side bc.
+    std::vector<std::uint64_t> stars;
+    for (int i = 0; i < count; ++i) {
+      for (std::uint64_t rest = adjacent[static_cast<std::size_t>(i)]; rest != 0; rest &= rest - 1) {
+        const int a = std::countr_zero(rest);
+        const std::uint64_t star =
+            (std::uint64_t{1} << i | std::uint64_t{1} << a |
+             (adjacent[static_cast<std::size_t>(i)] & adjacent[static_cast<std::size_t>(a)])) &
+            ~(std::uint64_t{1} << third[static_cast<std::size_t>(i)][static_cast<std::size_t>(a)]);
+        if (std::find(stars.begin(), stars.end(), star) == stars.end()) stars.push_back(star);
+      }
+    }
+    if (static_cast<int>(stars.size()) != k) return std::nullopt;
+    for (int i = 0; i < count; ++i) {
+      int found = 0;
+      for (int x = 0; x < k; ++x) {
+        if ((stars[static_cast<std::size_t>(x)] >> i & 1U) == 0) continue;
+        if (found == 2) return std::nullopt;
+        result.ends[static_cast<std::size_t>(i)][static_cast<std::size_t>(found++)] = static_cast<std::uint8_t>(x);
+      }
+      if (found != 2) return std::nullopt;
+    }
+  }
+  // Each pair of points is one irreducible...
+  std::vector<int> atomOf(static_cast<std::size_t>(k * k), -1);
+  for (int i = 0; i < count; ++i) {
+    const auto [x, y] = result.ends[static_cast<std::size_t>(i)];
+    const int at = x * k + y;
+    int& slot = atomOf[static_cast<std::size_t>(at)];
+    if (slot >= 0) return std::nullopt;
+    slot = i;
+  }
+  // ...and each cover is a triangle's third side below the other two: with
+  // as many covers as triangle sides and none repeated, they are all of them.
+  for (const JoinCover& c : covers.covers) {
+    const auto [a0, a1] = result.ends[c.first];
+    const auto [b0, b1] = result.ends[c.second];
+    const int shared = a0 == b0 || a0 == b1 ? a0 : a1 == b0 || a1 == b1 ? a1 : -1;
+    if (shared < 0) return std::nullopt;
+    const int x = a0 == shared ? a1 : a0;  // the other ends, distinct as the pairs are
+    const int y = b0 == shared ? b1 : b0;
+    const int at = std::min(x, y) * k + std::max(x, y);
+    if (atomOf[static_cast<std::size_t>(at)] != c.below) return std::nullopt;
+  }
+  return result;
+}
+
+template <class Element>
+std::vector<Element> HeightNumbering(const FlatFactor<Element>& f) {
+  const auto n = static_cast<std::size_t>(f.size);
+  // Fewer elements below comes first in any chain: an order to fill heights in.
+  std::vector<int> downSize(n, 0);
+  for (std::int32_t x = 0; x < f.size; ++x) {
+    for (std::int32_t y = 0; y < f.size; ++y) downSize[static_cast<std::size_t>(x)] += f.Leq(y, x) ? 1 : 0;
+  }
+  std::vector<std::int32_t> order(n);
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](std::int32_t x, std::int32_t y) {
+    return downSize[static_cast<std::size_t>(x)] < downSize[static_cast<std::size_t>(y)];
+  });
+  std::vector<int> height(n, 0);
+  for (std::size_t p = 0; p < n; ++p) {
+    const std::int32_t x = order[p];
+    for (std::size_t q = 0; q < p; ++q) {
+      const std::int32_t y = order[q];
+      if (f.Leq(y, x) && y != x) {
+        height[static_cast<std::size_t>(x)] =
+            std::max(height[static_cast<std::size_t>(x)], height[static_cast<std::size_t>(y)] + 1);
+      }
+    }
+  }
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](std::int32_t x, std::int32_t y) {
+    return height[static_cast<std::size_t>(x)] < height[static_cast<std::size_t>(y)];
+  });
+  std::vector<Element> number(n);
+  for (std::size_t p = 0; p < n; ++p) number[static_cast<std::size_t>(order[p])] = static_cast<Element>(p);
+  return number;
+}
+
+template <class Element>
+FlatFactor<Element> Renumbered(const FlatFactor<Element>& f, const std::vector<Element>& number) {
+  FlatFactor<Element> r;
+  r.size = f.size;
+  r.join.resize(f.join.size());
+  r.meet.resize(f.meet.size());
+  for (std::int32_t x = 0; x < f.size; ++x) {
+    for (std::int32_t y = 0; y < f.size; ++y) {
+      const std::size_t to = FlatCell(number[static_cast<std::size_t>(x)], number[static_cast<std::size_t>(y)], f.size);
+      r.join[to] = number[f.Join(x, y)];
+      r.meet[to] = number[f.Meet(x, y)];
+    }
+  }
+  r.top = number[f.top];
+  r.bottom = number[f.bottom];
+  return r;
+}
+
+template <class Element>
+std::optional<PartitionCornerTables<Element>> MakePartitionCornerTables(const JoinCovers<Element>& covers,
+                                                                        const FlatFactor<Element>& values) {
+  std::optional<AtomPoints> atoms = FindAtomPoints(covers);
+  if (!atoms) return std::nullopt;
+  PartitionCornerTables<Element> tables;
+  tables.atoms = std::move(*atoms);
+  tables.number = HeightNumbering(values);
+  tables.values = Renumbered(values, tables.number);
+  const int k = tables.atoms.points;
+  for (int x = 0; x < k; ++x) {
+    for (int y = x + 1; y < k; ++y) {
+      const std::uint64_t slot = std::uint64_t{1} << (x * MaxPartitionPoints + y);
+      tables.pairs |= slot;
+      tables.pairsOf[static_cast<std::size_t>(x)] |= slot;
+      tables.pairsOf[static_cast<std::size_t>(y)] |= slot;
+    }
+  }
+  return tables;
+}
+
+template <class Element>
+PartitionCorner<Element>::PartitionCorner(const JoinCovers<Element>& covers,
+                                          const PartitionCornerTables<Element>& tables)
+    : covers_(covers), tables_(tables) {}
+
+template <class Element>
+bool PartitionCorner<Element>::Reaches(const Element* d, const Element* v) const {
+  const FlatFactor<Element>& values = tables_.values;
+  const auto sv = static_cast<std::size_t>(values.size);
+  const Element* const meet = values.meet.data();
+  // meetOf[q]: the meet of the values of the generators at the positions in
+  // q, each from two smaller sets, so that no look-up waits for more than
+  // one other.
+  std::array<Element, 16> meetOf;
+  meetOf[0] = values.top;
+  for (unsigned k = 0; k < 4; ++k) meetOf[1U << k] = tables_.number[v[k]];
+  for (const unsigned q : {3U, 5U, 6U, 9U, 10U, 12U}) {
+    meetOf[q] = meet[meetOf[q & (q - 1)] * sv + meetOf[q & -q]];
+  }
+  for (const unsigned q : {7U, 11U, 13U, 14U}) meetOf[q] = meet[meetOf[q & (q - 1)] * sv + meetOf[q & -q]];
+  meetOf[15] = meet[meetOf[3] * sv + meetOf[12]];
+  // Byte j % 8 of above[j / 8]: the positions k with J[j] <= d[k], j < |J| <= 28.
+  std::array<std::uint64_t, 4> above{};
+  for (unsigned k = 0; k < 4; ++k) {
+    const std::uint64_t below = covers_.belowOf[d[k]];
+    for (unsigned c = 0; c < 4; ++c) above[c] |= Spread[below >> (8 * c) & 0xFF] << k;
+  }
+  std::array<Element, 64> value;  // value[x * 8 + y]: f(xy), x != y < k; other cells unused
+  std::array<std::uint8_t, MaxPartitionPoints> open{};
+  const std::size_t count = tables_.atoms.ends.size();
+  for (std::size_t j = 0; j < count; ++j) {
+    const Element f = meetOf[above[j / 8] >> (8 * (j % 8)) & 15];
+    const auto [x, y] = tables_.atoms.ends[j];
+    value[x * MaxPartitionPoints + y] = value[y * MaxPartitionPoints + x] = f;
+    const unsigned notTop = f != values.top ? 1U : 0U;
+    open[x] = static_cast<std::uint8_t>(open[x] | notTop << y);
+    open[y] = static_cast<std::uint8_t>(open[y] | notTop << x);
+  }
+  return Run(value.data(), open);
+}
+
+template <class Element>
+bool PartitionCorner<Element>::ReachesFrom(const Element* start) const {
+  std::array<Element, 64> value;
+  std::array<std::uint8_t, MaxPartitionPoints> open{};
+  for (std::size_t j = 0; j < tables_.atoms.ends.size(); ++j) {
+    const auto [x, y] = tables_.atoms.ends[j];
+    value[x * MaxPartitionPoints + y] = value[y * MaxPartitionPoints + x] = start[j];
+    const unsigned notTop = start[j] != tables_.values.top ? 1U : 0U;
+    open[x] = static_cast<std::uint8_t>(open[x] | notTop << y);
+    open[y] = static_cast<std::uint8_t>(open[y] | notTop << x);
+  }
+  return Run(value.data(), open);
+}
+
+template <class Element>
+bool PartitionCorner<Element>::Run(Element* value, std::array<std::uint8_t, MaxPartitionPoints>& open) const {
+  constexpr int W = MaxPartitionPoints;
+  const FlatFactor<Element>& values = tables_.values;
+  const auto sv = static_cast<std::size_t>(values.size);
+  const Element* const join = values.join.data();
+  const Element* const meet = values.meet.data();
+  constexpr Element bottom = 0;                        // height numbering
+  unsigned points = (1U << tables_.atoms.points) - 1;  // the points not merged into another
+  std::uint64_t live = tables_.pairs;                  // the pairs of those points
+  std::uint64_t dirty = live;                          // the pairs to look at again
+  auto lower = [&](int x, int z, Element m) {
+    value[x * W + z] = value[z * W + x] = m;
+    open[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(open[static_cast<std::size_t>(x)] | 1U << z);
+    open[static_cast<std::size_t>(z)] = static_cast<std::uint8_t>(open[static_cast<std::size_t>(z)] | 1U << x);
+    // Its own bounds did not change: the pairs that share one point with it.
+    dirty |= (tables_.pairsOf[static_cast<std::size_t>(x)] ^ tables_.pairsOf[static_cast<std::size_t>(z)]);
+  };
+  // Merges z into x (f(xz) is bottom), then every point whose pair with x
+  // falls to bottom on the way; true when one point is left.
+  auto merge = [&](int x, int z) {
+    for (;;) {
+      points &= ~(1U << z);
+      live &= ~tables_.pairsOf[static_cast<std::size_t>(z)];
+      if ((points & (points - 1)) == 0) return true;
+      int next = -1;
+      for (unsigned rest = points & ~(1U << x); rest != 0; rest &= rest - 1) {
+        const int w = std::countr_zero(rest);
+        const Element now = value[x * W + w];
+        const Element m = meet[now * sv + value[z * W + w]];
+        if (m != now) lower(x, w, m);
+        if (m == bottom) next = w;
+      }
+      if (next < 0) return false;
+      z = next;
+    }
+  };
+  for (std::uint64_t rest = live; rest != 0;) {
+    const int s = std::countr_zero(rest);
+    rest &= rest - 1;
+    if (value[s] == bottom && merge(s / W, s % W)) return true;
+    rest &= live;  // the pairs of merged points are gone
+  }
+  unsigned cursor = 0;  // pairs are taken in slot order from here, round and round
+  for (;;) {
+    dirty &= live;
+    if (dirty == 0) return false;
+    const std::uint64_t ahead = dirty & (~std::uint64_t{0} << cursor);
+    const int s = std::countr_zero(ahead != 0 ? ahead : dirty);
+    cursor = static_cast<unsigned>(s) + 1;
+    dirty &= ~(std::uint64_t{1} << s);
+    const int x = s / W;
+    const int z = s % W;
+    const Element* const fromX = value + x * W;
+    const Element* const fromZ = value + z * W;
+    // The third points y with f(xy) and f(yz) both below top.
+    unsigned ys = points & open[static_cast<std::size_t>(x)] & open[static_cast<std::size_t>(z)] & ~(1U << x | 1U << z);
+    // Two chains of meets, so that their look-ups overlap: one from the
+    // pair's value, one from the first bound.
+    Element m = value[s];
+    if (ys != 0) {
+      const int first = std::countr_zero(ys);
+      ys &= ys - 1;
+      Element other = join[fromX[first] * sv + fromZ[first]];
+      for (; (ys & (ys - 1)) != 0; ys &= ys - 1, ys &= ys - 1) {
+        const int y = std::countr_zero(ys);
+        const int y2 = std::countr_zero(ys & (ys - 1));
+        m = meet[m * sv + join[fromX[y] * sv + fromZ[y]]];
+        other = meet[other * sv + join[fromX[y2] * sv + fromZ[y2]]];
+      }
+      if (ys != 0) {
+        const int y = std::countr_zero(ys);
+        m = meet[m * sv + join[fromX[y] * sv + fromZ[y]]];
+      }
+      m = meet[m * sv + other];
+    }
+    if (m == value[s]) continue;
+    lower(x, z, m);
+    if (m == bottom && merge(x, z)) return true;
+  }
+}
+
+// The two widths genexact is built for (genexact/element_width.hpp).
+template std::optional<AtomPoints> FindAtomPoints(const JoinCovers<std::uint8_t>&);
+template std::optional<AtomPoints> FindAtomPoints(const JoinCovers<std::uint16_t>&);
+template std::vector<std::uint8_t> HeightNumbering(const FlatFactor<std::uint8_t>&);
+template std::vector<std::uint16_t> HeightNumbering(const FlatFactor<std::uint16_t>&);
+template FlatFactor<std::uint8_t> Renumbered(const FlatFactor<std::uint8_t>&, const std::vector<std::uint8_t>&);
+template FlatFactor<std::uint16_t> Renumbered(const FlatFactor<std::uint16_t>&, const std::vector<std::uint16_t>&);
+template std::optional<PartitionCornerTables<std::uint8_t>> MakePartitionCornerTables(const JoinCovers<std::uint8_t>&,
+                                                                                      const FlatFactor<std::uint8_t>&);
+template std::optional<PartitionCornerTables<std::uint16_t>> MakePartitionCornerTables(
+    const JoinCovers<std::uint16_t>&, const FlatFactor<std::uint16_t>&);
+template class PartitionCorner<std::uint8_t>;
+template class PartitionCorner<std::uint16_t>;
+
+}  // namespace lattice
