@@ -9,8 +9,8 @@
 #include <sys/stat.h>
 
 #include "runframe/abrupt_end.hpp"
-#include "runframe/report.hpp"
 #include "runframe/int_conversion.hpp"
+#include "runframe/report.hpp"
 
 namespace runframe {
 namespace {
