@@ -512,34 +512,6 @@ TEST(PartitionCorner, LargeProductsAgreeWithThePlainTests) {
   }
 }
 
-// Which elements of A x B the closure of `seeds` holds, as
-// ProductClosureSize grows it: member[x * |B| + y].
-std::vector<char> ProductClosureMembers(const FactorLattice& a, const FactorLattice& b, const std::vector<int>& seeds) {
-  const int sb = b.size;
-  std::vector<char> member(static_cast<std::size_t>(a.size * b.size), 0);
-  std::vector<int> list;
-  for (const int s : seeds) {
-    if (member[static_cast<std::size_t>(s)] == 0) {
-      member[static_cast<std::size_t>(s)] = 1;
-      list.push_back(s);
-    }
-  }
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    for (std::size_t j = 0; j <= i; ++j) {
-      const int x = list[i];
-      const int y = list[j];
-      for (const int z : {a.Join(x / sb, y / sb) * sb + b.Join(x % sb, y % sb),
-                          a.Meet(x / sb, y / sb) * sb + b.Meet(x % sb, y % sb)}) {
-        if (member[static_cast<std::size_t>(z)] == 0) {
-          member[static_cast<std::size_t>(z)] = 1;
-          list.push_back(z);
-        }
-      }
-    }
-  }
-  return member;
-}
-
 // Each corner of Equ(4)xEqu(7) (13155 elements) by PartitionCorner, against
 // the closure of the product: (top, bottom) on the atoms of Equ(4) with
 // values in Equ(7), and (bottom, top) on the atoms of Equ(7) with values in

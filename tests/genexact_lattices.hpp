@@ -43,12 +43,13 @@ inline FactorLattice Factor(const lattice::OperationTables& t, bool meetFirst = 
   return f;
 }
 
-// The closure of `seeds` in A x B under the componentwise first and second
-// operations, as gencount grows it; returns its size.
-inline int ProductClosureSize(const FactorLattice& a, const FactorLattice& b, const std::vector<int>& seeds) {
+// Which elements of A x B the closure of `seeds` under the componentwise
+// first and second operations holds, grown as gencount grows it:
+// member[x * |B| + y].
+inline std::vector<char> ProductClosureMembers(const FactorLattice& a, const FactorLattice& b,
+                                               const std::vector<int>& seeds) {
   const int sb = b.size;
-  const int n = a.size * b.size;
-  std::vector<char> member(static_cast<std::size_t>(n), 0);
+  std::vector<char> member(static_cast<std::size_t>(a.size * b.size), 0);
   std::vector<int> list;
   for (const int s : seeds) {
     if (!member[static_cast<std::size_t>(s)]) {
@@ -70,7 +71,13 @@ inline int ProductClosureSize(const FactorLattice& a, const FactorLattice& b, co
       }
     }
   }
-  return static_cast<int>(list.size());
+  return member;
+}
+
+// The size of that closure.
+inline int ProductClosureSize(const FactorLattice& a, const FactorLattice& b, const std::vector<int>& seeds) {
+  const std::vector<char> member = ProductClosureMembers(a, b, seeds);
+  return static_cast<int>(std::count(member.begin(), member.end(), 1));
 }
 
 // The number of 4-element subsets of A x B that generate it, one by one.
