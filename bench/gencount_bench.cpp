@@ -42,7 +42,7 @@
 #include "gensample/random_source.hpp"
 #include "lattice/factor_lattice.hpp"
 #include "lattice/generating_test.hpp"
-#include "optables/equ_tables.hpp"
+#include "lattice/partition_lattice.hpp"
 
 namespace {
 
@@ -51,7 +51,7 @@ std::unique_ptr<lattice::Product<MaxSizeA>> MakeProduct(int n, int m) {
   auto p = std::make_unique<lattice::Product<MaxSizeA>>();
   lattice::SetSizes(*p, n, m);
   auto fill = [](auto& factor, int k) {
-    const lattice::OperationTables t = optables::BuildEquTables(k);
+    const lattice::OperationTables t = lattice::BuildEquTables(k);
     for (int x = 1; x <= t.size; ++x) {
       for (int y = 1; y <= t.size; ++y) {
         factor.firstOp[x][y] = static_cast<lattice::FactorElement>(t.First(x, y));

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "genexact/count_plan.hpp"
-#include "optables/equ_tables.hpp"
+#include "lattice/partition_lattice.hpp"
 
 namespace {
 
@@ -32,7 +32,7 @@ using genexact::CornerMethod;
 using genexact::CountPlan;
 
 genexact::FactorLattice EquFactor(int k) {
-  genexact::FactorLattice f = genexact::MakeFactor(optables::BuildEquTables(k));
+  genexact::FactorLattice f = genexact::MakeFactor(lattice::BuildEquTables(k));
   genexact::CheckFactor(f);
   return f;
 }

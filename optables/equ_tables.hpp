@@ -1,4 +1,5 @@
-// Join/meet tables of the partition lattices Equ(k), k = 1..7, and their text form.
+// The text form of the tables of Equ(k) (lattice/partition_lattice.hpp) and other lattices:
+// renumbering, shuffles and line ends for the table maker and the tests.
 #pragma once
 
 #include <cstddef>
@@ -9,27 +10,10 @@
 #include <vector>
 
 #include "lattice/operation_tables.hpp"
+#include "lattice/partition_lattice.hpp"
 #include "runframe/random_draws.hpp"
 
 namespace optables {
-
-inline constexpr int MaxEquPoints = 7;
-
-// A partition of {1..k} as a restricted growth string: entry i is the 0-based block of point
-// i+1, and blocks are numbered in order of their first point, so each partition has one form.
-using Partition = std::vector<int>;
-
-// All partitions of {1..k} in lexicographic order of their restricted growth strings; element
-// number x of Equ(k) is entry x-1. Throws std::invalid_argument unless 1 <= k <= 7.
-std::vector<Partition> EquPartitions(int k);
-
-// Common refinement and transitive closure of the union, both in canonical form.
-Partition MeetPartitions(const Partition& a, const Partition& b);
-Partition JoinPartitions(const Partition& a, const Partition& b);
-
-// Tables of Equ(k) in the numbering of EquPartitions(k), the join first and the meet second.
-// Throws std::invalid_argument unless 1 <= k <= 7.
-lattice::OperationTables BuildEquTables(int k);
 
 // The same lattice with element x renamed to perm[x-1]. perm must hold each of 1..size once;
 // otherwise std::invalid_argument is thrown.

@@ -114,8 +114,8 @@ Options ParseArgs(int argc, char** argv) {
 
   if (!kText) throw UsageError{"missing k"};
   const std::optional<std::uint64_t> k = ParseUnsigned(*kText);
-  if (!k || *k < 1 || *k > static_cast<std::uint64_t>(optables::MaxEquPoints)) {
-    throw UsageError{"k must be an integer from 1 to " + std::to_string(optables::MaxEquPoints) + ", not '" + *kText +
+  if (!k || *k < 1 || *k > static_cast<std::uint64_t>(lattice::MaxEquPoints)) {
+    throw UsageError{"k must be an integer from 1 to " + std::to_string(lattice::MaxEquPoints) + ", not '" + *kText +
                      "'"};
   }
   opt.k = static_cast<int>(*k);
@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
   }
 
   try {
-    lattice::OperationTables tables = optables::BuildEquTables(opt.k);
+    lattice::OperationTables tables = lattice::BuildEquTables(opt.k);
     if (opt.seed) {
       tables = optables::Renumber(tables, optables::ShuffledNumbering(tables.size, *opt.seed));
     }

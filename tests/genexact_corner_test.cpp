@@ -49,8 +49,8 @@ std::vector<Named> Factors() {
                                                                               {"M3", M(3)},
                                                                               {"N5", N5()},
                                                                               {"2^3", Boolean(3)},
-                                                                              {"Equ3", optables::BuildEquTables(3)},
-                                                                              {"Equ4", optables::BuildEquTables(4)},
+                                                                              {"Equ3", lattice::BuildEquTables(3)},
+                                                                              {"Equ4", lattice::BuildEquTables(4)},
                                                                               {"ThreeCover", ThreeCover()}};
   for (const auto& [name, tables] : base) {
     result.push_back({name, Factor(tables)});
@@ -83,7 +83,7 @@ void ForEveryRelation(const CountPlan& plan, Visit visit) {
 
 TEST(GenexactCovers, PartitionLatticesHaveTheTriangleCovers) {
   for (int k = 1; k <= 5; ++k) {
-    const auto covers = genexact::FindJoinCovers(Factor(Renumbered(optables::BuildEquTables(k), 3)));
+    const auto covers = genexact::FindJoinCovers(Factor(Renumbered(lattice::BuildEquTables(k), 3)));
     ASSERT_TRUE(covers.has_value()) << k;
     EXPECT_EQ(covers->irreducibles.size(), static_cast<std::size_t>(k * (k - 1) / 2)) << k;
     // ac <= ab join bc for every ordered choice of the middle point b.
@@ -149,8 +149,8 @@ TEST(GenexactCovers, EveryRelationAgreesWithTheClosure) {
 // The shortcut is found where it should be, so the fast path is what runs.
 TEST(GenexactCovers, PartitionLatticesUseCoversInBothOrders) {
   for (const bool meetFirst : {false, true}) {
-    const CountPlan plan = genexact::MakeCountPlan(Factor(optables::BuildEquTables(4), meetFirst),
-                                                   Factor(Renumbered(optables::BuildEquTables(4), 9), meetFirst));
+    const CountPlan plan = genexact::MakeCountPlan(Factor(lattice::BuildEquTables(4), meetFirst),
+                                                   Factor(Renumbered(lattice::BuildEquTables(4), 9), meetFirst));
     ASSERT_TRUE(plan.shortcuts.lower.has_value()) << meetFirst;
     ASSERT_TRUE(plan.shortcuts.upper.has_value()) << meetFirst;
     // The cheaper orientation is the atoms' (6 of them, 12 covers), read on
@@ -178,7 +178,7 @@ std::uint64_t PlanCount(const CountPlan& plan) {
 // Same tables on both sides halve the work; other numberings of the same
 // lattice do not, and every way must give the brute-force count.
 TEST(GenexactCovers, SymmetricFactorsCountOnce) {
-  const std::vector<lattice::OperationTables> lattices = {optables::BuildEquTables(3), N5(), M(3), ThreeCover()};
+  const std::vector<lattice::OperationTables> lattices = {lattice::BuildEquTables(3), N5(), M(3), ThreeCover()};
   for (const auto& t : lattices) {
     const FactorLattice a = Factor(t);
     const CountPlan same = genexact::MakeCountPlan(a, a);
@@ -202,11 +202,11 @@ TEST(GenexactCovers, PatternOrbitsKeepEveryUnitCount) {
   genexact::PlanSettings everyRelation;
   everyRelation.patternOrbits = false;
   const std::pair<FactorLattice, FactorLattice> products[] = {
-      {Factor(optables::BuildEquTables(4)), Factor(Renumbered(optables::BuildEquTables(5), 3))},
+      {Factor(lattice::BuildEquTables(4)), Factor(Renumbered(lattice::BuildEquTables(5), 3))},
       {Factor(M(4)), Factor(Renumbered(Boolean(4), 7), true)},
-      {Factor(Boolean(4), true), Factor(Renumbered(optables::BuildEquTables(4), 5))},
+      {Factor(Boolean(4), true), Factor(Renumbered(lattice::BuildEquTables(4), 5))},
       {Factor(N5()), Factor(M(3))},
-      {Factor(optables::BuildEquTables(4)), Factor(optables::BuildEquTables(4))}};
+      {Factor(lattice::BuildEquTables(4)), Factor(lattice::BuildEquTables(4))}};
   for (const auto& [a, b] : products) {
     SCOPED_TRACE(std::to_string(a.size) + "x" + std::to_string(b.size));
     const CountPlan orbits = genexact::MakeCountPlan(a, b);
@@ -229,16 +229,16 @@ TEST(GenexactCovers, PartitionProductsAgreeBetweenMethods) {
   for (int variant = 0; variant < 4; ++variant) {
     SCOPED_TRACE(variant);
     const FactorLattice a =
-        Factor(Renumbered(optables::BuildEquTables(4), 30 + static_cast<std::uint64_t>(variant)), (variant & 1) != 0);
+        Factor(Renumbered(lattice::BuildEquTables(4), 30 + static_cast<std::uint64_t>(variant)), (variant & 1) != 0);
     const FactorLattice b =
-        Factor(Renumbered(optables::BuildEquTables(4), 40 + static_cast<std::uint64_t>(variant)), (variant & 2) != 0);
+        Factor(Renumbered(lattice::BuildEquTables(4), 40 + static_cast<std::uint64_t>(variant)), (variant & 2) != 0);
     // One file meet first makes the product with a dual factor, a different
     // lattice: gencount counts 14400 for it.
     const std::uint64_t expected = variant == 0 || variant == 3 ? testsupport::KnownCountOf(4, 4) : 14400U;
     EXPECT_EQ(PlanCount(genexact::MakeCountPlan(a, b)), expected);
     EXPECT_EQ(PlanCount(genexact::MakeCountPlan(a, b, RowMinima())), expected);
   }
-  const FactorLattice a = Factor(optables::BuildEquTables(4));
+  const FactorLattice a = Factor(lattice::BuildEquTables(4));
   EXPECT_EQ(PlanCount(genexact::MakeCountPlan(a, a)), testsupport::KnownCountOf(4, 4));
 }
 
@@ -251,11 +251,11 @@ namespace {
 // the product.  The 4-subsets of Equ(7) are drawn until they generate (about
 // one in sixty does).
 TEST(GenexactCovers, Equ7RelationsAgreeWithTheClosure) {
-  const FactorLattice seven = Factor(optables::BuildEquTables(7));
+  const FactorLattice seven = Factor(lattice::BuildEquTables(7));
   std::mt19937 random(7);
   for (const int k : {2, 3}) {
     SCOPED_TRACE(k);
-    const FactorLattice small = Factor(optables::BuildEquTables(k));
+    const FactorLattice small = Factor(lattice::BuildEquTables(k));
     const genexact::CornerShortcuts shortcuts = genexact::FindCornerShortcuts(small, seven);
     ASSERT_TRUE(shortcuts.lower.has_value() && shortcuts.upper.has_value());
     genexact::RelationTest fast(small, seven, shortcuts);
@@ -339,14 +339,14 @@ bool Connected(const lattice::AtomPoints& atoms, std::uint64_t set) {
 TEST(PartitionCorner, RecognisesPartitionLatticesOnly) {
   for (int k = 2; k <= 7; ++k) {
     SCOPED_TRACE(k);
-    const auto atoms = lattice::FindAtomPoints(CoversOf(Factor(Renumbered(optables::BuildEquTables(k), 11))));
+    const auto atoms = lattice::FindAtomPoints(CoversOf(Factor(Renumbered(lattice::BuildEquTables(k), 11))));
     ASSERT_TRUE(atoms.has_value());
     EXPECT_EQ(atoms->points, k);
     std::set<std::array<std::uint8_t, 2>> pairs(atoms->ends.begin(), atoms->ends.end());
     EXPECT_EQ(pairs.size(), static_cast<std::size_t>(k * (k - 1) / 2));
   }
   // Tables given meet first are read on their duals, whose atoms these are.
-  EXPECT_TRUE(lattice::FindAtomPoints(CoversOf(Dual(Factor(optables::BuildEquTables(5), true)))).has_value());
+  EXPECT_TRUE(lattice::FindAtomPoints(CoversOf(Dual(Factor(lattice::BuildEquTables(5), true)))).has_value());
   EXPECT_TRUE(lattice::FindAtomPoints(CoversOf(Factor(M(3)))).has_value());
   const std::vector<std::pair<std::string, lattice::OperationTables>> others = {
       {"C3", Chain(3)},    {"C5", Chain(5)}, {"N5", N5()}, {"2^3", Boolean(3)},
@@ -365,8 +365,8 @@ TEST(PartitionCorner, RecognisesPartitionLatticesOnly) {
 // all for the plain cover method.
 TEST(PartitionCorner, OnlyPartitionDomainsTakeIt) {
   for (const bool meetFirst : {false, true}) {
-    const FactorLattice a = Factor(optables::BuildEquTables(5), meetFirst);
-    const FactorLattice b = Factor(Renumbered(optables::BuildEquTables(5), 3), meetFirst);
+    const FactorLattice a = Factor(lattice::BuildEquTables(5), meetFirst);
+    const FactorLattice b = Factor(Renumbered(lattice::BuildEquTables(5), 3), meetFirst);
     const genexact::CornerShortcuts s = genexact::FindCornerShortcuts(a, b);
     ASSERT_TRUE(s.lower && s.upper);
     EXPECT_TRUE(s.lower->partition.has_value()) << meetFirst;
@@ -389,9 +389,9 @@ TEST(PartitionCorner, ContractionIsConnectivity) {
   std::mt19937_64 random(2024);
   for (int k = 2; k <= 7; ++k) {
     SCOPED_TRACE(k);
-    const FactorLattice domain = Factor(Renumbered(optables::BuildEquTables(k), 5));
+    const FactorLattice domain = Factor(Renumbered(lattice::BuildEquTables(k), 5));
     const genexact::JoinCovers covers = CoversOf(domain);
-    const FactorLattice values = Factor(optables::BuildEquTables(3));
+    const FactorLattice values = Factor(lattice::BuildEquTables(3));
     const auto tables = lattice::MakePartitionCornerTables(covers, values);
     ASSERT_TRUE(tables.has_value());
     const lattice::PartitionCorner<Element> corner(covers, *tables);
@@ -418,9 +418,9 @@ TEST(PartitionCorner, ContractionKeepsTheFixpoint) {
   std::mt19937_64 random(77);
   for (const int k : {4, 5, 6}) {
     SCOPED_TRACE(k);
-    const FactorLattice domain = Factor(optables::BuildEquTables(k));
+    const FactorLattice domain = Factor(lattice::BuildEquTables(k));
     const genexact::JoinCovers covers = CoversOf(domain);
-    const FactorLattice values = Factor(Renumbered(optables::BuildEquTables(4), 9));
+    const FactorLattice values = Factor(Renumbered(lattice::BuildEquTables(4), 9));
     const auto tables = lattice::MakePartitionCornerTables(covers, values);
     ASSERT_TRUE(tables.has_value());
     const lattice::PartitionCorner<Element> corner(covers, *tables);
@@ -445,7 +445,7 @@ TEST(PartitionCorner, ContractionKeepsTheFixpoint) {
 // The height numbering lists every element after all elements below it,
 // and the renumbered tables are the same lattice.
 TEST(PartitionCorner, HeightNumberingIsALinearExtension) {
-  for (const auto& tables : {optables::BuildEquTables(5), N5(), Boolean(3), M(4)}) {
+  for (const auto& tables : {lattice::BuildEquTables(5), N5(), Boolean(3), M(4)}) {
     const FactorLattice f = Factor(Renumbered(tables, 13));
     const std::vector<Element> number = lattice::HeightNumbering(f);
     const FactorLattice r = lattice::Renumbered(f, number);
@@ -478,8 +478,8 @@ TEST(PartitionCorner, LargeProductsAgreeWithThePlainTests) {
   const std::pair<int, int> products[] = {{5, 6}, {6, 6}, {6, 7}, {7, 7}};
   for (const auto& [n, m] : products) {
     SCOPED_TRACE(std::to_string(n) + "x" + std::to_string(m));
-    const FactorLattice a = Factor(optables::BuildEquTables(n));
-    const FactorLattice b = Factor(Renumbered(optables::BuildEquTables(m), 19));
+    const FactorLattice a = Factor(lattice::BuildEquTables(n));
+    const FactorLattice b = Factor(Renumbered(lattice::BuildEquTables(m), 19));
     const genexact::CornerShortcuts fastShortcuts = genexact::FindCornerShortcuts(a, b);
     const genexact::CornerShortcuts plainShortcuts = genexact::FindCornerShortcuts(a, b, true);
     ASSERT_TRUE(fastShortcuts.lower && fastShortcuts.lower->partition && fastShortcuts.upper &&
@@ -519,8 +519,8 @@ TEST(PartitionCorner, LargeProductsAgreeWithThePlainTests) {
 // covers, so it is built here directly).
 TEST(PartitionCorner, Equ4Equ7CornersAgreeWithTheClosure) {
   std::mt19937 random(47);
-  const FactorLattice four = Factor(optables::BuildEquTables(4));
-  const FactorLattice seven = Factor(optables::BuildEquTables(7));
+  const FactorLattice four = Factor(lattice::BuildEquTables(4));
+  const FactorLattice seven = Factor(lattice::BuildEquTables(7));
   const genexact::JoinCovers fourCovers = CoversOf(four);
   const genexact::JoinCovers sevenCovers = CoversOf(seven);
   const auto lowerTables = lattice::MakePartitionCornerTables(fourCovers, seven);

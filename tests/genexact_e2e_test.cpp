@@ -321,7 +321,7 @@ TEST(GenexactProgram, LatticesWithManyForcedElementsCountZeroAtOnce) {
     SCOPED_TRACE(atoms);
     testsupport::TempDir dir;
     dir.Write("2-optablea.txt", Render(genexact_test::Renumbered(genexact_test::M(atoms), 5), false));
-    dir.Write("3-optableb.txt", Render(optables::BuildEquTables(3), true));
+    dir.Write("3-optableb.txt", Render(lattice::BuildEquTables(3), true));
     const auto start = std::chrono::steady_clock::now();
     const Outcome r = RunIn(dir, "genexact/genexact", {"2", "3", "--sizes", std::to_string(atoms + 2), "auto"});
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 20.0);

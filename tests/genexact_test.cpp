@@ -63,7 +63,7 @@ std::vector<Named> SmallLattices() {
           {"N5", N5()},
           {"2^2", Boolean(2)},
           {"2^3", Boolean(3)},
-          {"Equ3", optables::BuildEquTables(3)}};
+          {"Equ3", lattice::BuildEquTables(3)}};
 }
 
 // ---- lattice laws ----
@@ -81,7 +81,7 @@ TEST(GenexactLaws, AcceptsLattices) {
     }
   }
   for (int k = 1; k <= 5; ++k) {
-    FactorLattice f = Factor(optables::BuildEquTables(k));
+    FactorLattice f = Factor(lattice::BuildEquTables(k));
     EXPECT_EQ(genexact::CheckFactor(f).fault, "") << k;
   }
 }
@@ -152,7 +152,7 @@ TEST(GenexactAutomorphisms, PartitionLatticesHaveSymmetricGroups) {
     // Equ(6) once, meet first: the search then runs on the dual's atoms.
     for (const bool meetFirst : {true, false}) {
       if (k == 6 && !meetFirst) continue;
-      const lattice::OperationTables t = Renumbered(optables::BuildEquTables(k), 17 + static_cast<std::uint64_t>(k));
+      const lattice::OperationTables t = Renumbered(lattice::BuildEquTables(k), 17 + static_cast<std::uint64_t>(k));
       const genexact::AutomorphismGroup g = genexact::FindAutomorphisms(Factor(t, meetFirst));
       // Equ(2) is a 2-element chain and Equ(1) a single element.
       EXPECT_EQ(g.Order(), k >= 3 ? factorial[k] : 1) << k;
@@ -219,7 +219,7 @@ TEST(GenexactOrbits, RepresentativesCoverEveryGeneratingSetOnce) {
   for (const Named& l : SmallLattices()) CheckOrbits(Factor(Renumbered(l.tables, 3)), l.name);
   CheckOrbits(Factor(Boolean(4)), "2^4");
   for (int k = 1; k <= 4; ++k) {
-    CheckOrbits(Factor(Renumbered(optables::BuildEquTables(k), 99), true), ("Equ" + std::to_string(k)).c_str());
+    CheckOrbits(Factor(Renumbered(lattice::BuildEquTables(k), 99), true), ("Equ" + std::to_string(k)).c_str());
   }
 }
 
@@ -258,7 +258,7 @@ TEST(GenexactOrbits, OrderlySearchAgreesWithThePlainSearch) {
   for (int k = 1; k <= 5; ++k) {
     for (const std::uint64_t seed : {0ULL, 12ULL, 31ULL}) {
       CheckAgainstPlainSearch(
-          Factor(seed == 0 ? optables::BuildEquTables(k) : Renumbered(optables::BuildEquTables(k), seed), seed == 31),
+          Factor(seed == 0 ? lattice::BuildEquTables(k) : Renumbered(lattice::BuildEquTables(k), seed), seed == 31),
           "Equ" + std::to_string(k) + " numbering " + std::to_string(seed));
     }
   }
@@ -271,8 +271,8 @@ TEST(GenexactOrbits, ElementsInEveryGeneratingSet) {
   EXPECT_EQ(genexact::DoublyIrreducibles(Factor(Chain(5))).size(), 3u);
   EXPECT_EQ(genexact::DoublyIrreducibles(Factor(M(7))).size(), 7u);
   EXPECT_EQ(genexact::DoublyIrreducibles(Factor(N5())).size(), 3u);
-  EXPECT_EQ(genexact::DoublyIrreducibles(Factor(optables::BuildEquTables(3))).size(), 3u);
-  for (int k = 4; k <= 5; ++k) EXPECT_TRUE(genexact::DoublyIrreducibles(Factor(optables::BuildEquTables(k))).empty());
+  EXPECT_EQ(genexact::DoublyIrreducibles(Factor(lattice::BuildEquTables(3))).size(), 3u);
+  for (int k = 4; k <= 5; ++k) EXPECT_TRUE(genexact::DoublyIrreducibles(Factor(lattice::BuildEquTables(k))).empty());
   // Every generating set found by brute force holds them.
   for (const Named& l : SmallLattices()) {
     const FactorLattice f = Factor(Renumbered(l.tables, 6));
@@ -287,7 +287,7 @@ TEST(GenexactOrbits, ElementsInEveryGeneratingSet) {
   genexact::PlanSettings settings;
   std::vector<std::string> told;
   settings.progress = [&](const std::string& text) { told.push_back(text); };
-  const CountPlan plan = genexact::MakeCountPlan(m30, Factor(optables::BuildEquTables(4)), settings);
+  const CountPlan plan = genexact::MakeCountPlan(m30, Factor(lattice::BuildEquTables(4)), settings);
   EXPECT_EQ(told, std::vector<std::string>{});
   EXPECT_EQ(plan.groupA.Order(), 1u);
   EXPECT_EQ(plan.groupB.Order(), 1u);
@@ -301,7 +301,7 @@ TEST(GenexactOrbits, ElementsInEveryGeneratingSet) {
 
 TEST(GenexactWideElements, Equ7BeyondOneByte) {
   if (genexact::MaxWidthElements < 877) GTEST_SKIP() << "the one-byte build takes at most 255 elements";
-  const FactorLattice f = Factor(Renumbered(optables::BuildEquTables(7), 70), true);
+  const FactorLattice f = Factor(Renumbered(lattice::BuildEquTables(7), 70), true);
   ASSERT_EQ(f.size, 877);
   EXPECT_EQ(genexact::FindAutomorphisms(f).Order(), 5040u);
   EXPECT_TRUE(genexact::DoublyIrreducibles(f).empty());
@@ -333,7 +333,7 @@ TEST(GenexactOrbits, GeneratingSetsOfPartitionLattices) {
   // smaller; Equ(4) has 50 (gencount 1 4); Equ(6) has 1107900 (the plain
   // search of the first genexact).
   for (const auto& [k, fours] : {std::pair{4, 50ULL}, std::pair{5, 5305ULL}, std::pair{6, 1107900ULL}}) {
-    const FactorLattice f = Factor(optables::BuildEquTables(k));
+    const FactorLattice f = Factor(lattice::BuildEquTables(k));
     const auto reps = genexact::GeneratingSetOrbits(f, genexact::FindAutomorphisms(f));
     std::uint64_t sum = 0;
     for (const GeneratingSet& s : reps) {
@@ -380,10 +380,10 @@ void CheckCornerTest(const FactorLattice& a, const FactorLattice& b, int samples
 }
 
 TEST(GenexactCornerTest, AgreesWithTheClosure) {
-  CheckCornerTest(Factor(optables::BuildEquTables(3)), Factor(optables::BuildEquTables(3)), 300);
+  CheckCornerTest(Factor(lattice::BuildEquTables(3)), Factor(lattice::BuildEquTables(3)), 300);
   CheckCornerTest(Factor(N5()), Factor(M(3)), 300);
   CheckCornerTest(Factor(Boolean(3)), Factor(Renumbered(N5(), 4), true), 300);
-  CheckCornerTest(Factor(optables::BuildEquTables(4)), Factor(Renumbered(optables::BuildEquTables(3), 8)), 300);
+  CheckCornerTest(Factor(lattice::BuildEquTables(4)), Factor(Renumbered(lattice::BuildEquTables(3), 8)), 300);
 }
 
 // ---- the split refutation ----
@@ -430,9 +430,9 @@ int CheckSplitRefutation(const FactorLattice& f, int maxAll, int sampled) {
 }
 
 TEST(LatticeSplitRefutation, RefutesOnlySetsThatDoNotGenerate) {
-  EXPECT_GT(CheckSplitRefutation(Factor(optables::BuildEquTables(4)), 3, 0), 0);
-  EXPECT_GT(CheckSplitRefutation(Factor(Renumbered(optables::BuildEquTables(4), 9), true), 3, 0), 0);
-  EXPECT_GT(CheckSplitRefutation(Factor(optables::BuildEquTables(5)), 2, 2000), 0);
+  EXPECT_GT(CheckSplitRefutation(Factor(lattice::BuildEquTables(4)), 3, 0), 0);
+  EXPECT_GT(CheckSplitRefutation(Factor(Renumbered(lattice::BuildEquTables(4), 9), true), 3, 0), 0);
+  EXPECT_GT(CheckSplitRefutation(Factor(lattice::BuildEquTables(5)), 2, 2000), 0);
   EXPECT_GT(CheckSplitRefutation(Factor(M(3)), 3, 0), 0);
   // In N5 the ideal below b and the filter above c, and in 2^3 those of a
   // coatom and the atom outside it, cover the lattice: the split is never
@@ -448,13 +448,13 @@ TEST(GenexactCounts, PartitionLatticesAgreeWithBruteForce) {
   // the join or the meet first in each file.
   for (int n = 1; n <= 5; ++n) {
     for (int m = 1; m <= 5; ++m) {
-      const int size = optables::BuildEquTables(n).size * optables::BuildEquTables(m).size;
+      const int size = lattice::BuildEquTables(n).size * lattice::BuildEquTables(m).size;
       if (size > 30) continue;
       for (int variant = 0; variant < (size <= 15 ? 4 : 2); ++variant) {
         SCOPED_TRACE(std::to_string(n) + "x" + std::to_string(m) + " variant " + std::to_string(variant));
         const auto seed = static_cast<std::uint64_t>(variant) * 7 + static_cast<std::uint64_t>(n);
-        const FactorLattice a = Factor(Renumbered(optables::BuildEquTables(n), seed), variant & 1);
-        const FactorLattice b = Factor(Renumbered(optables::BuildEquTables(m), seed + 1), variant & 2);
+        const FactorLattice a = Factor(Renumbered(lattice::BuildEquTables(n), seed), variant & 1);
+        const FactorLattice b = Factor(Renumbered(lattice::BuildEquTables(m), seed + 1), variant & 2);
         EXPECT_EQ(ExactCount(a, b), BruteForceCount(a, b));
       }
     }
@@ -468,14 +468,14 @@ TEST(GenexactCounts, PartitionLatticesAgreeWithGencount) {
   EXPECT_GE(known.size(), 14u);
   for (const auto& k : known) {
     for (const bool meetFirst : {false, true}) {
-      const FactorLattice a = Factor(Renumbered(optables::BuildEquTables(k.n), 40), meetFirst);
-      const FactorLattice b = Factor(Renumbered(optables::BuildEquTables(k.m), 41), meetFirst);
+      const FactorLattice a = Factor(Renumbered(lattice::BuildEquTables(k.n), 40), meetFirst);
+      const FactorLattice b = Factor(Renumbered(lattice::BuildEquTables(k.m), 41), meetFirst);
       EXPECT_EQ(ExactCount(a, b), k.count) << k.n << "x" << k.m;
     }
   }
   // Only the first file meet first: the product of the dual of Equ(4) with
   // Equ(4), which gencount counts as 14400 (16 minutes).
-  EXPECT_EQ(ExactCount(Factor(optables::BuildEquTables(4), true), Factor(Renumbered(optables::BuildEquTables(4), 3))),
+  EXPECT_EQ(ExactCount(Factor(lattice::BuildEquTables(4), true), Factor(Renumbered(lattice::BuildEquTables(4), 3))),
             14400u);
 }
 
@@ -487,7 +487,7 @@ TEST(GenexactCounts, LargerKnownCountsAgree) {
   int replayed = 0;
   for (const auto& k : known) {
     if (k.productSize <= 260 || k.productSize > 2704 || k.n > 6 || k.m > 6) continue;
-    EXPECT_EQ(ExactCount(Factor(optables::BuildEquTables(k.n)), Factor(optables::BuildEquTables(k.m))), k.count)
+    EXPECT_EQ(ExactCount(Factor(lattice::BuildEquTables(k.n)), Factor(lattice::BuildEquTables(k.m))), k.count)
         << k.n << "x" << k.m;
     ++replayed;
   }
@@ -523,7 +523,7 @@ TEST(GenexactCounts, LargerOtherProductsAgreeWithBruteForce) {
 // and their progress to every corner test of the plan.
 TEST(GenexactCounts, UnitsAreShardedWithoutLossOrOverlap) {
   const CountPlan plan =
-      genexact::MakeCountPlan(Factor(optables::BuildEquTables(4)), Factor(optables::BuildEquTables(5)));
+      genexact::MakeCountPlan(Factor(lattice::BuildEquTables(4)), Factor(lattice::BuildEquTables(5)));
   ASSERT_GT(plan.UnitCount(), 10u);
   for (std::size_t shards = 1; shards <= 3; ++shards) {
     SCOPED_TRACE(std::to_string(shards) + " shard(s)");

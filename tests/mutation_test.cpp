@@ -177,7 +177,7 @@ class Mutator {
 const lattice::OperationTables& EquTables(int k) {
   static const std::vector<lattice::OperationTables> tables = [] {
     std::vector<lattice::OperationTables> t(1);
-    for (int j = 1; j <= 4; ++j) t.push_back(optables::BuildEquTables(j));
+    for (int j = 1; j <= 4; ++j) t.push_back(lattice::BuildEquTables(j));
     return t;
   }();
   return tables[static_cast<std::size_t>(k)];

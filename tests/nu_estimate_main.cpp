@@ -74,11 +74,11 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (k < 1 || k > optables::MaxEquPoints || samples < 1 || threads < 1) {
+  if (k < 1 || k > lattice::MaxEquPoints || samples < 1 || threads < 1) {
     std::fprintf(stderr, "bad k, samples or threads\n");
     return 2;
   }
-  const lattice::OperationTables t = optables::BuildEquTables(k);
+  const lattice::OperationTables t = lattice::BuildEquTables(k);
   if (t.size < 4) {
     std::fprintf(stderr, "Equ(%d) has fewer than four elements\n", k);
     return 2;

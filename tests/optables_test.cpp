@@ -35,7 +35,7 @@ std::size_t Bell(int k) {
 }
 
 // a refines b: points together in a are together in b.
-bool Refines(const optables::Partition& a, const optables::Partition& b) {
+bool Refines(const lattice::Partition& a, const lattice::Partition& b) {
   for (std::size_t i = 0; i < a.size(); ++i)
     for (std::size_t j = 0; j < a.size(); ++j)
       if (a[i] == a[j] && b[i] != b[j]) return false;
@@ -82,23 +82,23 @@ std::pair<OperationTables, Order> Parse(const std::string& text, const std::stri
 }  // namespace
 
 TEST(EquTables, HasBellNumberManyDistinctPartitions) {
-  for (int k = 1; k <= optables::MaxEquPoints; ++k) {
-    const auto parts = optables::EquPartitions(k);
-    const OperationTables t = optables::BuildEquTables(k);
+  for (int k = 1; k <= lattice::MaxEquPoints; ++k) {
+    const auto parts = lattice::EquPartitions(k);
+    const OperationTables t = lattice::BuildEquTables(k);
     EXPECT_EQ(parts.size(), Bell(k)) << "k=" << k;
     EXPECT_EQ(static_cast<std::size_t>(t.size), Bell(k));
     EXPECT_EQ(t.first.size() + t.second.size(), 2 * Bell(k) * Bell(k));
     // Strictly increasing: nothing listed twice, and the numbering is a fixed order.
     EXPECT_EQ(std::adjacent_find(parts.begin(), parts.end(), std::greater_equal<>()), parts.end());
   }
-  EXPECT_THROW(optables::BuildEquTables(0), std::invalid_argument);
-  EXPECT_THROW(optables::BuildEquTables(8), std::invalid_argument);
+  EXPECT_THROW(lattice::BuildEquTables(0), std::invalid_argument);
+  EXPECT_THROW(lattice::BuildEquTables(8), std::invalid_argument);
 }
 
 TEST(EquTables, TablesFormTheRefinementLattice) {
   for (int k = 1; k <= 5; ++k) {
-    const auto parts = optables::EquPartitions(k);
-    const OperationTables t = optables::BuildEquTables(k);
+    const auto parts = lattice::EquPartitions(k);
+    const OperationTables t = lattice::BuildEquTables(k);
     const int n = t.size;
     for (int v : t.first) ASSERT_TRUE(v >= 1 && v <= n);
     for (int v : t.second) ASSERT_TRUE(v >= 1 && v <= n);
@@ -128,7 +128,7 @@ TEST(EquTables, TablesFormTheRefinementLattice) {
 }
 
 TEST(EquRenumber, IsAnIsomorphismAndRejectsNonPermutations) {
-  const OperationTables t = optables::BuildEquTables(4);
+  const OperationTables t = lattice::BuildEquTables(4);
   const std::vector<int> perm = optables::ShuffledNumbering(t.size, 7);
   std::vector<int> sorted = perm, identity(perm.size());
   std::sort(sorted.begin(), sorted.end());
@@ -178,7 +178,7 @@ TEST(EquShuffle, IsPortableUnbiasedAndFollowsTheSeed) {
 }
 
 TEST(EquRender, ParsesBackUnderEveryOptionAndFollowsTheSeed) {
-  const OperationTables t = optables::Renumber(optables::BuildEquTables(3), optables::ShuffledNumbering(5, 11));
+  const OperationTables t = optables::Renumber(lattice::BuildEquTables(3), optables::ShuffledNumbering(5, 11));
   const std::map<optables::LineEnd, std::string> ends{
       {optables::LineEnd::CrLf, "\r\n"}, {optables::LineEnd::Lf, "\n"}, {optables::LineEnd::Cr, "\r"}};
   for (bool meetFirst : {false, true}) {
@@ -237,7 +237,7 @@ class OptablesTool : public testing::Test {
 };
 
 TEST_F(OptablesTool, WritesTheRequestedFiles) {
-  const OperationTables equ3 = optables::BuildEquTables(3);
+  const OperationTables equ3 = lattice::BuildEquTables(3);
   ASSERT_EQ(Run("3"), 0) << err_;
   const std::string a = Read("3-optablea.txt");
   EXPECT_EQ(a, Read("3-optableb.txt"));
@@ -323,7 +323,7 @@ bool ParseNumbers(const std::string& line, int (&v)[4]) {
 // Equ(7) is the largest lattice written: 877 elements, 877^2 lines per file, in seconds.
 TEST_F(OptablesTool, WritesEqu7WithEveryOption) {
   constexpr int kSize = 877;
-  const std::vector<optables::Partition> parts = optables::EquPartitions(7);
+  const std::vector<lattice::Partition> parts = lattice::EquPartitions(7);
   ASSERT_EQ(parts.size(), static_cast<std::size_t>(kSize));
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(Run("7"), 0) << err_;
@@ -346,11 +346,11 @@ TEST_F(OptablesTool, WritesEqu7WithEveryOption) {
     ASSERT_TRUE(ParseNumbers(line, v)) << line;
     EXPECT_EQ(v[0], index / kSize + 1);
     EXPECT_EQ(v[1], index % kSize + 1);
-    const optables::Partition& x = parts[static_cast<std::size_t>(v[0] - 1)];
-    const optables::Partition& y = parts[static_cast<std::size_t>(v[1] - 1)];
+    const lattice::Partition& x = parts[static_cast<std::size_t>(v[0] - 1)];
+    const lattice::Partition& y = parts[static_cast<std::size_t>(v[1] - 1)];
     ASSERT_TRUE(v[2] >= 1 && v[2] <= kSize && v[3] >= 1 && v[3] <= kSize) << line;
-    EXPECT_EQ(parts[static_cast<std::size_t>(v[2] - 1)], optables::JoinPartitions(x, y)) << line;
-    EXPECT_EQ(parts[static_cast<std::size_t>(v[3] - 1)], optables::MeetPartitions(x, y)) << line;
+    EXPECT_EQ(parts[static_cast<std::size_t>(v[2] - 1)], lattice::JoinPartitions(x, y)) << line;
+    EXPECT_EQ(parts[static_cast<std::size_t>(v[3] - 1)], lattice::MeetPartitions(x, y)) << line;
     ++checked;
   }
   EXPECT_GT(checked, 180);
@@ -363,7 +363,7 @@ TEST_F(OptablesTool, WritesEqu7WithEveryOption) {
   EXPECT_EQ(std::count(b.begin(), b.end(), '\n'), kSize * kSize);
   EXPECT_EQ(std::count(b.begin(), b.end(), '\r'), 0);
   const OperationTables expected =
-      optables::Renumber(optables::BuildEquTables(7), optables::ShuffledNumbering(kSize, 3));
+      optables::Renumber(lattice::BuildEquTables(7), optables::ShuffledNumbering(kSize, 3));
   std::vector<char> seen(static_cast<std::size_t>(kSize) * kSize, 0);
   std::istringstream shuffled(b);
   bool inOrder = true;

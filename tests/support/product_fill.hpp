@@ -12,7 +12,7 @@ namespace testsupport {
 
 // The tables of Equ(k), renumbered from numberingSeed when one is given.
 inline lattice::OperationTables EquTables(int k, std::optional<std::uint64_t> numberingSeed = std::nullopt) {
-  lattice::OperationTables t = optables::BuildEquTables(k);
+  lattice::OperationTables t = lattice::BuildEquTables(k);
   if (numberingSeed) t = optables::Renumber(t, optables::ShuffledNumbering(t.size, *numberingSeed));
   return t;
 }

@@ -234,7 +234,7 @@ std::vector<std::string> TempDir::Names(const std::string& prefix) const {
 }
 
 std::string TableText(int k, const TableStyle& style) {
-  lattice::OperationTables tables = optables::BuildEquTables(k);
+  lattice::OperationTables tables = lattice::BuildEquTables(k);
   if (style.numberingSeed) {
     tables = optables::Renumber(tables, optables::ShuffledNumbering(tables.size, *style.numberingSeed));
   }
