@@ -335,8 +335,8 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
     if (const int error = runframe::ReplaceFileAtomically(file, text); error != 0) {
       runframe::FatalStop("Unit list " + file + " cannot be written" + Reason(error));
     }
-    BothLines(run, "Unit list: " + std::to_string(plan.UnitCount()) + " units" +
-                       (merging ? " with their counts" : "") + " written to " + runframe::Printable(file));
+    BothLines(run, "Unit list: " + std::to_string(plan.UnitCount()) + " units" + (merging ? " with their counts" : "") +
+                       " written to " + runframe::Printable(file));
     if (!merging) {
       WriteWrappedReport(run, {"Nothing was counted: --units lists the work units only"});
       return;

@@ -263,7 +263,8 @@ std::vector<std::uint64_t> Cumulative(const std::vector<ListedSet>& sets) {
 }
 
 int Run(int argc, char** argv) {
-  if (argc < 4) throw UsageFault("usage: genexact_recheck n m LIST [--units K] [--relations R] [--seed S] [--threads T]");
+  if (argc < 4)
+    throw UsageFault("usage: genexact_recheck n m LIST [--units K] [--relations R] [--seed S] [--threads T]");
   const std::uint64_t n = Number(argv[1], "n");
   const std::uint64_t m = Number(argv[2], "m");
   if (n < 1 || m < 1 || n > lattice::MaxEquPoints || m > lattice::MaxEquPoints) throw UsageFault("n and m: 1 to 7");
@@ -382,11 +383,11 @@ int Run(int argc, char** argv) {
     const long double se = triples * std::sqrt(p * (1 - p) / static_cast<long double>(relations));
     const long double off = se > 0 ? std::fabs(static_cast<long double>(total) - estimate) / se : 0;
     const bool within = se > 0 ? off <= 3 : static_cast<long double>(total) == estimate;
-    std::printf("Estimate: %llu of %llu random relations generate; %.6Le +- %.3Le (one standard error); "
-                "the list's count is %.2Lf standard errors away, %s (%.1f s)\n",
-                static_cast<unsigned long long>(hits.load()), static_cast<unsigned long long>(relations), estimate,
-                se, off, within ? "within three" : "OUTSIDE THREE",
-                std::chrono::duration<double>(Clock::now() - t0).count());
+    std::printf(
+        "Estimate: %llu of %llu random relations generate; %.6Le +- %.3Le (one standard error); "
+        "the list's count is %.2Lf standard errors away, %s (%.1f s)\n",
+        static_cast<unsigned long long>(hits.load()), static_cast<unsigned long long>(relations), estimate, se, off,
+        within ? "within three" : "OUTSIDE THREE", std::chrono::duration<double>(Clock::now() - t0).count());
     ok = ok && within;
   }
   return ok ? 0 : 1;

@@ -5,6 +5,8 @@
 #include <cassert>
 #include <chrono>
 #include <iterator>
+#include <memory>
+#include <stdexcept>
 #include <thread>
 
 #include "lattice/flat_closure.hpp"
@@ -214,7 +216,8 @@ class LevelWorker {
 template <class Element>
 std::vector<GeneratingSet<Element>> GeneratingSetOrbits(const FlatFactor<Element>& lattice,
                                                         const AutomorphismGroup<Element>& automorphisms, int threads,
-                                                        const SearchProgress& progress) {
+                                                        const SearchProgress& progress,
+                                                        const OrbitSearchSaving<Element>& saving) {
   using Set = lattice::Set<Element>;
   std::vector<GeneratingSet<Element>> result;
   const std::vector<Element> doubly = DoublyIrreducibles(lattice);
@@ -245,21 +248,47 @@ std::vector<GeneratingSet<Element>> GeneratingSetOrbits(const FlatFactor<Element
 
   std::vector<Set> level(1, Set{});  // the least sets of k elements; k = 0: the empty set
   for (int k = 0; k < SubsetSize && !level.empty(); ++k) {
-    const bool wantLeast = k + 1 < SubsetSize;
+    const bool lastLevel = k + 1 == SubsetSize;
+    const bool wantLeast = !lastLevel;
     std::vector<Extensions<Element>> parts(level.size());
-    std::atomic<std::size_t> next{0};
-    std::atomic<std::size_t> done{0};
+    // finished[i] = 1 once parts[i] is complete (release): the saves read
+    // the finished prefix while the workers fill the parts after it.
+    const std::unique_ptr<std::atomic<std::uint8_t>[]> finished(new std::atomic<std::uint8_t>[level.size()]);
+    for (std::size_t i = 0; i < level.size(); ++i) finished[i].store(0, std::memory_order_relaxed);
+    OrbitSearchCheckpoint<Element> kept;  // the last level's finished prefix, grown by the saves
+    kept.lastLevelSets = level.size();
+    std::size_t start = 0;
+    if (lastLevel && saving.resume != nullptr) {
+      if (saving.resume->lastLevelSets != level.size() || saving.resume->extended > level.size()) {
+        throw std::invalid_argument("the saved orbit search belongs to another lattice or group");
+      }
+      start = static_cast<std::size_t>(saving.resume->extended);
+      kept = *saving.resume;
+      for (std::size_t i = 0; i < start; ++i) finished[i].store(1, std::memory_order_relaxed);
+    }
+    const auto grow = [&] {
+      std::size_t p = static_cast<std::size_t>(kept.extended);
+      for (; p < level.size() && finished[p].load(std::memory_order_acquire) != 0; ++p) {
+        kept.found.insert(kept.found.end(), parts[p].generating.begin(), parts[p].generating.end());
+        std::vector<GeneratingSet<Element>>().swap(parts[p].generating);  // kept once, not twice
+      }
+      kept.extended = p;
+    };
+    std::atomic<std::size_t> next{start};
+    std::atomic<std::size_t> done{start};
     // A failure anywhere (no room for a thread or for a set, a console that
     // cannot be written) stops the other shares and comes back from Join.
     runframe::WorkerThreads shares;
     auto work = [&](LevelWorker<Element>& worker) {
       for (std::size_t i = next++; i < level.size() && !shares.Failed(); i = next++) {
         parts[i] = worker.Extend(level[i], k, wantLeast);
+        finished[i].store(1, std::memory_order_release);
         ++done;
       }
     };
     // With a progress report every share runs on a thread of its own, so
-    // that this one can report; without, this thread takes the first share.
+    // that this one can report (and save); without, this thread takes the
+    // first share.
     const int first = progress ? 0 : 1;
     for (int w = first; w < workers && static_cast<std::size_t>(w) < level.size(); ++w) {
       if (!shares.Start([&work, &pool, w] { work(pool[static_cast<std::size_t>(w)]); })) break;
@@ -267,9 +296,15 @@ std::vector<GeneratingSet<Element>> GeneratingSetOrbits(const FlatFactor<Element
     try {
       if (progress) {
         auto shown = std::chrono::steady_clock::now();
+        auto saved = shown;
         while (done.load() < level.size() && !shares.Failed()) {
           std::this_thread::sleep_for(std::chrono::milliseconds(5));
           const auto now = std::chrono::steady_clock::now();
+          if (lastLevel && saving.save && now - saved >= std::chrono::duration<double>(saving.saveEverySeconds)) {
+            saved = now;
+            grow();
+            saving.save(kept);
+          }
           if (now - shown < std::chrono::milliseconds(250)) continue;
           shown = now;
           progress("sets of " + std::to_string(k + 1) + " element(s): " + std::to_string(done.load()) + " of " +
@@ -281,8 +316,22 @@ std::vector<GeneratingSet<Element>> GeneratingSetOrbits(const FlatFactor<Element
     } catch (...) {
       shares.Fail(std::current_exception());
     }
-    shares.Join();
+    try {
+      shares.Join();
+    } catch (...) {
+      // What is finished is kept however the search ends.
+      if (lastLevel && saving.save) {
+        grow();
+        saving.save(kept);
+      }
+      throw;
+    }
 
+    if (lastLevel) {
+      grow();
+      result.insert(result.end(), kept.found.begin(), kept.found.end());
+      break;
+    }
     std::vector<Set> following;
     for (Extensions<Element>& part : parts) {
       result.insert(result.end(), part.generating.begin(), part.generating.end());
@@ -361,13 +410,15 @@ std::vector<GeneratingSet<Element>> GeneratingSetOrbitsByImages(const FlatFactor
 template std::vector<std::uint8_t> DoublyIrreducibles(const FlatFactor<std::uint8_t>&);
 template std::vector<GeneratingSet<std::uint8_t>> GeneratingSetOrbits(const FlatFactor<std::uint8_t>&,
                                                                       const AutomorphismGroup<std::uint8_t>&, int,
-                                                                      const SearchProgress&);
+                                                                      const SearchProgress&,
+                                                                      const OrbitSearchSaving<std::uint8_t>&);
 template std::vector<GeneratingSet<std::uint8_t>> GeneratingSetOrbitsByImages(const FlatFactor<std::uint8_t>&,
                                                                               const AutomorphismGroup<std::uint8_t>&);
 template std::vector<std::uint16_t> DoublyIrreducibles(const FlatFactor<std::uint16_t>&);
 template std::vector<GeneratingSet<std::uint16_t>> GeneratingSetOrbits(const FlatFactor<std::uint16_t>&,
                                                                        const AutomorphismGroup<std::uint16_t>&, int,
-                                                                       const SearchProgress&);
+                                                                       const SearchProgress&,
+                                                                       const OrbitSearchSaving<std::uint16_t>&);
 template std::vector<GeneratingSet<std::uint16_t>> GeneratingSetOrbitsByImages(const FlatFactor<std::uint16_t>&,
                                                                                const AutomorphismGroup<std::uint16_t>&);
 

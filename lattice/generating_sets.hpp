@@ -62,13 +62,39 @@ void SortSmall(Element* a, int k) {
 // Called now and then during a long search with a short account of it.
 using SearchProgress = std::function<void(const std::string&)>;
 
+// The finished part of a search, so that a long one (Equ(8): hours) that
+// is stopped goes on later from where it was.  The last level (the sets of
+// four elements, grown from the least sets of three) is nearly all of the
+// time.  Its sets of three are taken in a fixed order, so what is finished
+// is kept as a prefix of them and the generating sets that prefix gave; the
+// levels before it are made again on resuming (minutes on Equ(8)).
+template <class Element>
+struct OrbitSearchCheckpoint {
+  std::uint64_t lastLevelSets = 0;            // least 3-sets of the last level, to check a resume fits
+  std::uint64_t extended = 0;                 // the first `extended` of them are finished
+  std::vector<GeneratingSet<Element>> found;  // the generating 4-sets they gave, in the search's order
+};
+
+template <class Element>
+struct OrbitSearchSaving {
+  const OrbitSearchCheckpoint<Element>* resume = nullptr;  // start from here; must come from this lattice and group
+  // Called with the finished part every saveEverySeconds during the last
+  // level and once more when the search ends by an exception (a stop asked
+  // through the progress report, no memory); a throw from it ends the search.
+  std::function<void(const OrbitSearchCheckpoint<Element>&)> save;
+  double saveEverySeconds = 60;
+};
+
 // One representative of every orbit of `group` on the generating sets of 1
 // to 4 elements, ordered by size, then lexicographically.  `threads` workers
-// share the last level.
+// share each level.  Saves are made only with a progress report (the thread
+// that reports also saves).  A resume that does not fit the last level
+// throws std::invalid_argument.
 template <class Element>
 std::vector<GeneratingSet<Element>> GeneratingSetOrbits(const FlatFactor<Element>& lattice,
                                                         const AutomorphismGroup<Element>& group, int threads = 1,
-                                                        const SearchProgress& progress = {});
+                                                        const SearchProgress& progress = {},
+                                                        const OrbitSearchSaving<Element>& saving = {});
 
 // The same list by the plain search.
 template <class Element>

@@ -204,9 +204,9 @@ TEST(GenexactProgram, ListsTheUnitsWithTheirPartitions) {
   // With the merged counts: the same sets, and counts that sum to 72.
   ASSERT_EQ(RunIn(dir, "genexact/genexact", {"3", "3", "--shard", "1/2"}).run.exitCode, 0);
   ASSERT_EQ(RunIn(dir, "genexact/genexact", {"3", "3", "--shard", "2/2"}).run.exitCode, 0);
-  const Outcome merged = RunIn(dir, "genexact/genexact",
-                               {"3", "3", "--units", "m.txt", "--merge", "genexact-3-3-shard-1-of-2.part",
-                                "genexact-3-3-shard-2-of-2.part"});
+  const Outcome merged = RunIn(
+      dir, "genexact/genexact",
+      {"3", "3", "--units", "m.txt", "--merge", "genexact-3-3-shard-1-of-2.part", "genexact-3-3-shard-2-of-2.part"});
   EXPECT_EQ(ResultCount(merged.run.out, 3, 3), testsupport::KnownCountOf(3, 3)) << merged.run.out;
   EXPECT_NE(merged.run.out.find("Unit list: 3 units with their counts written to m.txt\r\n"), std::string::npos);
   const std::string withCounts = dir.Read("m.txt");

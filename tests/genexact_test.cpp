@@ -264,6 +264,67 @@ TEST(GenexactOrbits, OrderlySearchAgreesWithThePlainSearch) {
   }
 }
 
+// A search stopped in its last level and resumed from what it saved gives
+// the very list of an uninterrupted one, whichever the point of the stop;
+// a resume from another lattice is refused.
+TEST(GenexactOrbits, StoppedSearchResumesToTheSameList) {
+  struct Stop {};
+  using Checkpoint = lattice::OrbitSearchCheckpoint<genexact::Element>;
+  const FactorLattice f = Factor(lattice::BuildEquTables(6));
+  const genexact::AutomorphismGroup g = genexact::FindAutomorphisms(f);
+  const std::vector<GeneratingSet> whole = genexact::GeneratingSetOrbits(f, g);
+  const auto report = [](const std::string&) {};
+  int midway = 0;
+  std::uint64_t lastLevelSets = 0;
+  // Stops at the 1st, 2nd, ... save: with a save at every poll (5 ms) some
+  // fall inside the last level on any machine.
+  for (int stopAt = 1; stopAt <= 6; ++stopAt) {
+    SCOPED_TRACE(stopAt);
+    Checkpoint saved;
+    int saves = 0;
+    lattice::OrbitSearchSaving<genexact::Element> saving;
+    saving.saveEverySeconds = 0;
+    saving.save = [&](const Checkpoint& c) {
+      saved = c;
+      if (++saves >= stopAt) throw Stop{};
+    };
+    std::vector<GeneratingSet> once;
+    try {
+      once = genexact::GeneratingSetOrbits(f, g, 1, report, saving);
+    } catch (const Stop&) {
+      EXPECT_LE(saved.extended, saved.lastLevelSets);
+      lastLevelSets = saved.lastLevelSets;
+      if (saved.extended > 0 && saved.extended < saved.lastLevelSets) ++midway;
+      lattice::OrbitSearchSaving<genexact::Element> resume;
+      resume.resume = &saved;
+      once = genexact::GeneratingSetOrbits(f, g, 2, report, resume);
+    }
+    EXPECT_TRUE(SameSets(once, whole));
+  }
+  EXPECT_GT(midway, 0) << "no stop fell inside the last level";
+
+  // Nothing finished, and everything finished, resume alike.
+  ASSERT_GT(lastLevelSets, 0u);
+  Checkpoint none;
+  none.lastLevelSets = lastLevelSets;
+  Checkpoint all = none;
+  all.extended = lastLevelSets;
+  for (const GeneratingSet& s : whole) {
+    if (s.size == 4) all.found.push_back(s);
+  }
+  for (const Checkpoint* from : {&none, &all}) {
+    lattice::OrbitSearchSaving<genexact::Element> resume;
+    resume.resume = from;
+    EXPECT_TRUE(SameSets(genexact::GeneratingSetOrbits(f, g, 2, report, resume), whole));
+  }
+  // A last level of another length: another lattice or group.
+  Checkpoint foreign = none;
+  foreign.lastLevelSets = lastLevelSets + 1;
+  lattice::OrbitSearchSaving<genexact::Element> wrong;
+  wrong.resume = &foreign;
+  EXPECT_THROW((void)genexact::GeneratingSetOrbits(f, g, 1, report, wrong), std::invalid_argument);
+}
+
 TEST(GenexactOrbits, ElementsInEveryGeneratingSet) {
   // The middle of a chain, the atoms of M_k, and a, b, c of N5 are both join-
   // and meet-irreducible; so are the atoms of Equ(3) = M_3, and partition
