@@ -1,22 +1,16 @@
 #include "genexact/partial_result.hpp"
 
 #include <cerrno>
-#include <charconv>
-#include <cstdio>
 #include <sstream>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "genexact/checked_text.hpp"
 #include "runframe/atomic_file.hpp"
 
 namespace genexact {
 namespace {
-
-bool ToNumber(const std::string& text, std::uint64_t& value, int base = 10) {
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value, base);
-  return ec == std::errc() && ptr == end && !text.empty();
-}
 
 std::vector<std::string> Words(const std::string& line) {
   std::vector<std::string> words;
@@ -26,43 +20,8 @@ std::vector<std::string> Words(const std::string& line) {
 }
 
 constexpr const char* Header = "genexact partial result 2";
-constexpr std::string_view ChecksumWord = "checksum ";
 // Far beyond any real file (a few dozen bytes per unit), and read only that far.
 constexpr std::size_t MaxFileBytes = std::size_t{256} << 20;
-
-// Carriage returns do not count, so a file whose line ends were changed to LF
-// alone still reads.
-std::uint64_t Checksum(std::string_view bytes) {
-  std::uint64_t h = 14695981039346656037ULL;
-  for (const unsigned char c : bytes) {
-    if (c == '\r') continue;
-    h ^= c;
-    h *= 1099511628211ULL;
-  }
-  return h;
-}
-
-std::string Hex16(std::uint64_t value) {
-  char hex[32];
-  (void)std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(value));
-  return hex;
-}
-
-// The content before the checksum line when that line is present and right.
-bool CheckedContent(const std::string& text, std::string_view& content) {
-  std::string_view all = text;
-  if (!all.empty() && all.back() == '\n') all.remove_suffix(1);
-  if (!all.empty() && all.back() == '\r') all.remove_suffix(1);
-  const std::size_t lineStart = all.rfind('\n');
-  if (lineStart == std::string_view::npos) return false;
-  const std::string_view last = all.substr(lineStart + 1);
-  if (last.substr(0, ChecksumWord.size()) != ChecksumWord) return false;
-  std::uint64_t expected = 0;
-  const std::string digits(last.substr(ChecksumWord.size()));
-  if (digits.size() != 16 || !ToNumber(digits, expected, 16)) return false;
-  content = all.substr(0, lineStart + 1);
-  return Checksum(content) == expected;
-}
 
 }  // namespace
 
@@ -133,8 +92,7 @@ std::string PartialResultText(const PartialResult& result) {
   text += "shard " + std::to_string(result.shardIndex) + " " + std::to_string(result.shardCount) + "\r\n";
   for (const auto& [u, c] : result.done) text += "unit " + std::to_string(u) + " " + std::to_string(c) + "\r\n";
   text += "end " + std::to_string(result.done.size()) + "\r\n";
-  text += std::string(ChecksumWord) + Hex16(Checksum(text)) + "\r\n";
-  return text;
+  return WithChecksum(std::move(text));
 }
 
 int SavePartialResult(const std::string& file, const PartialResult& result) {

@@ -1,7 +1,6 @@
 #include "genexact/unit_list.hpp"
 
-#include <cstdio>
-
+#include "genexact/checked_text.hpp"
 #include "lattice/partition_lattice.hpp"
 #include "lattice/product.hpp"
 
@@ -21,12 +20,6 @@ bool IsEquInTableNumbering(const FactorLattice& factor, int k) {
     return true;
   };
   return same(equ.first, equ.second) || same(equ.second, equ.first);
-}
-
-std::string Hex16(std::uint64_t value) {
-  char text[17];
-  (void)std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
-  return text;
 }
 
 // "<orbit> ... <e1,e2,...> [<blocks> ...]" after the caller's fields.
