@@ -92,7 +92,38 @@ CountPlan MakeCountPlan(const FactorLattice& a, const FactorLattice& b, const Pl
     group = FindAutomorphisms(f);
     SearchProgress inner;
     if (settings.progress) inner = [&](const std::string& text) { tell(std::string(ordinal) + " factor: " + text); };
-    sets = GeneratingSetOrbits(f, group, settings.threads, inner);
+    if (settings.kept == nullptr) {
+      sets = GeneratingSetOrbits(f, group, settings.threads, inner);
+      return;
+    }
+    const std::uint64_t id = FactorFingerprint(f);
+    const auto known = settings.kept->find(id);
+    if (known != settings.kept->end() && known->second.complete) {
+      sets = known->second.sets;
+      return;
+    }
+    // The resume is copied: the saves below replace the kept entry.
+    lattice::OrbitSearchCheckpoint<Element> resume;
+    lattice::OrbitSearchSaving<Element> saving;
+    if (known != settings.kept->end()) {
+      resume = known->second.partial;
+      saving.resume = &resume;
+    }
+    saving.saveEverySeconds = settings.saveEverySeconds;
+    saving.save = [&](const lattice::OrbitSearchCheckpoint<Element>& finished) {
+      SavedOrbits part;
+      part.size = f.size;
+      part.partial = finished;
+      (*settings.kept)[id] = std::move(part);
+      if (settings.keep) settings.keep();
+    };
+    sets = GeneratingSetOrbits(f, group, settings.threads, inner, saving);
+    SavedOrbits whole;
+    whole.size = f.size;
+    whole.complete = true;
+    whole.sets = sets;
+    (*settings.kept)[id] = std::move(whole);
+    if (settings.keep) settings.keep();
   };
   search(a, "1st", plan.groupA, plan.setsA, plan.searchedA);
   plan.symmetric = a.size == b.size && a.join == b.join && a.meet == b.meet;

@@ -18,10 +18,12 @@
 // counting each pair of different sets twice: half the corner tests.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "genexact/factor_lattice.hpp"
+#include "genexact/orbit_file.hpp"
 #include "genexact/relation_patterns.hpp"
 #include "genexact/width_run.hpp"
 
@@ -74,6 +76,13 @@ struct PlanSettings {
   // Test one relation per orbit of the sets' stabilizers (see PatternSymmetry);
   // with the two cover methods only.
   bool patternOrbits = true;
+  // Orbit searches kept between runs (orbit_file.hpp): a factor found in
+  // `kept` complete is not searched, one found partial resumes; the search
+  // writes into it and calls keep() every saveEverySeconds of its last
+  // level, on a stop and when complete.  Null: nothing is kept.
+  OrbitFileContent* kept = nullptr;
+  std::function<void()> keep;
+  double saveEverySeconds = 60;
 };
 
 // Contract: a and b satisfy the lattice laws, with top and bottom set.

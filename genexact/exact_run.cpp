@@ -111,6 +111,55 @@ void LoadCheckpoint(ExactRun& state) {
   }
 }
 
+// The plan file as it is on disk; a fatal stop when it cannot be read or is damaged.
+OrbitFileContent ReadPlanFile(const std::string& file) {
+  OrbitFileContent content;
+  int readError = 0;
+  switch (LoadOrbitFile(file, content, readError)) {
+    case LoadStatus::Missing:
+      if (readError != ENOENT && readError != 0) {
+        runframe::FatalStop("Plan file " + file + " cannot be read" + Reason(readError));
+      }
+      break;
+    case LoadStatus::Damaged:
+      runframe::FatalStop("Plan file " + file + " is damaged");
+    case LoadStatus::Loaded:
+      break;
+  }
+  return content;
+}
+
+// Writes the plan file (one writer: the lock is taken at the first write and
+// kept; what another run completed meanwhile is taken in first).  A failure
+// is remembered, not fatal: the search in memory is worth more than the file.
+void WritePlanFile(ExactRun& state) {
+  const std::string& file = state.options.planFile;
+  if (state.planInUse) return;
+  if (!state.planLocked) {
+    const int lockError = state.planLock.Acquire(file);
+    if (lockError == EWOULDBLOCK) {
+      state.planInUse = true;
+      return;
+    }
+    if (lockError != 0) {
+      state.planSaveError = lockError;
+      return;
+    }
+    state.planLocked = true;
+    OrbitFileContent disk;
+    int readError = 0;
+    if (LoadOrbitFile(file, disk, readError) == LoadStatus::Loaded) {
+      for (auto& [id, saved] : disk) {
+        const auto mine = state.kept.find(id);
+        if (saved.complete && (mine == state.kept.end() || !mine->second.complete)) {
+          state.kept[id] = std::move(saved);
+        }
+      }
+    }
+  }
+  state.planSaveError = runframe::ReplaceFileAtomically(file, OrbitFileText(state.kept));
+}
+
 void LoadMergeFiles(ExactRun& state) {
   for (const std::string& name : state.options.merge) {
     PartialResult part;
@@ -289,6 +338,12 @@ bool ReadExactTables(runframe::RunContext& run, ExactRun& state) {
       progress.Show(text);
     };
     settings.method = state.cornerMethod;
+    if (!state.options.planFile.empty()) {
+      state.kept = ReadPlanFile(state.options.planFile);
+      settings.kept = &state.kept;
+      settings.keep = [&state] { WritePlanFile(state); };
+      settings.saveEverySeconds = state.options.saveEverySeconds;
+    }
     state.plan = MakeCountPlan(a, b, settings);
     progress.Clear();
     stopIfAsked();
@@ -314,15 +369,39 @@ bool ReadExactTables(runframe::RunContext& run, ExactRun& state) {
   return true;
 }
 
+namespace {
+
+// A plan file that could not be written, or was left to another run.
+void WritePlanWarning(const ExactRun& state, std::vector<std::string>& report) {
+  const std::string file = runframe::Printable(state.options.planFile);
+  if (state.planInUse) {
+    report.push_back("Warning: the plan file " + file + " is in use by another run; this run's searches are not kept");
+  } else if (state.planSaveError != 0) {
+    report.push_back("Warning: the plan file " + file + " could not be saved" + Reason(state.planSaveError));
+  }
+}
+
+}  // namespace
+
 void ExactCount(runframe::RunContext& run, ExactRun& state) {
   if (state.stoppedBeforeCounting) {
     run.exitStatus = runframe::ExitTryAgain;
-    WriteWrappedReport(run, {"Stopped before the count began: nothing was counted; run again to start over"});
+    std::vector<std::string> report{"Stopped before the count began: nothing was counted; run again to start over"};
+    if (state.planLocked && state.planSaveError == 0) {
+      report[0] = "Stopped before the count began: nothing was counted; the plan's finished part is saved in " +
+                  runframe::Printable(state.options.planFile) + "; run again to resume";
+    }
+    WritePlanWarning(state, report);
+    WriteWrappedReport(run, report);
     return;
   }
   const CountPlan& plan = state.plan;
   BothLines(run, FactorLine("1st", plan.a, plan.groupA, plan.setsA, plan.searchedA, plan.forcedA));
   BothLines(run, FactorLine("2nd", plan.b, plan.groupB, plan.setsB, plan.searchedB, plan.forcedB));
+  if (!state.options.planFile.empty()) {
+    BothLines(run, "Plan file: " + runframe::Printable(state.options.planFile) + ", orbit lists of " +
+                       std::to_string(state.kept.size()) + " factor(s)");
+  }
   const bool merging = !state.options.merge.empty();
   if (merging) {
     BothLines(run, "Merged " + std::to_string(state.mergedFiles) + " partial-result file(s) covering all " +
@@ -453,6 +532,7 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
     report.push_back("Warning: the checkpoint file " + runframe::Printable(state.checkpointFile) +
                      " could not be saved" + Reason(saveError));
   }
+  WritePlanWarning(state, report);
   WriteWrappedReport(run, report);
 }
 

@@ -23,6 +23,11 @@ struct ExactRun {
   PartialResult saved;                // units finished before this run (checkpoint), or all merged units
   std::size_t mergedFiles = 0;        // merge mode: number of partial files read
   runframe::FileLock checkpointLock;  // held on the checkpoint file for the whole run
+  OrbitFileContent kept;              // the plan file's orbit lists, as read and as this run adds to them
+  runframe::FileLock planLock;        // held on the plan file from this run's first write on
+  bool planLocked = false;
+  bool planInUse = false;  // another run holds the plan file: this one does not write it
+  int planSaveError = 0;   // errno value of the last failed write of the plan file
   CornerMethod cornerMethod = CornerMethod::Covers;
   bool stoppedBeforeCounting = false;  // a stop signal came while the tables were read or the plan made
 };

@@ -73,6 +73,9 @@ Options ParseOptions(const std::vector<std::string>& p) {
       o.tableA = Value(p, i, name);
       o.tableB = Value(p, i, name);
       if (o.tableA.empty() || o.tableB.empty()) runframe::FatalStop("Option --tables needs two file names");
+    } else if (name == "--plan-file") {
+      o.planFile = Value(p, i, name);
+      if (o.planFile.empty()) runframe::FatalStop("Option --plan-file needs a file name");
     } else if (name == "--units") {
       o.unitList = Value(p, i, name);
       if (o.unitList.empty()) runframe::FatalStop("Option --units needs a file name");

@@ -233,6 +233,36 @@ TEST(GenexactProgram, ListsTheUnitsWithTheirPartitions) {
   EXPECT_EQ(mixed.find('|', firstUnit), std::string::npos) << "a shuffled Equ(4) is not named by partitions";
 }
 
+// The plan file keeps each factor's orbit list: a later run, with the
+// factors the other way round, reads them instead of searching, and counts
+// the same; a damaged file ends the run before anything is counted.
+TEST(GenexactProgram, PlanFileServesLaterRuns) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 4, 5);
+  testsupport::WriteTables(dir, 5, 4);
+  const long long count = Genexact(dir, 4, 5, {"--plan-file", "p.plan"});
+  EXPECT_EQ(count, testsupport::KnownCountOf(4, 5));
+  const std::string saved = dir.Read("p.plan");
+  EXPECT_EQ(saved.rfind("genexact orbit lists 1\r\nfactor ", 0), 0u) << saved;
+  EXPECT_NE(saved.find(" 52 complete 61\r\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find(" 15 complete 7\r\n"), std::string::npos) << saved;
+  const Outcome again = RunIn(dir, "genexact/genexact", {"5", "4", "--plan-file", "p.plan"});
+  EXPECT_EQ(ResultCount(again.run.out, 5, 4), count);
+  EXPECT_NE(again.run.out.find("Plan file: p.plan, orbit lists of 2 factor(s)\r\n"), std::string::npos);
+  EXPECT_EQ(dir.Read("p.plan"), saved) << "nothing new to keep";
+
+  // An orbit list that lost a set is caught by the checksum.
+  std::string cut = saved;
+  const std::size_t set = cut.find("\r\nset ");
+  cut.erase(set, cut.find("\r\n", set + 2) - set);
+  dir.Write("p.plan", cut);
+  const Outcome damaged = RunIn(dir, "genexact/genexact", {"4", "5", "--plan-file", "p.plan"});
+  EXPECT_EQ(damaged.run.exitCode, 1);
+  EXPECT_NE(damaged.run.out.find(testsupport::FatalConsole("Plan file p.plan is damaged")), std::string::npos)
+      << damaged.run.out;
+  EXPECT_EQ(ResultCount(damaged.run.out, 4, 5), -1);
+}
+
 TEST(GenexactProgram, ResumesFromItsCheckpoint) {
   testsupport::TempDir dir;
   testsupport::WriteTables(dir, 2, 5);
@@ -454,6 +484,7 @@ TEST(GenexactProgram, RefusesBadOptions) {
       {{"2", "2", "--checkpoint", ""}, "Option --checkpoint needs a file name"},
       {{"2", "2", "--stop-after", "1"}, "Option --stop-after needs --checkpoint or --shard to keep the finished units"},
       {{"2", "2", "--units", ""}, "Option --units needs a file name"},
+      {{"2", "2", "--plan-file", ""}, "Option --plan-file needs a file name"},
       {{"2", "2", "--units", "u.txt", "--shard", "1/2"},
        "Option --units goes with none of --sample, --checkpoint, --shard, --stop-after"},
   };
