@@ -92,7 +92,66 @@ TEST(EquTables, HasBellNumberManyDistinctPartitions) {
     EXPECT_EQ(std::adjacent_find(parts.begin(), parts.end(), std::greater_equal<>()), parts.end());
   }
   EXPECT_THROW(lattice::BuildEquTables(0), std::invalid_argument);
-  EXPECT_THROW(lattice::BuildEquTables(8), std::invalid_argument);
+  EXPECT_THROW(lattice::BuildEquTables(lattice::MaxEquPoints + 1), std::invalid_argument);
+}
+
+TEST(EquTables, FastTablesAreThePlainOnes) {
+  for (int k = 1; k <= 7; ++k) {
+    EXPECT_TRUE(Same(lattice::BuildEquTables(k), lattice::BuildEquTablesPlain(k))) << "k=" << k;
+  }
+  EXPECT_THROW(lattice::BuildEquTablesPlain(lattice::MaxEquPoints + 1), std::invalid_argument);
+}
+
+TEST(EquTables, RankIsThePositionInTheListing) {
+  for (int k = 1; k <= lattice::MaxEquPoints; ++k) {
+    const auto parts = lattice::EquPartitions(k);
+    for (std::size_t i = 0; i < parts.size(); ++i) ASSERT_EQ(lattice::EquRank(parts[i]), static_cast<int>(i));
+  }
+  EXPECT_THROW(lattice::EquRank({1, 0}), std::invalid_argument);
+  EXPECT_THROW(lattice::EquRank({0, 2, 1}), std::invalid_argument);
+  EXPECT_THROW(lattice::EquRank({}), std::invalid_argument);
+  EXPECT_THROW(lattice::EquRank(lattice::Partition(9, 0)), std::invalid_argument);
+}
+
+// Equ(8) is too large for the plain construction in a test; its fast tables are
+// checked on the bounds and on pairs spread over the whole table against the
+// plain join and meet, numbered by a search in the listing.
+TEST(EquTables, Equ8AgreesWithThePlainOperationsOnSpreadPairs) {
+  const auto parts = lattice::EquPartitions(8);
+  const OperationTables t = lattice::BuildEquTables(8);
+  ASSERT_EQ(t.size, 4140);
+  ASSERT_EQ(parts.size(), 4140u);
+  ASSERT_EQ(t.first.size(), 4140u * 4140u);
+  auto number = [&](const lattice::Partition& p) {
+    const auto at = std::lower_bound(parts.begin(), parts.end(), p);
+    EXPECT_TRUE(at != parts.end() && *at == p);
+    return static_cast<int>(at - parts.begin()) + 1;
+  };
+  // The listing starts with one block, the top, and ends with all points apart, the bottom.
+  for (int y = 1; y <= t.size; y += 7) {
+    ASSERT_EQ(t.First(1, y), 1);
+    ASSERT_EQ(t.Second(1, y), y);
+    ASSERT_EQ(t.First(t.size, y), y);
+    ASSERT_EQ(t.Second(t.size, y), t.size);
+  }
+  std::uint64_t state = 88172645463325252ull;
+  auto draw = [&] {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return static_cast<int>(state % static_cast<std::uint64_t>(t.size)) + 1;
+  };
+  for (int k = 0; k < 20000; ++k) {
+    const int x = draw();
+    const int y = k % 2 == 0 ? draw() : x + (k % 5);
+    if (y > t.size) continue;
+    const auto& a = parts[static_cast<std::size_t>(x - 1)];
+    const auto& b = parts[static_cast<std::size_t>(y - 1)];
+    ASSERT_EQ(t.First(x, y), number(lattice::JoinPartitions(a, b))) << x << "&" << y;
+    ASSERT_EQ(t.Second(x, y), number(lattice::MeetPartitions(a, b))) << x << "&" << y;
+    ASSERT_EQ(t.First(y, x), t.First(x, y));
+    ASSERT_EQ(t.Second(y, x), t.Second(x, y));
+  }
 }
 
 TEST(EquTables, TablesFormTheRefinementLattice) {
