@@ -26,6 +26,7 @@ struct Options {
   std::int32_t stopAfterUnits = 0;  // > 0: stop after this many units, as if interrupted
   std::int32_t sampleUnits = 0;     // > 0: time this many units and estimate the whole run
   std::string tableA, tableB;       // --tables: the two factors' table files (non-empty: in place of n and m)
+  bool equTables = false;           // build the tables of Equ(n) and Equ(m) in memory instead of reading files
 };
 
 // Contract: parameters are the command-line parameters after n and m.  A bad
