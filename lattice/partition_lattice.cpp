@@ -68,7 +68,8 @@ class RankTable {
   // The rank of the partition whose points carry the labels raw[0..k), any
   // values below MaxEquPoints^2, renamed to blocks in order of first point.
   std::int32_t RankOfRaw(const Labels& raw) const {
-    std::array<std::uint8_t, MaxEquPoints * MaxEquPoints> renamed;
+    // Only the entries of the labels present are set and read.
+    std::array<std::uint8_t, std::size_t{MaxEquPoints} * MaxEquPoints> renamed;
     for (std::size_t i = 0; i < k_; ++i) renamed[raw[i]] = NoLabel;
     std::int32_t rank = 0;
     std::uint8_t blocks = 0;
