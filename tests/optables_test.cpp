@@ -88,12 +88,14 @@ std::pair<OperationTables, Order> Parse(const std::string& text, const std::stri
 TEST(EquTables, HasBellNumberManyDistinctPartitions) {
   for (int k = 1; k <= lattice::MaxEquPoints; ++k) {
     const auto parts = lattice::EquPartitions(k);
-    const OperationTables t = lattice::BuildEquTables(k);
     EXPECT_EQ(parts.size(), Bell(k)) << "k=" << k;
-    EXPECT_EQ(static_cast<std::size_t>(t.size), Bell(k));
-    EXPECT_EQ(t.first.size() + t.second.size(), 2 * Bell(k) * Bell(k));
     // Strictly increasing: nothing listed twice, and the numbering is a fixed order.
     EXPECT_EQ(std::adjacent_find(parts.begin(), parts.end(), std::greater_equal<>()), parts.end());
+    // Equ(8)'s tables are checked by their own test below.
+    if (k == 8) continue;
+    const OperationTables t = lattice::BuildEquTables(k);
+    EXPECT_EQ(static_cast<std::size_t>(t.size), Bell(k));
+    EXPECT_EQ(t.first.size() + t.second.size(), 2 * Bell(k) * Bell(k));
   }
   EXPECT_THROW(lattice::BuildEquTables(0), std::invalid_argument);
   EXPECT_THROW(lattice::BuildEquTables(lattice::MaxEquPoints + 1), std::invalid_argument);
