@@ -11,11 +11,13 @@
 #include "genexact/progress_line.hpp"
 #include "genexact/share_line.hpp"
 #include "genexact/table_memory.hpp"
+#include "genexact/unit_list.hpp"
 #include "genexact/unit_runner.hpp"
 #include "lattice/partition_lattice.hpp"
 #include "lattice/product.hpp"
 #include "lattice/table_reader.hpp"
 #include "runframe/abrupt_end.hpp"
+#include "runframe/atomic_file.hpp"
 #include "runframe/checked.hpp"
 #include "runframe/report.hpp"
 #include "runframe/run_frame.hpp"
@@ -358,9 +360,26 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
   const CountPlan& plan = state.plan;
   BothLines(run, FactorLine("1st", plan.a, plan.groupA, plan.setsA, plan.searchedA, plan.forcedA));
   BothLines(run, FactorLine("2nd", plan.b, plan.groupB, plan.setsB, plan.searchedB, plan.forcedB));
-  if (!state.options.merge.empty()) {
+  const bool merging = !state.options.merge.empty();
+  if (merging) {
     BothLines(run, "Merged " + std::to_string(state.mergedFiles) + " partial-result file(s) covering all " +
                        std::to_string(plan.UnitCount()) + " units");
+  }
+  if (!state.options.unitList.empty()) {
+    const std::string& file = state.options.unitList;
+    const std::string text =
+        UnitListText(plan, state.fingerprint, runframe::FactorsName(run), merging ? &state.saved.done : nullptr);
+    if (const int error = runframe::ReplaceFileAtomically(file, text); error != 0) {
+      runframe::FatalStop("Unit list " + file + " cannot be written" + Reason(error));
+    }
+    BothLines(run, "Unit list: " + std::to_string(plan.UnitCount()) + " units" + (merging ? " with their counts" : "") +
+                       " written to " + runframe::Printable(file));
+    if (!merging) {
+      WriteWrappedReport(run, {"Nothing was counted: --units lists the work units only"});
+      return;
+    }
+  }
+  if (merging) {
     const std::uint64_t count = Sum(state.saved.done);
     const auto share = ShareLines(ProductSize(plan), count);
     WriteWrappedReport(run, {runframe::ResultLine(runframe::FactorsName(run), count), share[0], share[1]});

@@ -75,6 +75,9 @@ Options ParseOptions(const std::vector<std::string>& p) {
       if (o.tableA.empty() || o.tableB.empty()) runframe::FatalStop("Option --tables needs two file names");
     } else if (name == "--equ-tables") {
       o.equTables = true;
+    } else if (name == "--units") {
+      o.unitList = Value(p, i, name);
+      if (o.unitList.empty()) runframe::FatalStop("Option --units needs a file name");
     } else if (name == "--sample") {
       o.sampleUnits = Number(Value(p, i, name), name, 1, 2147483647);
     } else {
@@ -83,6 +86,10 @@ Options ParseOptions(const std::vector<std::string>& p) {
   }
   if (o.sampleUnits > 0 && (!o.merge.empty() || !o.checkpoint.empty() || o.shardCount > 1)) {
     runframe::FatalStop("Option --sample goes with none of --merge, --checkpoint, --shard");
+  }
+  // The list is written instead of a count, or with a merged one.
+  if (!o.unitList.empty() && (o.sampleUnits > 0 || !o.checkpoint.empty() || o.shardCount > 1 || o.stopAfterUnits > 0)) {
+    runframe::FatalStop("Option --units goes with none of --sample, --checkpoint, --shard, --stop-after");
   }
   // A stop after U units keeps them only in a file: without one it would end
   // with the status that promises a resumable run and keep nothing.

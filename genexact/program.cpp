@@ -41,6 +41,8 @@ constexpr std::string_view Usage =
     "                      from the file)\n"
     "  --stop-after U      stop after U units, as if interrupted\n"
     "  --sample U          time U units and estimate the whole run\n"
+    "  --units FILE        write the work units' sets (with --merge: and counts) to\n"
+    "                      FILE; alone, nothing is counted\n"
     "  -h, --help          show this text and end\n"
     "  --version           show the version and end\n"
     "More in the manual page genexact(1).\n";

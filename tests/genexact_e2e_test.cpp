@@ -190,6 +190,76 @@ TEST(GenexactProgram, ShardsMergeToTheWholeCount) {
   EXPECT_NE(foreign.run.out.find("belongs to another problem"), std::string::npos);
 }
 
+// The unit list: every set with its orbit and its elements as numbers and as
+// partitions, in the file's exact bytes; after a merge with the counts, which
+// add up to the count; no partitions for a numbering of the tables' own.
+TEST(GenexactProgram, ListsTheUnitsWithTheirPartitions) {
+  testsupport::TempDir dir;
+  testsupport::WriteTables(dir, 3, 3);
+  const Outcome listed = RunIn(dir, "genexact/genexact", {"3", "3", "--units", "u.txt"});
+  EXPECT_EQ(listed.run.exitCode, 0) << listed.run.out;
+  EXPECT_NE(listed.run.out.find("Unit list: 3 units written to u.txt\r\n\r\n"
+                                "Nothing was counted: --units lists the work units only\r\n"),
+            std::string::npos)
+      << listed.run.out;
+  EXPECT_EQ(ResultCount(listed.run.out, 3, 3), -1);
+  const std::string head =
+      "genexact unit list 1\r\n"
+      "# The count of 4-element generating sets of Part(3)*Part(3) is the sum of the units' counts.\r\n"
+      "# Sets are orbit representatives, under the automorphisms of their factor, of the\r\n"
+      "# generating sets of at most 4 elements; orbit is the size of the set's orbit.\r\n"
+      "# Elements are numbered 1..size as in the table files; a factor that is Equ(k) in the\r\n"
+      "# table maker's numbering also has each element as a partition of {1..k} by its blocks.\r\n"
+      "# For a set X of the 1st factor and Y of the 2nd, c(X, Y) is the number of 4-element\r\n"
+      "# subsets R of X x Y whose projections are all of X and all of Y and which generate\r\n"
+      "# the product.\r\n"
+      "# Both factors have the same tables, so the units' sets serve both (pairs upper):\r\n"
+      "# count(u) = sum over v >= u of w(u, v) * orbit(u) * orbit(v) * c(S_u, S_v),\r\n"
+      "# with w(u, u) = 1 and w(u, v) = 2 for v > u, as c(S_u, S_v) = c(S_v, S_u).\r\n"
+      "# Lines: unit <u> <orbit> <count, or - before a merge> <elements> [<partitions>].\r\n"
+      "product Part(3)*Part(3)\r\n"
+      "fingerprint d0e4f4a0c85b9187\r\n"
+      "units 3\r\n"
+      "outer 2nd\r\n"
+      "pairs upper\r\n";
+  EXPECT_EQ(dir.Read("u.txt"), head +
+                                   "unit 0 1 - 2,3,4 12|3 13|2 1|23\r\n"
+                                   "unit 1 1 - 1,2,3,4 123 12|3 13|2 1|23\r\n"
+                                   "unit 2 1 - 2,3,4,5 12|3 13|2 1|23 1|2|3\r\n"
+                                   "end\r\n");
+
+  // With the merged counts: the same sets, and counts that sum to 72.
+  ASSERT_EQ(RunIn(dir, "genexact/genexact", {"3", "3", "--shard", "1/2"}).run.exitCode, 0);
+  ASSERT_EQ(RunIn(dir, "genexact/genexact", {"3", "3", "--shard", "2/2"}).run.exitCode, 0);
+  const Outcome merged = RunIn(dir, "genexact/genexact",
+                               {"3", "3", "--units", "m.txt", "--merge", "genexact-3-3-shard-1-of-2.part",
+                                "genexact-3-3-shard-2-of-2.part"});
+  EXPECT_EQ(ResultCount(merged.run.out, 3, 3), testsupport::KnownCountOf(3, 3)) << merged.run.out;
+  EXPECT_NE(merged.run.out.find("Unit list: 3 units with their counts written to m.txt\r\n"), std::string::npos);
+  const std::string withCounts = dir.Read("m.txt");
+  ASSERT_EQ(withCounts.compare(0, head.size(), head), 0) << withCounts;
+  long long sum = 0;
+  for (std::size_t at = withCounts.find("\r\nunit "); at != std::string::npos;
+       at = withCounts.find("\r\nunit ", at + 1)) {
+    // "unit <u> <orbit> <count> ...": the fourth word.
+    std::size_t word = at + 2;
+    for (int k = 0; k < 3; ++k) word = withCounts.find(' ', word) + 1;
+    sum += std::stoll(withCounts.substr(word));
+  }
+  EXPECT_EQ(sum, testsupport::KnownCountOf(3, 3));
+
+  // Unequal factors list the inner sets; tables in another numbering are
+  // not named by partitions.
+  testsupport::TempDir other;
+  testsupport::WriteTables(other, 3, 4, {}, {5, {}, false});
+  ASSERT_EQ(RunIn(other, "genexact/genexact", {"3", "4", "--units", "u.txt"}).run.exitCode, 0);
+  const std::string mixed = other.Read("u.txt");
+  EXPECT_NE(mixed.find("pairs all\r\ninner 0 1 2,3,4 12|3 13|2 1|23\r\n"), std::string::npos) << mixed;
+  const std::size_t firstUnit = mixed.find("\r\nunit 0 ");
+  ASSERT_NE(firstUnit, std::string::npos);
+  EXPECT_EQ(mixed.find('|', firstUnit), std::string::npos) << "a shuffled Equ(4) is not named by partitions";
+}
+
 TEST(GenexactProgram, ResumesFromItsCheckpoint) {
   testsupport::TempDir dir;
   testsupport::WriteTables(dir, 2, 5);
@@ -414,6 +484,9 @@ TEST(GenexactProgram, RefusesBadOptions) {
       // Options that would run without keeping what they promise.
       {{"2", "2", "--checkpoint", ""}, "Option --checkpoint needs a file name"},
       {{"2", "2", "--stop-after", "1"}, "Option --stop-after needs --checkpoint or --shard to keep the finished units"},
+      {{"2", "2", "--units", ""}, "Option --units needs a file name"},
+      {{"2", "2", "--units", "u.txt", "--shard", "1/2"},
+       "Option --units goes with none of --sample, --checkpoint, --shard, --stop-after"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.args));
