@@ -4,13 +4,16 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <system_error>
 #include <thread>
 
 #include "genexact/progress_line.hpp"
 #include "genexact/share_line.hpp"
+#include "genexact/table_memory.hpp"
 #include "genexact/unit_list.hpp"
 #include "genexact/unit_runner.hpp"
+#include "lattice/partition_lattice.hpp"
 #include "lattice/product.hpp"
 #include "lattice/table_reader.hpp"
 #include "runframe/abrupt_end.hpp"
@@ -54,21 +57,39 @@ std::int32_t TableSize(const SizeChoice& choice, std::int32_t k, const std::stri
   return static_cast<std::int32_t>(size);
 }
 
+// The lattice check, the same for tables read and tables built.
+FactorLattice CheckedFactor(const lattice::OperationTables& tables, const std::string& name) {
+  FactorLattice factor = MakeFactor(tables);
+  const lattice::LatticeCheck check = CheckFactor(factor);
+  if (!check.bounds) runframe::FatalStop(name + " is not a lattice: " + check.fault);
+  return factor;
+}
+
+using ShowProgress = std::function<void(const std::string&)>;
+
 FactorLattice ReadFactor(runframe::InputFile& file, std::int32_t size, const lattice::TableFileMessages& messages,
-                         const char* ordinal) {
+                         const char* ordinal, const ShowProgress& show) {
   if (size < 1 || size > MaxFactorElements) {
     runframe::FatalStop(std::string("The ") + ordinal + " table has " + std::to_string(size) +
                         " elements; genexact takes 1 to " + std::to_string(MaxFactorElements));
   }
   lattice::OperationTables tables;
-  lattice::ReadTableFile(file, size, messages, tables);
-  FactorLattice factor = MakeFactor(tables);
-  const lattice::LatticeCheck check = CheckFactor(factor);
-  if (!check.bounds) {
-    runframe::FatalStop(std::string(messages.fileName != nullptr ? messages.fileName : ordinal) +
-                        " is not a lattice: " + check.fault);
-  }
-  return factor;
+  const std::string name = messages.fileName != nullptr ? messages.fileName : ordinal;
+  const auto lines = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
+  lattice::ReadTableFile(file, size, messages, tables, [&](std::size_t read) {
+    show("reading " + name + ", " + std::to_string(read * 100 / lines) + "% of " + std::to_string(lines) + " lines");
+  });
+  show("checking the lattice laws of " + name);
+  return CheckedFactor(tables, name);
+}
+
+// The tables of Equ(k) from the table maker's code, checked like read ones.
+FactorLattice BuildFactor(std::int32_t k, const ShowProgress& show) {
+  const std::string name = "Equ(" + std::to_string(k) + ")";
+  show("building the tables of " + name);
+  const lattice::OperationTables tables = lattice::BuildEquTables(k);
+  show("checking the lattice laws of " + name);
+  return CheckedFactor(tables, name);
 }
 
 void LoadCheckpoint(ExactRun& state) {
@@ -310,6 +331,11 @@ bool ReadExactTables(runframe::RunContext& run, ExactRun& state) {
       (sizeA > MaxWidthElements || sizeB > MaxWidthElements)) {
     return false;
   }
+  // Said before anything is allocated, and refused when the machine has not
+  // got it: being killed half way through a read tells nothing.
+  const std::uint64_t tableBytes = TableMemoryBytes(sizeA, sizeB, sizeof(Element));
+  BothLines(run, TableMemoryLine(tableBytes, state.physicalMemory));
+  RefuseTablesBeyondMemory(tableBytes, state.physicalMemory);
   // A stop signal while the tables are read or the plan is made (the caller
   // holds runframe::StopSignals over this step) ends the run in order, as one
   // during the count does, instead of killing it with a result file cut after
@@ -322,14 +348,25 @@ bool ReadExactTables(runframe::RunContext& run, ExactRun& state) {
   };
   PlanProgress progress(run);
   try {
+    // Reading a large table takes seconds: the plan's progress line tells of
+    // it, and a stop is acted on while it goes.
+    const ShowProgress show = [&](const std::string& text) {
+      stopIfAsked();
+      progress.Show(text);
+    };
+    const bool built = !run.builtTables.empty();
     // genexact's messages name the file, the line and what was expected.
     const FactorLattice a =
-        ReadFactor(run.firstInput, sizeA,
-                   lattice::DetailedMessages(lattice::FirstFileMessages, run.firstInputName.c_str()), "1st");
+        built ? BuildFactor(run.n, show)
+              : ReadFactor(run.firstInput, sizeA,
+                           lattice::DetailedMessages(lattice::FirstFileMessages, run.firstInputName.c_str()), "1st",
+                           show);
     stopIfAsked();
     const FactorLattice b =
-        ReadFactor(run.secondInput, sizeB,
-                   lattice::DetailedMessages(lattice::SecondFileMessages, run.secondInputName.c_str()), "2nd");
+        built ? BuildFactor(run.m, show)
+              : ReadFactor(run.secondInput, sizeB,
+                           lattice::DetailedMessages(lattice::SecondFileMessages, run.secondInputName.c_str()), "2nd",
+                           show);
     stopIfAsked();
     PlanSettings settings;
     settings.threads = Threads(state.options);

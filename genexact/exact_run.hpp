@@ -3,6 +3,7 @@
 // tables, lattice laws, the plan, a checkpoint or the files to merge) and
 // counting (worker threads, progress line, checkpoints, result lines).
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "genexact/partial_result.hpp"
 #include "genexact/width_run.hpp"
 #include "runframe/atomic_file.hpp"
+#include "runframe/machine_memory.hpp"
 #include "runframe/run_context.hpp"
 
 namespace genexact::inline GENEXACT_WIDTH {
@@ -30,6 +32,8 @@ struct ExactRun {
   int planSaveError = 0;   // errno value of the last failed write of the plan file
   CornerMethod cornerMethod = CornerMethod::Covers;
   bool stoppedBeforeCounting = false;  // a stop signal came while the tables were read or the plan made
+  // The machine's memory, which the tables must fit (empty: unknown, not checked).
+  std::optional<std::uint64_t> physicalMemory = runframe::PhysicalMemoryBytes();
 };
 
 // Step 6 of the run sequence, as WidthRun::Read.

@@ -76,6 +76,8 @@ Options ParseOptions(const std::vector<std::string>& p) {
     } else if (name == "--plan-file") {
       o.planFile = Value(p, i, name);
       if (o.planFile.empty()) runframe::FatalStop("Option --plan-file needs a file name");
+    } else if (name == "--equ-tables") {
+      o.equTables = true;
     } else if (name == "--units") {
       o.unitList = Value(p, i, name);
       if (o.unitList.empty()) runframe::FatalStop("Option --units needs a file name");
@@ -118,6 +120,7 @@ Options CheckExactOptions(runframe::RunContext& run) {
   if (!p.empty() && p[0].rfind("--", 0) == 0) {
     Options o = ParseOptions(p);
     if (o.tableA.empty()) (void)runframe::ParseSizeParameter(run, 1);  // the message about a missing n
+    if (o.equTables) runframe::FatalStop("Option --equ-tables builds Equ(n) and Equ(m); it does not go with --tables");
     if (!o.sizeA.automatic && o.sizeA.value == 0) o.sizeA.automatic = true;
     if (!o.sizeB.automatic && o.sizeB.value == 0) o.sizeB.automatic = true;
     run.namedTables = runframe::RunContext::NamedTables{o.tableA, o.tableB, runframe::TableLabel(o.tableA),
@@ -129,6 +132,12 @@ Options CheckExactOptions(runframe::RunContext& run) {
   (void)runframe::ParseSizeParameter(run, 2);
   Options o = ParseOptions(std::vector<std::string>(p.begin() + 2, p.end()));
   if (!o.tableA.empty()) runframe::FatalStop("Option --tables takes the place of n and m");
+  if (o.equTables) {
+    if (o.sizeA.automatic || o.sizeA.value > 0) {
+      runframe::FatalStop("Option --sizes is for table files; --equ-tables builds Equ(n) and Equ(m)");
+    }
+    run.builtTables = "Equ(" + run.parameters[0] + ") and Equ(" + run.parameters[1] + ")";
+  }
   return o;
 }
 

@@ -27,6 +27,7 @@ struct Options {
   std::int32_t sampleUnits = 0;     // > 0: time this many units and estimate the whole run
   std::string tableA, tableB;       // --tables: the two factors' table files (non-empty: in place of n and m)
   std::string planFile;             // non-empty: orbit searches kept here between runs
+  bool equTables = false;           // build the tables of Equ(n) and Equ(m) in memory instead of reading files
   std::string unitList;             // non-empty: write the units to this file instead of counting (or after a merge)
 };
 

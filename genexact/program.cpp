@@ -20,7 +20,7 @@ constexpr std::string_view Usage =
     "usage: genexact n m [options]\n"
     "       genexact --tables FILE_A FILE_B [options]\n"
     "       genexact --help | --version\n"
-    "Counts the 4-element generating sets of Equ(n) x Equ(m), n, m = 1..7, by\n"
+    "Counts the 4-element generating sets of Equ(n) x Equ(m), n, m = 1..8, by\n"
     "symmetry, from n-optablea.txt and m-optableb.txt in the current folder, or of\n"
     "the product of any two lattices whose tables FILE_A and FILE_B hold (one line\n"
     "x&y=join,meet per ordered pair of elements 1..size); writes the result file\n"
@@ -28,6 +28,8 @@ constexpr std::string_view Usage =
     "for Enter at the end.\n"
     "  --tables A B        the factors' table files, in place of n and m; their\n"
     "                      sizes are read off the files\n"
+    "  --equ-tables        build the tables of Equ(n) and Equ(m) in memory instead\n"
+    "                      of reading files\n"
     "  --threads T         worker threads (default: all cores)\n"
     "  --checkpoint FILE   resume from FILE; finished units are saved to it\n"
     "  --save-every S      seconds between two checkpoint saves (default 30)\n"
@@ -47,7 +49,7 @@ constexpr std::string_view Usage =
     "  --version           show the version and end\n"
     "More in the manual page genexact(1).\n";
 
-static_assert(MaxN == 7 && MaxM == 7, "Usage and banner name the range of n and m");
+static_assert(MaxN == 8 && MaxM == 8, "Usage and banner name the range of n and m");
 
 // The banner is genexact's own: the tables are read from the current folder,
 // and every line fits an 80-column terminal.
@@ -56,12 +58,12 @@ const runframe::ProgramDescription GenexactProgram{
         "This is genexact, a program to compute the exact number of 4-element",
         "generating sets of Equ(n)*Equ(m) by symmetry, for large n and m.",
         "",
-        "The tables n-optablea.txt and m-optableb.txt (n, m <= 7) are read from the",
+        "The tables n-optablea.txt and m-optableb.txt (n, m <= 8) are read from the",
         "current folder; other lattices' tables with  genexact --tables FILE_A FILE_B.",
         "Options after n and m (or the files):",
-        "  --threads T  --checkpoint FILE  --save-every S  --progress-every S",
-        "  --shard i/K  --merge FILE...  --stop-after U  --sample U  --sizes A B",
-        "  (--help tells more)",
+        "  --equ-tables  --threads T  --checkpoint FILE  --save-every S",
+        "  --progress-every S  --shard i/K  --merge FILE...  --stop-after U",
+        "  --sample U  --sizes A B  (--help tells more)",
         "",
     },
     MaxN,

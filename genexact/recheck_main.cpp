@@ -267,7 +267,8 @@ int Run(int argc, char** argv) {
     throw UsageFault("usage: genexact_recheck n m LIST [--units K] [--relations R] [--seed S] [--threads T]");
   const std::uint64_t n = Number(argv[1], "n");
   const std::uint64_t m = Number(argv[2], "m");
-  if (n < 1 || m < 1 || n > lattice::MaxEquPoints || m > lattice::MaxEquPoints) throw UsageFault("n and m: 1 to 7");
+  if (n < 1 || m < 1 || n > lattice::MaxEquPoints || m > lattice::MaxEquPoints)
+    throw UsageFault("n and m: 1 to " + std::to_string(lattice::MaxEquPoints));
   const std::string file = argv[3];
   std::uint64_t unitChecks = 20, relations = 100000, seed = 1;
   std::uint64_t threads = std::max(1U, std::thread::hardware_concurrency());

@@ -1,6 +1,6 @@
 #pragma once
 // The lattice core's one factor model: a factor lattice in two flat tables
-// with element numbers of any width (genexact's tables reach 4095 elements;
+// with element numbers of any width (genexact's tables reach 65535 elements;
 // gencount and gensample use bytes, factor_lattice.hpp).  Every piece of the
 // core (check, closures, corner tests, extension tables) works on it.
 //
@@ -28,12 +28,14 @@ inline std::size_t FlatCell(std::int32_t x, std::int32_t y, std::int32_t size) {
   return static_cast<std::size_t>(x) * static_cast<std::size_t>(size) + static_cast<std::size_t>(y);
 }
 
-// The most elements a factor may have in each width: a byte holds Equ(6)'s
-// 203, two bytes genexact's bound, which keeps the lattice check (size^3 / 64
-// steps) and the tables (4 size^2 bytes) practical, well above B(7) = 877.
-// Scratch of fixed size (the corner fixpoint) is sized by it.
+// The most elements a factor may have in each width: every number the width
+// holds but its largest, a byte Equ(6)'s 203, two bytes Equ(8)'s 4140.  Beyond
+// Equ(8) memory is the limit, not the width: the tables take 4 size^2 bytes
+// (17 GB at 65535 elements), which genexact states and checks before it
+// allocates them.  Scratch of fixed size (the corner fixpoint, about 1.6 MB a
+// thread in two bytes) is sized by it; size^2 fits std::size_t.
 template <class Element>
-inline constexpr std::int32_t MaxFlatElements = sizeof(Element) == 1 ? 255 : 4095;
+inline constexpr std::int32_t MaxFlatElements = sizeof(Element) == 1 ? 255 : 65535;
 
 // Element is std::uint8_t or std::uint16_t (the instantiations flat_factor.cpp provides).
 template <class Element>

@@ -1,7 +1,9 @@
 #include "lattice/partition_lattice.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <numeric>
 #include <stdexcept>
@@ -41,6 +43,49 @@ void CheckPair(const Partition& a, const Partition& b) {
     }
   }
 }
+
+// A partition as block labels, one byte per point; labels beyond k unused.
+using Labels = std::array<std::uint8_t, MaxEquPoints>;
+constexpr std::uint8_t NoLabel = 0xFF;
+
+// The lexicographic rank of a restricted growth string a_0..a_{k-1} is
+// sum a_i * C(k-1-i, b_i), b_i the blocks opened before point i and C(r, b)
+// the ways to label r more points with b blocks open: every smaller label at
+// point i is an existing block, which leaves b_i open.  So an element's number
+// is computed, not searched for.
+class RankTable {
+ public:
+  explicit RankTable(int k) : k_(static_cast<std::size_t>(k)) {
+    // C(r, b) is needed for r + b <= MaxEquPoints only: b_i <= i.
+    for (std::size_t b = 0; b <= MaxEquPoints; ++b) completions_[0][b] = 1;
+    for (std::size_t r = 1; r <= MaxEquPoints; ++r) {
+      for (std::size_t b = 0; r + b <= MaxEquPoints; ++b) {
+        completions_[r][b] = static_cast<std::int32_t>(b) * completions_[r - 1][b] + completions_[r - 1][b + 1];
+      }
+    }
+  }
+
+  // The rank of the partition whose points carry the labels raw[0..k), any
+  // values below MaxEquPoints^2, renamed to blocks in order of first point.
+  std::int32_t RankOfRaw(const Labels& raw) const {
+    // Only the entries of the labels present are set and read.
+    std::array<std::uint8_t, std::size_t{MaxEquPoints} * MaxEquPoints> renamed;
+    for (std::size_t i = 0; i < k_; ++i) renamed[raw[i]] = NoLabel;
+    std::int32_t rank = 0;
+    std::uint8_t blocks = 0;
+    for (std::size_t i = 0; i < k_; ++i) {
+      std::uint8_t& label = renamed[raw[i]];
+      const std::uint8_t open = blocks;
+      if (label == NoLabel) label = blocks++;
+      rank += static_cast<std::int32_t>(label) * completions_[k_ - 1 - i][open];
+    }
+    return rank;
+  }
+
+ private:
+  std::size_t k_;
+  std::array<std::array<std::int32_t, MaxEquPoints + 1>, MaxEquPoints + 1> completions_{};
+};
 
 int Find(std::vector<int>& parent, int i) {
   while (parent[static_cast<std::size_t>(i)] != i) {
@@ -109,6 +154,67 @@ Partition JoinPartitions(const Partition& a, const Partition& b) {
 
 OperationTables BuildEquTables(int k) {
   const std::vector<Partition> parts = EquPartitions(k);
+  const RankTable ranks(k);
+  const auto points = static_cast<std::size_t>(k);
+  std::vector<Labels> labels(parts.size());
+  for (std::size_t x = 0; x < parts.size(); ++x) {
+    for (std::size_t i = 0; i < points; ++i) labels[x][i] = static_cast<std::uint8_t>(parts[x][i]);
+  }
+
+  OperationTables t;
+  t.size = static_cast<std::int32_t>(parts.size());
+  const std::size_t n = parts.size();
+  t.first.assign(n * n, 0);
+  t.second.assign(n * n, 0);
+  Labels raw{};
+  // Both operations are commutative: each unordered pair is worked out once and
+  // written to both cells.
+  for (std::size_t x = 0; x < n; ++x) {
+    const Labels& a = labels[x];
+    for (std::size_t y = x; y < n; ++y) {
+      const Labels& b = labels[y];
+      // Meet: two points share a block exactly when they share one in both.
+      for (std::size_t i = 0; i < points; ++i) {
+        raw[i] = static_cast<std::uint8_t>(a[i] * MaxEquPoints + b[i]);
+      }
+      const std::int32_t meet = ranks.RankOfRaw(raw) + 1;
+      // Join: a's blocks merged along b's blocks, by union-find over at most
+      // eight block labels.
+      Labels parent{};
+      Labels firstOfB{};
+      for (std::size_t i = 0; i < points; ++i) {
+        parent[i] = static_cast<std::uint8_t>(i);
+        firstOfB[i] = NoLabel;
+      }
+      auto find = [&](std::uint8_t v) {
+        while (parent[v] != v) v = parent[v];
+        return v;
+      };
+      for (std::size_t i = 0; i < points; ++i) {
+        std::uint8_t& head = firstOfB[b[i]];
+        if (head == NoLabel) {
+          head = a[i];
+          continue;
+        }
+        const std::uint8_t u = find(a[i]);
+        const std::uint8_t v = find(head);
+        // The smaller root stays, so roots point downwards and finds end.
+        if (u < v) parent[v] = u;
+        if (v < u) parent[u] = v;
+      }
+      for (std::size_t i = 0; i < points; ++i) raw[i] = find(a[i]);
+      const std::int32_t join = ranks.RankOfRaw(raw) + 1;
+      t.first[x * n + y] = join;
+      t.first[y * n + x] = join;
+      t.second[x * n + y] = meet;
+      t.second[y * n + x] = meet;
+    }
+  }
+  return t;
+}
+
+OperationTables BuildEquTablesPlain(int k) {
+  const std::vector<Partition> parts = EquPartitions(k);
   // Read as base-8 numbers of fixed length, restricted growth strings keep their
   // lexicographic order, so an element's number is found by binary search. Equ(7)
   // has 769129 pairs; a map keyed by vectors took most of the run there.
@@ -136,6 +242,20 @@ OperationTables BuildEquTables(int k) {
     }
   }
   return t;
+}
+
+std::int32_t EquRank(const Partition& p) {
+  CheckPoints(static_cast<int>(p.size()));
+  Labels raw{};
+  int blocks = 0;
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    if (p[i] < 0 || p[i] > blocks) {
+      throw std::invalid_argument("not a restricted growth string");
+    }
+    if (p[i] == blocks) ++blocks;
+    raw[i] = static_cast<std::uint8_t>(p[i]);
+  }
+  return RankTable(static_cast<int>(p.size())).RankOfRaw(raw);
 }
 
 std::string BlocksText(const Partition& p) {

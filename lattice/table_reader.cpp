@@ -86,7 +86,7 @@ TableLine ParseTableLine(const std::string& line, std::int32_t size, const Table
 }
 
 void ReadTableFile(runframe::InputFile& file, std::int32_t size, const TableFileMessages& messages,
-                   OperationTables& tables) {
+                   OperationTables& tables, const std::function<void(std::size_t linesRead)>& progress) {
   const auto cells = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
   tables.size = size;
   // 0 marks a cell no line has given yet; every given value is at least 1.
@@ -96,6 +96,7 @@ void ReadTableFile(runframe::InputFile& file, std::int32_t size, const TableFile
   line.reserve(MaxLineLength);
   const bool detailed = messages.fileName != nullptr;
   for (std::size_t k = 0; k < cells; ++k) {
+    if (progress && k % ProgressLines == 0 && k > 0) progress(k);
     if (file.AtEnd()) {
       if (!detailed) runframe::FatalStop(messages.tooShort);
       runframe::FatalStop(runframe::Printable(messages.fileName) + " has " + std::to_string(k) +

@@ -5,7 +5,9 @@
 // of the form x&y=r1,r2; only the first 50 characters of a line count.  Any
 // fault ends the run through FatalStop, or through the conversion error for a
 // field that is not an integer.
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "lattice/operation_tables.hpp"
@@ -45,9 +47,12 @@ struct TableLine {
 
 // Reads one table file of a lattice of `size` elements into `tables`,
 // checking every line, then that every cell was given and that both
-// operations are commutative.  Faults end the run.
+// operations are commutative.  Faults end the run.  progress, when given, is
+// called with the number of lines read every ProgressLines lines (Equ(8)'s
+// 17139600 lines take seconds), and may throw to stop the reading.
+inline constexpr std::size_t ProgressLines = std::size_t{1} << 16;
 void ReadTableFile(runframe::InputFile& file, std::int32_t size, const TableFileMessages& messages,
-                   OperationTables& tables);
+                   OperationTables& tables, const std::function<void(std::size_t linesRead)>& progress = {});
 
 // Parses the (already cut) text of one line; x is range-checked before y is
 // parsed, and y before the results, so faults come in the order of the line.

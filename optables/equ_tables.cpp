@@ -1,10 +1,16 @@
 #include "optables/equ_tables.hpp"
 
+#include <algorithm>
+#include <charconv>
 #include <cstddef>
+#include <filesystem>
 #include <numeric>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <utility>
+
+#include "runframe/atomic_file.hpp"
 
 namespace optables {
 
@@ -94,6 +100,123 @@ std::string RenderTableFile(const lattice::OperationTables& tables, const Render
     text += eol;
   }
   return text;
+}
+
+namespace {
+
+int Digits(std::int32_t v) {
+  int digits = 1;
+  for (; v >= 10; v /= 10) ++digits;
+  return digits;
+}
+
+// Appends the decimal digits of v at out; returns the end.
+char* PutNumber(char* out, std::int32_t v) { return std::to_chars(out, out + 11, v).ptr; }
+
+// "N MB (B bytes)", MB rounded up so that a shortage never reads as room.
+std::string Megabytes(std::uint64_t bytes) {
+  return std::to_string((bytes + 999999) / 1000000) + " MB (" + std::to_string(bytes) + " bytes)";
+}
+
+}  // namespace
+
+std::uint64_t TableFileBytes(const lattice::OperationTables& tables, const RenderOptions& options) {
+  const std::uint64_t eol = LineEndText(options.lineEnd).size();
+  const auto n = static_cast<std::uint64_t>(tables.size);
+  // Every element number stands n times as x and n times as y; "&", "=" and "," on every line.
+  std::uint64_t bytes = n * n * (3 + eol);
+  for (std::int32_t x = 1; x <= tables.size; ++x) bytes += 2 * n * static_cast<std::uint64_t>(Digits(x));
+  for (const std::int32_t v : tables.first) bytes += static_cast<std::uint64_t>(Digits(v));
+  for (const std::int32_t v : tables.second) bytes += static_cast<std::uint64_t>(Digits(v));
+  return bytes;
+}
+
+bool RenderTableChunks(const lattice::OperationTables& tables, const RenderOptions& options, std::size_t chunkBytes,
+                       const std::function<bool(std::string_view)>& take) {
+  const std::size_t n = static_cast<std::size_t>(tables.size);
+  const std::size_t pairs = n * n;
+  std::vector<int> order;
+  if (options.lineSeed) order = ShuffledOrder(static_cast<int>(pairs), *options.lineSeed);
+  const std::string_view eol = LineEndText(options.lineEnd);
+  // A line holds four numbers of at most 10 digits, three separators and the line end.
+  const std::size_t longestLine = 4 * 10 + 3 + eol.size();
+  std::string chunk(std::max(chunkBytes, longestLine), '\0');
+  char* const begin = chunk.data();
+  char* const limit = begin + chunk.size() - longestLine;
+  char* out = begin;
+  for (std::size_t k = 0; k < pairs; ++k) {
+    const std::size_t pair = order.empty() ? k : static_cast<std::size_t>(order[k]);
+    const auto x = static_cast<std::int32_t>(pair / n + 1);
+    const auto y = static_cast<std::int32_t>(pair % n + 1);
+    std::int32_t first = tables.first[pair];
+    std::int32_t second = tables.second[pair];
+    if (options.meetFirst) std::swap(first, second);
+    out = PutNumber(out, x);
+    *out++ = '&';
+    out = PutNumber(out, y);
+    *out++ = '=';
+    out = PutNumber(out, first);
+    *out++ = ',';
+    out = PutNumber(out, second);
+    for (const char c : eol) *out++ = c;
+    if (out > limit) {
+      if (!take(std::string_view(begin, static_cast<std::size_t>(out - begin)))) return false;
+      out = begin;
+    }
+  }
+  return out == begin || take(std::string_view(begin, static_cast<std::size_t>(out - begin)));
+}
+
+std::string WriteTableFiles(const lattice::OperationTables& tables, const WriteRequest& request,
+                            const FreeSpaceProbe& probe) {
+  const std::filesystem::path dir(request.dir);
+  std::vector<std::string> paths;
+  for (const char which : {'a', 'b'}) {
+    if ((which == 'a' && !request.writeA) || (which == 'b' && !request.writeB)) continue;
+    paths.push_back((dir / (std::to_string(request.k) + "-optable" + which + ".txt")).string());
+  }
+  // Said before a byte is written: a disk that fills half way through would
+  // leave the run's time lost and the old tables as they were anyway.
+  const std::uint64_t fileBytes = TableFileBytes(tables, request.render);
+  const std::uint64_t needed = fileBytes * paths.size();
+  std::uintmax_t available = 0;
+  if (probe && probe(request.dir, available) == 0 && needed > available) {
+    std::string names;
+    for (const std::string& path : paths) names += (names.empty() ? "" : " and ") + path;
+    return names + " would take " + Megabytes(needed) + ", but only " + Megabytes(available) + " are free in " +
+           (request.dir.empty() ? std::string("the current folder") : request.dir) + "; nothing was written";
+  }
+
+  // Both files get the same text, rendered once; each is replaced as a whole only
+  // once all of it is on the disk, so a failed write leaves the old tables, never a
+  // cut one that would later read as a broken lattice.
+  std::vector<runframe::AtomicFileWriter> writers(paths.size());
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    if (const int error = writers[i].Open(paths[i]); error != 0) {
+      return "cannot write " + paths[i] + ": " + std::generic_category().message(error);
+    }
+  }
+  std::size_t failed = 0;
+  int failure = 0;
+  constexpr std::size_t ChunkBytes = std::size_t{1} << 20;
+  (void)RenderTableChunks(tables, request.render, ChunkBytes, [&](std::string_view piece) {
+    for (std::size_t i = 0; i < writers.size(); ++i) {
+      if (const int error = writers[i].Write(piece); error != 0) {
+        failed = i;
+        failure = error;
+        return false;
+      }
+    }
+    return true;
+  });
+  for (std::size_t i = 0; failure == 0 && i < writers.size(); ++i) {
+    if (const int error = writers[i].Commit(); error != 0) {
+      failed = i;
+      failure = error;
+    }
+  }
+  if (failure != 0) return "cannot write " + paths[failed] + ": " + std::generic_category().message(failure);
+  return {};
 }
 
 }  // namespace optables

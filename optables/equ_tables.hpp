@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,5 +40,33 @@ struct RenderOptions {
 // One line "x&y=r1,r2" per ordered pair (x, y), each line ended by the chosen line end.
 // Canonical order runs x over 1..size and, for each x, y over 1..size.
 std::string RenderTableFile(const lattice::OperationTables& tables, const RenderOptions& options);
+
+// The size in bytes of RenderTableFile(tables, options), found without rendering.
+std::uint64_t TableFileBytes(const lattice::OperationTables& tables, const RenderOptions& options);
+
+// The same text as RenderTableFile, handed to take in order in pieces of at most
+// chunkBytes (at least one line each), so that Equ(8)'s 340 MB never stand whole in
+// memory.  take returns false to stop early (a failed write); the result is false then.
+bool RenderTableChunks(const lattice::OperationTables& tables, const RenderOptions& options, std::size_t chunkBytes,
+                       const std::function<bool(std::string_view)>& take);
+
+// What optables writes: k-optablea.txt and/or k-optableb.txt in dir, the same text in both.
+struct WriteRequest {
+  int k = 0;
+  std::string dir;  // empty: the current folder
+  bool writeA = true;
+  bool writeB = true;
+  RenderOptions render;
+};
+
+// The free bytes of a folder's file system, or an errno value (runframe::AvailableBytes).
+using FreeSpaceProbe = std::function<int(const std::string& folder, std::uintmax_t& bytes)>;
+
+// Writes the requested files, each replaced as a whole through runframe's atomic
+// writer.  Files that would not fit in the free space the probe reports are refused
+// before anything is written (a probe that fails lets the writes find out).  Returns
+// an empty text, or what went wrong.
+std::string WriteTableFiles(const lattice::OperationTables& tables, const WriteRequest& request,
+                            const FreeSpaceProbe& probe);
 
 }  // namespace optables

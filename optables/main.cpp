@@ -2,12 +2,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <exception>
-#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "optables/equ_tables.hpp"
@@ -24,8 +22,9 @@ constexpr std::string_view Usage =
     "       optables --help | --version";
 
 constexpr std::string_view Help =
-    "Writes the join and meet tables of Equ(k), k = 1..7, to k-optablea.txt and\n"
-    "k-optableb.txt.\n"
+    "Writes the join and meet tables of Equ(k), k = 1..8, to k-optablea.txt and\n"
+    "k-optableb.txt (Equ(8): 17139600 lines, about 340 MB per file); files that\n"
+    "would not fit on the disk are refused before anything is written.\n"
     "Each line reads x&y=join,meet for one ordered pair of element numbers.\n"
     "  --seed S           number the elements in an order shuffled from S\n"
     "                     (0..2^64-1)\n"
@@ -145,19 +144,11 @@ int main(int argc, char** argv) {
     if (opt.seed) {
       tables = optables::Renumber(tables, optables::ShuffledNumbering(tables.size, *opt.seed));
     }
-    const std::string text = optables::RenderTableFile(tables, opt.render);
-
-    const std::filesystem::path dir(opt.dir);  // empty: the current folder
-    for (const char which : {'a', 'b'}) {
-      if ((which == 'a' && !opt.writeA) || (which == 'b' && !opt.writeB)) continue;
-      const std::filesystem::path path = dir / (std::to_string(opt.k) + "-optable" + which + ".txt");
-      // Replaced as a whole: a failed write leaves the old table, never a cut one that
-      // would later read as a broken lattice.
-      if (const int error = runframe::ReplaceFileAtomically(path.string(), text); error != 0) {
-        std::cerr << "optables: cannot write " << path.string() << ": " << std::generic_category().message(error)
-                  << '\n';
-        return WriteErrorStatus;
-      }
+    const optables::WriteRequest request{opt.k, opt.dir, opt.writeA, opt.writeB, opt.render};
+    if (const std::string failure = optables::WriteTableFiles(tables, request, runframe::AvailableBytes);
+        !failure.empty()) {
+      std::cerr << "optables: " << failure << '\n';
+      return WriteErrorStatus;
     }
   } catch (const std::exception& e) {
     std::cerr << "optables: " << e.what() << '\n';

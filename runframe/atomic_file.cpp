@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -42,29 +44,68 @@ std::string FolderOf(const std::string& path) {
 
 #if !defined(_WIN32)
 
-int ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
-  const std::string temporary = path + ".tmp";
+int AtomicFileWriter::Open(const std::string& path) {
+  path_ = path;
+  temporary_ = path + ".tmp";
   // Whatever is there (a leftover of a crash, a planted link) is removed, not
   // written through; removing a link leaves its target alone.
-  if (unlink(temporary.c_str()) != 0 && errno != ENOENT) return errno;
-  const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (fd < 0) return errno;
-  int error = WriteAll(fd, bytes);
-  if (error == 0 && fsync(fd) != 0) error = errno;
-  if (close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && rename(temporary.c_str(), path.c_str()) != 0) error = errno;
+  if (unlink(temporary_.c_str()) != 0 && errno != ENOENT) {
+    error_ = errno;
+    return error_;
+  }
+  fd_ = open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd_ < 0) error_ = errno;
+  return error_;
+}
+
+int AtomicFileWriter::Write(std::string_view bytes) {
+  if (error_ == 0 && fd_ < 0) error_ = EBADF;
+  if (error_ != 0) return error_;
+  if (const int error = WriteAll(fd_, bytes); error != 0) Abandon(error);
+  return error_;
+}
+
+int AtomicFileWriter::Commit() {
+  if (error_ == 0 && fd_ < 0) error_ = EBADF;
+  if (error_ != 0) return error_;
+  int error = fsync(fd_) != 0 ? errno : 0;
+  if (close(fd_) != 0 && error == 0) error = errno;
+  fd_ = -1;
+  if (error == 0 && rename(temporary_.c_str(), path_.c_str()) != 0) error = errno;
   if (error != 0) {
-    (void)unlink(temporary.c_str());
-    return error;
+    Abandon(error);
+    return error_;
   }
   // The rename itself reaches the disk with its folder; a failure here leaves
   // the new file in place, so it is not reported.
-  const int folder = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int folder = open(FolderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder >= 0) {
     (void)fsync(folder);
     (void)close(folder);
   }
+  // Done: a later call writes nothing.
+  error_ = EBADF;
+  temporary_.clear();
   return 0;
+}
+
+void AtomicFileWriter::Abandon(int error) {
+  error_ = error;
+  if (fd_ >= 0) (void)close(fd_);
+  fd_ = -1;
+  if (!temporary_.empty()) (void)unlink(temporary_.c_str());
+  temporary_.clear();
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+  if (fd_ >= 0) Abandon(ECANCELED);
+}
+
+int ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+  AtomicFileWriter writer;
+  if (const int error = writer.Open(path); error != 0) return error;
+  if (const int error = writer.Write(bytes); error != 0) return error;
+  return writer.Commit();
 }
 
 FileLock::~FileLock() {
@@ -136,19 +177,54 @@ SmallFileRead ReadSmallRegularFile(const std::string& path, std::size_t maxBytes
 
 #else  // Windows: no links to plant in the way, no advisory locks, no FIFOs.
 
-int ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
-  const std::string temporary = path + ".tmp";
-  std::FILE* f = std::fopen(temporary.c_str(), "wb");
-  if (f == nullptr) return errno != 0 ? errno : EIO;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  const bool flushed = std::fflush(f) == 0 && _commit(_fileno(f)) == 0;
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !flushed || !closed ||
-      MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
-    (void)std::remove(temporary.c_str());
-    return EIO;
+int AtomicFileWriter::Open(const std::string& path) {
+  path_ = path;
+  temporary_ = path + ".tmp";
+  file_ = std::fopen(temporary_.c_str(), "wb");
+  if (file_ == nullptr) error_ = errno != 0 ? errno : EIO;
+  return error_;
+}
+
+int AtomicFileWriter::Write(std::string_view bytes) {
+  if (error_ == 0 && file_ == nullptr) error_ = EBADF;
+  if (error_ != 0) return error_;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) Abandon(EIO);
+  return error_;
+}
+
+int AtomicFileWriter::Commit() {
+  if (error_ == 0 && file_ == nullptr) error_ = EBADF;
+  if (error_ != 0) return error_;
+  const bool flushed = std::fflush(file_) == 0 && _commit(_fileno(file_)) == 0;
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  if (!flushed || !closed ||
+      MoveFileExA(temporary_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+    Abandon(EIO);
+    return error_;
   }
+  error_ = EBADF;
+  temporary_.clear();
   return 0;
+}
+
+void AtomicFileWriter::Abandon(int error) {
+  error_ = error;
+  if (file_ != nullptr) (void)std::fclose(file_);
+  file_ = nullptr;
+  if (!temporary_.empty()) (void)std::remove(temporary_.c_str());
+  temporary_.clear();
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+  if (file_ != nullptr) Abandon(ECANCELED);
+}
+
+int ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+  AtomicFileWriter writer;
+  if (const int error = writer.Open(path); error != 0) return error;
+  if (const int error = writer.Write(bytes); error != 0) return error;
+  return writer.Commit();
 }
 
 FileLock::~FileLock() = default;
@@ -186,5 +262,13 @@ SmallFileRead ReadSmallRegularFile(const std::string& path, std::size_t maxBytes
 }
 
 #endif
+
+int AvailableBytes(const std::string& folder, std::uintmax_t& bytes) {
+  std::error_code error;
+  const std::filesystem::space_info space = std::filesystem::space(folder.empty() ? "." : folder, error);
+  if (error) return error.value() != 0 ? error.value() : EIO;
+  bytes = space.available;
+  return 0;
+}
 
 }  // namespace runframe

@@ -1,6 +1,8 @@
 #pragma once
 // Files that hold saved work: replaced as a whole, never written in place or
 // through a link someone planted, and held by one writer at a time.
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -12,6 +14,41 @@ namespace runframe {
 // never a cut one, and the old file is never deleted first.  Returns 0, or
 // the errno value of the step that failed (the old file is then unchanged).
 int ReplaceFileAtomically(const std::string& path, std::string_view bytes);
+
+// The same replacement for content written piece by piece, so that a file of
+// hundreds of MB (the tables of Equ(8)) never stands whole in memory: Open
+// makes the fresh `path`.tmp, Write appends, Commit flushes it to the disk and
+// renames it over path.  Each returns 0 or the errno value of the step that
+// failed; after a failure the temporary file is removed and the old file is
+// unchanged, and later calls return the same value.  A writer dropped
+// without Commit removes its temporary file.
+class AtomicFileWriter {
+ public:
+  AtomicFileWriter() = default;
+  ~AtomicFileWriter();
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  int Open(const std::string& path);
+  int Write(std::string_view bytes);
+  int Commit();
+
+ private:
+  void Abandon(int error);
+
+  std::string path_;
+  std::string temporary_;
+  int error_ = 0;
+#if !defined(_WIN32)
+  int fd_ = -1;
+#else
+  std::FILE* file_ = nullptr;
+#endif
+};
+
+// The bytes free to an unprivileged writer on the file system of folder
+// (empty: the current folder), or the errno-style value of the failure.
+int AvailableBytes(const std::string& folder, std::uintmax_t& bytes);
 
 // An advisory lock on `path`.lock, held while the object lives; the kernel
 // drops it when the holder dies, so a crash never leaves a stale lock.

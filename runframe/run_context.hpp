@@ -52,6 +52,10 @@ struct RunContext {
     std::string firstLabel, secondLabel;  // safe short names of the factors, from the paths
   };
   std::optional<NamedTables> namedTables;
+  // What the tables are when the program builds them in memory instead of
+  // reading them (genexact --equ-tables), e.g. "Equ(1) and Equ(8)": set before
+  // OpenRunFiles, which then opens no input file.  Empty: they are read.
+  std::string builtTables;
 
   InputFile firstInput{"the 1st input file"};
   InputFile secondInput{"the 2nd input file"};

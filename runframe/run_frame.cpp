@@ -121,10 +121,10 @@ void OpenRunFiles(RunContext& run) {
     run.firstInputName = CutName(run.parameters[0] + "-optablea.txt");
     run.secondInputName = CutName(run.parameters[1] + "-optableb.txt");
   }
-  if (!run.firstInput.Open(run.firstInputName)) {
+  if (run.builtTables.empty() && !run.firstInput.Open(run.firstInputName)) {
     FatalStop(run.firstInputName + " (1) is missing from this folder");
   }
-  if (!run.secondInput.Open(run.secondInputName)) {
+  if (run.builtTables.empty() && !run.secondInput.Open(run.secondInputName)) {
     FatalStop(run.secondInputName + " (2) is missing from this folder");
   }
   RecordTime(run, 1);

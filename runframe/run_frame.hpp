@@ -21,8 +21,9 @@ struct FatalStopRequest {
 // The value of command-line parameter k (1 or 2) after its range test.
 std::int32_t ParseSizeParameter(const RunContext& run, std::int32_t k);
 
-// Sets n, m and the three names, opens both input files, records the start
-// time and creates the result file.
+// Sets n, m and the three names, opens both input files (none when the
+// tables are built in memory), records the start time and creates the result
+// file.
 void OpenRunFiles(RunContext& run);
 
 // "r-", n, "&", m, tag, then the start time, ".txt".

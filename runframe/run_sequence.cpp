@@ -44,7 +44,9 @@ bool RunSteps(RunContext& run, const RunStep& readTables, const RunStep& compute
     if (checkOptions) checkOptions(run);
     OpenRunFiles(run);
     WriteTimeStamp(run, 1, "     Started");
-    const std::string inputLine = "Input files opened: " + run.firstInputName + ",  " + run.secondInputName;
+    const std::string inputLine = run.builtTables.empty()
+                                      ? "Input files opened: " + run.firstInputName + ",  " + run.secondInputName
+                                      : "Tables built in memory: " + run.builtTables;
     const std::string outputLine = "Output file opened: " + run.resultFileName;
     run.console.Line(inputLine);
     run.console.Line(outputLine);

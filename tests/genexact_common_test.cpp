@@ -8,9 +8,39 @@
 #include "genexact/progress_line.hpp"
 #include "genexact/relation_patterns.hpp"
 #include "genexact/share_line.hpp"
+#include "genexact/table_memory.hpp"
 #include "lattice/product.hpp"
+#include "runframe/run_frame.hpp"
 
 namespace {
+
+TEST(GenexactTableMemory, StatedFromTheSizesAndRefusedBeyondTheMachine) {
+  // Equ(1) x Equ(8) in two bytes: 4 * (1 + 4140^2) flat, 8 * 4140^2 filled, and
+  // two bit sets of 65 words for each of 4140 elements.
+  const std::uint64_t equ8 = 4 * (1 + 4140ull * 4140) + 8 * 4140ull * 4140 + 2 * 4140ull * 65 * 8;
+  EXPECT_EQ(genexact::TableMemoryBytes(1, 4140, 2), equ8);
+  EXPECT_EQ(genexact::TableMemoryBytes(4140, 1, 2), equ8);
+  EXPECT_EQ(genexact::TableMemoryBytes(203, 52, 1), 2 * (203ull * 203 + 52 * 52) + 8 * 203ull * 203 + 2 * 203 * 4 * 8);
+  // The largest lattices genexact numbers: the products stay in 64 bits.
+  EXPECT_EQ(genexact::TableMemoryBytes(65535, 65535, 2),
+            8 * 65535ull * 65535 + 8 * 65535ull * 65535 + 2 * 65535ull * 1024 * 8);
+  EXPECT_EQ(genexact::TableMemoryLine(equ8, 24'000'000'000ull),
+            "Memory for the tables: 210 MB at most (this machine has 24000 MB)");
+  EXPECT_EQ(genexact::TableMemoryLine(1, std::nullopt), "Memory for the tables: 1 MB at most");
+
+  EXPECT_NO_THROW(genexact::RefuseTablesBeyondMemory(equ8, equ8));
+  EXPECT_NO_THROW(genexact::RefuseTablesBeyondMemory(equ8, std::nullopt));
+  try {
+    genexact::RefuseTablesBeyondMemory(equ8, equ8 - 1);
+    ADD_FAILURE() << "tables one byte too large for the machine were taken";
+  } catch (const runframe::FatalStopRequest& stop) {
+    EXPECT_EQ(stop.message,
+              "The tables need 210 MB of memory, but this machine has 209 MB: too large a lattice for it");
+  }
+  // Two factors of 65535 elements need 68.8 GB.
+  EXPECT_THROW(genexact::RefuseTablesBeyondMemory(genexact::TableMemoryBytes(65535, 65535, 2), 64'000'000'000ull),
+               runframe::FatalStopRequest);
+}
 
 TEST(GenexactPatterns, RelationPatternsCoverBothSides) {
   // Four cells of the p x q grid meeting every row and column, counted by

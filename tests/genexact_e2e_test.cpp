@@ -117,6 +117,33 @@ TEST(GenexactProgram, WritesTheRunFrameAndTheResultFile) {
   EXPECT_NE(r.resultText.find("1st factor: 5 elements, 6 automorphisms, 3 orbits"), std::string::npos);
 }
 
+// With --equ-tables the tables come from the table maker's code: no file is
+// opened, the count is the one of the files, and the tables are still
+// checked and their memory stated.
+TEST(GenexactProgram, BuildsPartitionLatticesInMemory) {
+  testsupport::TempDir dir;
+  const Outcome r = RunIn(dir, "genexact/genexact", {"3", "4", "--equ-tables"});
+  ASSERT_EQ(r.run.exitCode, 0) << r.run.out;
+  EXPECT_EQ(ResultCount(r.run.out, 3, 4), 600);
+  EXPECT_EQ(ResultCount(r.resultText, 3, 4), 600);
+  const std::string built = "Tables built in memory: Equ(3) and Equ(4)\r\n";
+  EXPECT_NE(r.run.out.find(built), std::string::npos) << r.run.out;
+  EXPECT_NE(r.resultText.find(built), std::string::npos) << r.resultText;
+  EXPECT_EQ(r.run.out.find("Input files opened"), std::string::npos) << r.run.out;
+  // 5 and 15 elements in one byte each, the 32-bit tables of 15 and the order sets.
+  const std::string memory = "Memory for the tables: 1 MB at most (this machine has ";
+  EXPECT_NE(r.run.out.find(memory), std::string::npos) << r.run.out;
+  EXPECT_NE(r.resultText.find(memory), std::string::npos) << r.resultText;
+  EXPECT_EQ(dir.Names(), r.resultNames) << "nothing but the result file";
+
+  // The same count from the files.
+  testsupport::TempDir files;
+  testsupport::WriteTables(files, 3, 4);
+  const Outcome read = RunIn(files, "genexact/genexact", {"3", "4"});
+  EXPECT_EQ(ResultCount(read.run.out, 3, 4), 600);
+  EXPECT_NE(read.run.out.find("Input files opened: 3-optablea.txt,  4-optableb.txt"), std::string::npos);
+}
+
 TEST(GenexactProgram, ThreadCountDoesNotChangeTheCount) {
   testsupport::TempDir dir;
   testsupport::WriteTables(dir, 4, 4, {9, 1, true}, {10, 2, true});
@@ -472,10 +499,14 @@ TEST(GenexactProgram, RefusesBadOptions) {
       {{"2", "2", "--threads", "0"}, "Option --threads takes a number from 1 to 1024"},
       {{"2", "2", "--shard", "4/3"}, "Option --shard takes a number from 1 to 3"},
       {{"2", "2", "--shard", "3"}, "Option --shard takes i/K, e.g. 2/5"},
-      {{"2", "2", "--sizes", "4096", "2"}, "Option --sizes takes a number from 1 to 4095"},
+      {{"2", "2", "--sizes", "65536", "2"}, "Option --sizes takes a number from 1 to 65535"},
       {{"2", "2", "--merge"}, "Option --merge needs at least one partial-result file"},
-      {{"8", "2"}, "1st parameter is illegal or too large!"},
-      {{"2", "8"}, "2nd parameter is illegal or too large!"},
+      {{"9", "2"}, "1st parameter is illegal or too large!"},
+      {{"2", "9"}, "2nd parameter is illegal or too large!"},
+      {{"2", "2", "--equ-tables", "--sizes", "2", "2"},
+       "Option --sizes is for table files; --equ-tables builds Equ(n) and Equ(m)"},
+      {{"--tables", "2-optablea.txt", "2-optableb.txt", "--equ-tables"},
+       "Option --equ-tables builds Equ(n) and Equ(m); it does not go with --tables"},
       // Text that is no number takes the same path as a number out of range.
       {{"2", "2", "--threads", "many"}, "Option --threads takes a number from 1 to 1024"},
       {{"2", "2", "--save-every", ""}, "Option --save-every takes a number from 1 to 86400"},

@@ -3,7 +3,10 @@
 
 #include <csignal>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -13,12 +16,17 @@
 #include "gencount/exhaustive_count.hpp"
 #include "lattice/product.hpp"
 #include "runframe/abrupt_end.hpp"
+#include "runframe/atomic_file.hpp"
 #include "runframe/checked.hpp"
 #include "runframe/int_conversion.hpp"
 #include "runframe/report.hpp"
 #include "runframe/run_frame.hpp"
 #include "runframe/stop_signals.hpp"
 #include "runframe/time_recording.hpp"
+
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -309,5 +317,103 @@ TEST(SignalCleanupScope, HandlesDefaultSignalsOnlyOneAtATimeAndPutsThemBack) {
   (void)std::signal(SIGHUP, SIG_DFL);
   // The slot is free again.
   const runframe::SignalCleanupScope again(runframe::SignalCleanup{});
+}
+#endif
+
+#if !defined(_WIN32)
+namespace {
+
+// A scratch folder of its own per test, removed at the end.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    path_ = std::filesystem::temp_directory_path() /
+            ("runframe_test_" + std::string(info->name()) + "_" + std::to_string(getpid()));
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::string Contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+TEST(AtomicFileWriter, PiecesReplaceTheFileOnlyAtCommit) {
+  const ScratchFolder folder;
+  const std::string path = folder.File("table.txt");
+  ASSERT_EQ(runframe::ReplaceFileAtomically(path, "old"), 0);
+  runframe::AtomicFileWriter writer;
+  ASSERT_EQ(writer.Open(path), 0);
+  ASSERT_EQ(writer.Write("first "), 0);
+  ASSERT_EQ(writer.Write(""), 0);
+  ASSERT_EQ(writer.Write("second"), 0);
+  EXPECT_EQ(Contents(path), "old") << "nothing is replaced before Commit";
+  EXPECT_TRUE(std::filesystem::exists(path + ".tmp"));
+  ASSERT_EQ(writer.Commit(), 0);
+  EXPECT_EQ(Contents(path), "first second");
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+  EXPECT_NE(writer.Write("more"), 0) << "a committed writer writes no more";
+  EXPECT_EQ(Contents(path), "first second");
+}
+
+TEST(AtomicFileWriter, AWriterDroppedOrFailedLeavesTheOldFileAndNoTemporary) {
+  const ScratchFolder folder;
+  const std::string path = folder.File("table.txt");
+  ASSERT_EQ(runframe::ReplaceFileAtomically(path, "old"), 0);
+  {
+    runframe::AtomicFileWriter writer;
+    ASSERT_EQ(writer.Open(path), 0);
+    ASSERT_EQ(writer.Write("half"), 0);
+  }
+  EXPECT_EQ(Contents(path), "old");
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+
+  // A rename onto a folder fails: the temporary goes, the folder stays.
+  const std::string folderPath = folder.File("folder");
+  std::filesystem::create_directories(std::filesystem::path(folderPath) / "inside");
+  runframe::AtomicFileWriter writer;
+  ASSERT_EQ(writer.Open(folderPath), 0);
+  ASSERT_EQ(writer.Write("text"), 0);
+  const int error = writer.Commit();
+  EXPECT_NE(error, 0);
+  EXPECT_EQ(writer.Write("again"), error) << "a failure sticks";
+  EXPECT_TRUE(std::filesystem::is_directory(folderPath));
+  EXPECT_FALSE(std::filesystem::exists(folderPath + ".tmp"));
+}
+
+TEST(AtomicFileWriter, APlantedLinkIsRemovedNotFollowed) {
+  const ScratchFolder folder;
+  const std::string path = folder.File("table.txt");
+  const std::string target = folder.File("target.txt");
+  ASSERT_EQ(runframe::ReplaceFileAtomically(target, "target"), 0);
+  std::filesystem::create_symlink(target, path + ".tmp");
+  runframe::AtomicFileWriter writer;
+  ASSERT_EQ(writer.Open(path), 0);
+  ASSERT_EQ(writer.Write("new"), 0);
+  ASSERT_EQ(writer.Commit(), 0);
+  EXPECT_EQ(Contents(path), "new");
+  EXPECT_EQ(Contents(target), "target");
+}
+
+TEST(AvailableBytes, TellsTheFreeSpaceOrWhyNot) {
+  const ScratchFolder folder;
+  std::uintmax_t bytes = 0;
+  EXPECT_EQ(runframe::AvailableBytes(folder.File(""), bytes), 0);
+  EXPECT_GT(bytes, 0u);
+  EXPECT_NE(runframe::AvailableBytes(folder.File("no/such/folder"), bytes), 0);
 }
 #endif

@@ -1,0 +1,37 @@
+#include "genexact/table_memory.hpp"
+
+#include <algorithm>
+
+#include "runframe/run_frame.hpp"
+
+namespace genexact {
+namespace {
+
+// Whole megabytes, rounded up: a figure that reads as fitting must fit.
+std::string Megabytes(std::uint64_t bytes) { return std::to_string((bytes + 999999) / 1000000) + " MB"; }
+
+}  // namespace
+
+std::uint64_t TableMemoryBytes(std::int64_t sizeA, std::int64_t sizeB, std::size_t elementBytes) {
+  const auto a = static_cast<std::uint64_t>(std::max<std::int64_t>(sizeA, 0));
+  const auto b = static_cast<std::uint64_t>(std::max<std::int64_t>(sizeB, 0));
+  const std::uint64_t larger = std::max(a, b);
+  const std::uint64_t flat = 2 * (a * a + b * b) * elementBytes;
+  const std::uint64_t filled = 2 * larger * larger * sizeof(std::int32_t);
+  const std::uint64_t orderSets = 2 * larger * ((larger + 63) / 64) * sizeof(std::uint64_t);
+  return flat + filled + orderSets;
+}
+
+std::string TableMemoryLine(std::uint64_t bytes, std::optional<std::uint64_t> physical) {
+  std::string line = "Memory for the tables: " + Megabytes(bytes) + " at most";
+  if (physical) line += " (this machine has " + std::to_string(*physical / 1000000) + " MB)";
+  return line;
+}
+
+void RefuseTablesBeyondMemory(std::uint64_t bytes, std::optional<std::uint64_t> physical) {
+  if (!physical || bytes <= *physical) return;
+  runframe::FatalStop("The tables need " + Megabytes(bytes) + " of memory, but this machine has " +
+                      std::to_string(*physical / 1000000) + " MB: too large a lattice for it");
+}
+
+}  // namespace genexact

@@ -1,0 +1,27 @@
+#pragma once
+// The memory the two factors' tables take, stated before they are allocated
+// and refused when the machine does not have it: Equ(8)'s tables are 69 MB
+// in two-byte numbers, and a lattice of 65535 elements would need 17 GB.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace genexact {
+
+// Bytes at the peak of reading (or building) and checking the tables of
+// factors of sizeA and sizeB elements with element numbers of elementBytes:
+// both factors' join and meet tables, the 32-bit tables of the larger factor
+// that a file or the table maker fills before they are narrowed, and the
+// lattice check's order sets (two bits per pair of the larger factor).
+std::uint64_t TableMemoryBytes(std::int64_t sizeA, std::int64_t sizeB, std::size_t elementBytes);
+
+// "Memory for the tables: 345 MB at most (this machine has 24105 MB)", the
+// machine's part left out when it is not known.
+std::string TableMemoryLine(std::uint64_t bytes, std::optional<std::uint64_t> physical);
+
+// Ends the run through FatalStop when bytes exceed the machine's physical
+// memory; an unknown figure lets the run try.
+void RefuseTablesBeyondMemory(std::uint64_t bytes, std::optional<std::uint64_t> physical);
+
+}  // namespace genexact
