@@ -205,7 +205,7 @@ using RelationTable = std::vector<std::vector<std::array<std::array<int, 2>, 4>>
 RelationTable AllRelations() {
   RelationTable table(25);
   for (int p = 1; p <= 4; ++p) {
-    for (int q = 1; q <= 4; ++q) table[static_cast<std::size_t>(p * 5 + q)] = Relations(p, q);
+    for (int q = 1; q <= 4; ++q) table[static_cast<std::size_t>(p) * 5 + static_cast<std::size_t>(q)] = Relations(p, q);
   }
   return table;
 }
@@ -257,6 +257,7 @@ ListedSet RandomSet(const std::vector<ListedSet>& sets, const std::vector<std::u
 
 std::vector<std::uint64_t> Cumulative(const std::vector<ListedSet>& sets) {
   std::vector<std::uint64_t> c;
+  c.reserve(sets.size());
   std::uint64_t sum = 0;
   for (const ListedSet& s : sets) c.push_back(sum += s.orbit);
   return c;
@@ -327,7 +328,7 @@ int Run(int argc, char** argv) {
           std::printf("unit %zu: listed %llu, recomputed %llu, %s (%.1f s)\n", order[k],
                       static_cast<unsigned long long>(list.units[order[k]].count),
                       static_cast<unsigned long long>(again), same ? "same" : "DIFFERENT", s);
-          std::fflush(stdout);
+          (void)std::fflush(stdout);
         }
       });
     }
@@ -351,7 +352,7 @@ int Run(int argc, char** argv) {
     long double triples = 0;
     for (int p = 1; p <= 4; ++p) {
       for (int q = 1; q <= 4; ++q) {
-        const std::size_t r = rel[static_cast<std::size_t>(p * 5 + q)].size();
+        const std::size_t r = rel[static_cast<std::size_t>(p) * 5 + static_cast<std::size_t>(q)].size();
         most = std::max(most, r);
         triples += static_cast<long double>(sizedA[p]) * static_cast<long double>(sizedB[q]) * r;
       }
@@ -400,10 +401,10 @@ int main(int argc, char** argv) {
   try {
     return Run(argc, argv);
   } catch (const UsageFault& fault) {
-    std::fprintf(stderr, "genexact_recheck: %s\n", fault.what());
+    (void)std::fprintf(stderr, "genexact_recheck: %s\n", fault.what());
     return 2;
   } catch (const std::exception& fault) {
-    std::fprintf(stderr, "genexact_recheck: %s\n", fault.what());
+    (void)std::fprintf(stderr, "genexact_recheck: %s\n", fault.what());
     return 2;
   }
 }
