@@ -250,11 +250,6 @@ std::vector<GeneratingSet<Element>> GeneratingSetOrbits(const FlatFactor<Element
   for (int k = 0; k < SubsetSize && !level.empty(); ++k) {
     const bool lastLevel = k + 1 == SubsetSize;
     const bool wantLeast = !lastLevel;
-    std::vector<Extensions<Element>> parts(level.size());
-    // finished[i] = 1 once parts[i] is complete (release): the saves read
-    // the finished prefix while the workers fill the parts after it.
-    const std::unique_ptr<std::atomic<std::uint8_t>[]> finished(new std::atomic<std::uint8_t>[level.size()]);
-    for (std::size_t i = 0; i < level.size(); ++i) finished[i].store(0, std::memory_order_relaxed);
     OrbitSearchCheckpoint<Element> kept;  // the last level's finished prefix, grown by the saves
     kept.lastLevelSets = level.size();
     std::size_t start = 0;
@@ -264,78 +259,93 @@ std::vector<GeneratingSet<Element>> GeneratingSetOrbits(const FlatFactor<Element
       }
       start = static_cast<std::size_t>(saving.resume->extended);
       kept = *saving.resume;
-      for (std::size_t i = 0; i < start; ++i) finished[i].store(1, std::memory_order_relaxed);
-    }
-    const auto grow = [&] {
-      std::size_t p = static_cast<std::size_t>(kept.extended);
-      for (; p < level.size() && finished[p].load(std::memory_order_acquire) != 0; ++p) {
-        kept.found.insert(kept.found.end(), parts[p].generating.begin(), parts[p].generating.end());
-        std::vector<GeneratingSet<Element>>().swap(parts[p].generating);  // kept once, not twice
-      }
-      kept.extended = p;
-    };
-    std::atomic<std::size_t> next{start};
-    std::atomic<std::size_t> done{start};
-    // A failure anywhere (no room for a thread or for a set, a console that
-    // cannot be written) stops the other shares and comes back from Join.
-    runframe::WorkerThreads shares;
-    auto work = [&](LevelWorker<Element>& worker) {
-      for (std::size_t i = next++; i < level.size() && !shares.Failed(); i = next++) {
-        parts[i] = worker.Extend(level[i], k, wantLeast);
-        finished[i].store(1, std::memory_order_release);
-        ++done;
-      }
-    };
-    // With a progress report every share runs on a thread of its own, so
-    // that this one can report (and save); without, this thread takes the
-    // first share.
-    const int first = progress ? 0 : 1;
-    for (int w = first; w < workers && static_cast<std::size_t>(w) < level.size(); ++w) {
-      if (!shares.Start([&work, &pool, w] { work(pool[static_cast<std::size_t>(w)]); })) break;
-    }
-    try {
-      if (progress) {
-        auto shown = std::chrono::steady_clock::now();
-        auto saved = shown;
-        while (done.load() < level.size() && !shares.Failed()) {
-          std::this_thread::sleep_for(std::chrono::milliseconds(5));
-          const auto now = std::chrono::steady_clock::now();
-          if (lastLevel && saving.save && now - saved >= std::chrono::duration<double>(saving.saveEverySeconds)) {
-            saved = now;
-            grow();
-            saving.save(kept);
-          }
-          if (now - shown < std::chrono::milliseconds(250)) continue;
-          shown = now;
-          progress("sets of " + std::to_string(k + 1) + " element(s): " + std::to_string(done.load()) + " of " +
-                   std::to_string(level.size()) + " sets of " + std::to_string(k) + " extended");
-        }
-      } else if (!shares.Failed()) {
-        work(pool[0]);
-      }
-    } catch (...) {
-      shares.Fail(std::current_exception());
-    }
-    try {
-      shares.Join();
-    } catch (...) {
-      // What is finished is kept however the search ends.
-      if (lastLevel && saving.save) {
-        grow();
-        saving.save(kept);
-      }
-      throw;
-    }
-
-    if (lastLevel) {
-      grow();
-      result.insert(result.end(), kept.found.begin(), kept.found.end());
-      break;
     }
     std::vector<Set> following;
-    for (Extensions<Element>& part : parts) {
-      result.insert(result.end(), part.generating.begin(), part.generating.end());
-      following.insert(following.end(), part.least.begin(), part.least.end());
+    const std::size_t block = std::max<std::size_t>(saving.levelBlock, 1);
+    std::atomic<std::size_t> done{start};  // sets of the level extended, for the reports
+    auto shown = std::chrono::steady_clock::now();
+    auto saved = shown;
+    // The level goes in blocks, so that the per-set results in flight stay
+    // small: Equ(8) has 11 million least sets of three, and a result for each
+    // of them at once took half a gigabyte.
+    for (std::size_t from = start; from < level.size(); from += block) {
+      const std::size_t count = std::min(block, level.size() - from);
+      std::vector<Extensions<Element>> parts(count);
+      // finished[i] = 1 once parts[i] is complete (release): the saves read
+      // the finished prefix while the workers fill the parts after it.
+      const std::unique_ptr<std::atomic<std::uint8_t>[]> finished(new std::atomic<std::uint8_t>[count]);
+      for (std::size_t i = 0; i < count; ++i) finished[i].store(0, std::memory_order_relaxed);
+      const auto grow = [&] {
+        std::size_t p = static_cast<std::size_t>(kept.extended) - from;
+        for (; p < count && finished[p].load(std::memory_order_acquire) != 0; ++p) {
+          kept.found.insert(kept.found.end(), parts[p].generating.begin(), parts[p].generating.end());
+          std::vector<GeneratingSet<Element>>().swap(parts[p].generating);  // kept once, not twice
+        }
+        kept.extended = from + p;
+      };
+      std::atomic<std::size_t> next{0};
+      std::atomic<std::size_t> blockDone{0};
+      // A failure anywhere (no room for a thread or for a set, a console that
+      // cannot be written) stops the other shares and comes back from Join.
+      runframe::WorkerThreads shares;
+      auto work = [&](LevelWorker<Element>& worker) {
+        for (std::size_t i = next++; i < count && !shares.Failed(); i = next++) {
+          parts[i] = worker.Extend(level[from + i], k, wantLeast);
+          finished[i].store(1, std::memory_order_release);
+          ++blockDone;
+          ++done;
+        }
+      };
+      // With a progress report every share runs on a thread of its own, so
+      // that this one can report (and save); without, this thread takes the
+      // first share.
+      const int first = progress ? 0 : 1;
+      for (int w = first; w < workers && static_cast<std::size_t>(w) < count; ++w) {
+        if (!shares.Start([&work, &pool, w] { work(pool[static_cast<std::size_t>(w)]); })) break;
+      }
+      try {
+        if (progress) {
+          while (blockDone.load() < count && !shares.Failed()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            const auto now = std::chrono::steady_clock::now();
+            if (lastLevel && saving.save && now - saved >= std::chrono::duration<double>(saving.saveEverySeconds)) {
+              saved = now;
+              grow();
+              saving.save(kept);
+            }
+            if (now - shown < std::chrono::milliseconds(250)) continue;
+            shown = now;
+            progress("sets of " + std::to_string(k + 1) + " element(s): " + std::to_string(done.load()) + " of " +
+                     std::to_string(level.size()) + " sets of " + std::to_string(k) + " extended");
+          }
+        } else if (!shares.Failed()) {
+          work(pool[0]);
+        }
+      } catch (...) {
+        shares.Fail(std::current_exception());
+      }
+      try {
+        shares.Join();
+      } catch (...) {
+        // What is finished is kept however the search ends.
+        if (lastLevel && saving.save) {
+          grow();
+          saving.save(kept);
+        }
+        throw;
+      }
+      if (lastLevel) {
+        grow();
+        continue;
+      }
+      for (Extensions<Element>& part : parts) {
+        result.insert(result.end(), part.generating.begin(), part.generating.end());
+        following.insert(following.end(), part.least.begin(), part.least.end());
+      }
+    }
+    if (lastLevel) {
+      result.insert(result.end(), kept.found.begin(), kept.found.end());
+      break;
     }
     level = std::move(following);
   }

@@ -83,6 +83,10 @@ struct OrbitSearchSaving {
   // through the progress report, no memory); a throw from it ends the search.
   std::function<void(const OrbitSearchCheckpoint<Element>&)> save;
   double saveEverySeconds = 60;
+  // Sets of a level extended together: the per-set results in flight.  Equ(8)
+  // has 11 million least sets of three; all their results at once took half
+  // a gigabyte.  Tests make it small.
+  std::size_t levelBlock = std::size_t{1} << 16;
 };
 
 // One representative of every orbit of `group` on the generating sets of 1

@@ -284,6 +284,7 @@ TEST(GenexactOrbits, StoppedSearchResumesToTheSameList) {
     int saves = 0;
     lattice::OrbitSearchSaving<genexact::Element> saving;
     saving.saveEverySeconds = 0;
+    saving.levelBlock = stopAt % 2 == 0 ? 97 : std::size_t{1} << 16;  // many blocks, or one a level
     saving.save = [&](const Checkpoint& c) {
       saved = c;
       if (++saves >= stopAt) throw Stop{};
@@ -297,6 +298,7 @@ TEST(GenexactOrbits, StoppedSearchResumesToTheSameList) {
       if (saved.extended > 0 && saved.extended < saved.lastLevelSets) ++midway;
       lattice::OrbitSearchSaving<genexact::Element> resume;
       resume.resume = &saved;
+      resume.levelBlock = 41;
       once = genexact::GeneratingSetOrbits(f, g, 2, report, resume);
     }
     EXPECT_TRUE(SameSets(once, whole));
