@@ -176,6 +176,8 @@ AutomorphismGroup<Element> FindAutomorphisms(const FlatFactor<Element>& given, s
   // against 31 coatoms, 0.03 s against 5 s).
   const FlatFactor<Element> dual = Dual(given);
   const FlatFactor<Element>& lattice = JoinIrreducibles(dual).size() < JoinIrreducibles(given).size() ? dual : given;
+  const std::size_t mapBytes = static_cast<std::size_t>(std::max(given.size, 1)) * sizeof(Element);
+  limit = std::max<std::size_t>(1, std::min(limit, MaxListedAutomorphismBytes / mapBytes));
   Search<Element> search(lattice, limit);
   AutomorphismGroup<Element> group;
   if (!search.Run(0, group.elements)) {

@@ -30,13 +30,20 @@ struct AutomorphismGroup {
 };
 
 // Groups larger than this are not listed: the orbit search applies every
-// element to every candidate set.  Any subgroup still counts correctly, so a
+// element to every least set.  Any subgroup still counts correctly, so a
 // larger group is replaced by the stabilizer of its first join-irreducibles,
-// the largest such stabilizer within the limit.
-inline constexpr std::size_t MaxListedAutomorphisms = 5040;
+// the largest such stabilizer within the limit.  8! lists Equ(8)'s whole
+// group: with the 1440 elements of the stabilizer that the earlier limit of
+// 5040 left, Equ(8) would have some 10^8 orbits instead of 5 million.
+inline constexpr std::size_t MaxListedAutomorphisms = 40320;
+// The listed maps take at most this much memory (a map is size elements), so
+// that a large lattice with a large group gets a subgroup instead of
+// gigabytes: Equ(8)'s whole group takes 334 MB in two-byte numbers.
+inline constexpr std::size_t MaxListedAutomorphismBytes = std::size_t{512} << 20;
 
 // Contract: lattice satisfies the lattice laws with top and bottom set.
-// Returns Aut(lattice), or a subgroup of it with complete = false.
+// Returns Aut(lattice), or a subgroup of it with complete = false, of at most
+// limit elements and MaxListedAutomorphismBytes.
 template <class Element>
 AutomorphismGroup<Element> FindAutomorphisms(const FlatFactor<Element>& lattice,
                                              std::size_t limit = MaxListedAutomorphisms);
