@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "runframe/atomic_file.hpp"
+
 namespace genexact {
 
 namespace {
@@ -52,6 +54,22 @@ bool CheckedContent(const std::string& text, std::string_view& content) {
   if (digits.size() != 16 || !ToNumber(digits, expected, 16)) return false;
   content = all.substr(0, lineStart + 1);
   return TextChecksum(content) == expected;
+}
+
+LoadStatus ReadCheckedFile(const std::string& file, std::size_t maxBytes, std::size_t maxLine, std::string& text,
+                           std::string_view& content, int& errnoValue) {
+  switch (runframe::ReadSmallRegularFile(file, maxBytes, maxLine, text, errnoValue)) {
+    case runframe::SmallFileRead::Read:
+      break;
+    case runframe::SmallFileRead::Missing:
+    case runframe::SmallFileRead::Failed:
+      return LoadStatus::Missing;
+    case runframe::SmallFileRead::NotRegular:
+    case runframe::SmallFileRead::TooLarge:
+    case runframe::SmallFileRead::LineTooLong:
+      return LoadStatus::Damaged;
+  }
+  return CheckedContent(text, content) ? LoadStatus::Loaded : LoadStatus::Damaged;
 }
 
 }  // namespace genexact

@@ -85,19 +85,11 @@ std::uint64_t FactorFingerprint(const FactorLattice& factor) {
 LoadStatus LoadOrbitFile(const std::string& file, OrbitFileContent& content, int& errnoValue) {
   content.clear();
   std::string text;
-  switch (runframe::ReadSmallRegularFile(file, MaxFileBytes, MaxLine, text, errnoValue)) {
-    case runframe::SmallFileRead::Read:
-      break;
-    case runframe::SmallFileRead::Missing:
-    case runframe::SmallFileRead::Failed:
-      return LoadStatus::Missing;
-    case runframe::SmallFileRead::NotRegular:
-    case runframe::SmallFileRead::TooLarge:
-    case runframe::SmallFileRead::LineTooLong:
-      return LoadStatus::Damaged;
-  }
   std::string_view rest;
-  if (!CheckedContent(text, rest)) return LoadStatus::Damaged;
+  if (const LoadStatus read = ReadCheckedFile(file, MaxFileBytes, MaxLine, text, rest, errnoValue);
+      read != LoadStatus::Loaded) {
+    return read;
+  }
   std::uint64_t lines = 0;
   bool ended = false;
   SavedOrbits* current = nullptr;

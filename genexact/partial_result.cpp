@@ -33,19 +33,11 @@ LoadStatus LoadPartialResult(const std::string& file, PartialResult& result) {
 LoadStatus LoadPartialResult(const std::string& file, PartialResult& result, int& errnoValue) {
   result = PartialResult{};
   std::string text;
-  switch (runframe::ReadSmallRegularFile(file, MaxFileBytes, MaxPartialLine, text, errnoValue)) {
-    case runframe::SmallFileRead::Read:
-      break;
-    case runframe::SmallFileRead::Missing:
-    case runframe::SmallFileRead::Failed:
-      return LoadStatus::Missing;
-    case runframe::SmallFileRead::NotRegular:
-    case runframe::SmallFileRead::TooLarge:
-    case runframe::SmallFileRead::LineTooLong:
-      return LoadStatus::Damaged;
-  }
   std::string_view content;
-  if (!CheckedContent(text, content)) return LoadStatus::Damaged;
+  if (const LoadStatus read = ReadCheckedFile(file, MaxFileBytes, MaxPartialLine, text, content, errnoValue);
+      read != LoadStatus::Loaded) {
+    return read;
+  }
   std::vector<std::string> lines;
   std::istringstream in{std::string(content)};
   for (std::string line; std::getline(in, line);) {

@@ -18,6 +18,8 @@
 #include <map>
 #include <string>
 
+#include "genexact/checked_text.hpp"
+
 namespace genexact {
 
 struct PartialResult {
@@ -27,8 +29,6 @@ struct PartialResult {
   std::int32_t shardCount = 1;
   std::map<std::uint64_t, std::uint64_t> done;  // done[u]: the count of finished unit u
 };
-
-enum class LoadStatus { Missing, Loaded, Damaged };
 
 // Longest line of a valid file; a longer line is damage, found without
 // reading further.
