@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <random>
@@ -14,6 +15,7 @@
 #include "genexact/count_plan.hpp"
 #include "genexact/exact_run.hpp"
 #include "genexact/factor_lattice.hpp"
+#include "genexact/orbit_file.hpp"
 #include "genexact/unit_runner.hpp"
 #include "lattice/flat_closure.hpp"
 #include "lattice/split_refutation.hpp"
@@ -646,3 +648,76 @@ TEST(GenexactCounts, UnitsAreShardedWithoutLossOrOverlap) {
 }
 
 }  // namespace
+
+// ---- the plan file ----
+
+namespace {
+
+// The text as a file, read back.
+genexact::LoadStatus LoadText(const std::string& text, genexact::OrbitFileContent& content) {
+  const std::string path = testing::TempDir() + "orbit-file-test.plan";
+  {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    EXPECT_NE(f, nullptr);
+    EXPECT_EQ(std::fwrite(text.data(), 1, text.size(), f), text.size());
+    EXPECT_EQ(std::fclose(f), 0);
+  }
+  int error = 0;
+  const genexact::LoadStatus status = genexact::LoadOrbitFile(path, content, error);
+  std::remove(path.c_str());
+  return status;
+}
+
+}  // namespace
+
+// A complete and a partial list come back as written; a file that is
+// checksummed right but says what cannot be is still refused.
+TEST(GenexactPlanFile, ReadsWhatItWritesAndNothingElse) {
+  const FactorLattice f = Factor(lattice::BuildEquTables(5));
+  const genexact::AutomorphismGroup g = genexact::FindAutomorphisms(f);
+  genexact::OrbitFileContent written;
+  genexact::SavedOrbits& whole = written[genexact::FactorFingerprint(f)];
+  whole.size = f.size;
+  whole.complete = true;
+  whole.sets = genexact::GeneratingSetOrbits(f, g);
+  genexact::SavedOrbits& part = written[7];
+  part.size = 203;
+  part.partial.lastLevelSets = 90;
+  part.partial.extended = 12;
+  part.partial.found = {whole.sets.begin(), whole.sets.begin() + 3};
+  genexact::OrbitFileContent read;
+  ASSERT_EQ(LoadText(genexact::OrbitFileText(written), read), genexact::LoadStatus::Loaded);
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_TRUE(SameSets(read.at(genexact::FactorFingerprint(f)).sets, whole.sets));
+  EXPECT_TRUE(read.at(genexact::FactorFingerprint(f)).complete);
+  EXPECT_FALSE(read.at(7).complete);
+  EXPECT_EQ(read.at(7).partial.lastLevelSets, 90u);
+  EXPECT_EQ(read.at(7).partial.extended, 12u);
+  EXPECT_TRUE(SameSets(read.at(7).partial.found, part.partial.found));
+
+  const std::string head = "genexact orbit lists 1\r\n";
+  const struct {
+    std::string body;
+    const char* why;
+  } bad[] = {
+      {"factor 00000000000000aa 52 complete 1\r\nset 4 1 1,2,3,53\r\nend 4\r\n", "an element beyond the size"},
+      {"factor 00000000000000aa 52 complete 1\r\nset 5 1 1,2,3,4,5\r\nend 4\r\n", "five elements"},
+      {"factor 00000000000000aa 52 complete 1\r\nset 3 1 3,2,4\r\nend 4\r\n", "elements out of order"},
+      {"factor 00000000000000aa 52 complete 1\r\nset 3 0 2,3,4\r\nend 4\r\n", "an orbit of 0"},
+      {"factor 00000000000000aa 52 complete 2\r\nset 3 1 2,3,4\r\nend 4\r\n", "a set missing"},
+      {"factor 00000000000000aa 52 partial 5 6 0\r\nend 3\r\n", "more extended than there are"},
+      {"factor 00000000000000aa 52 complete 0\r\nfactor 00000000000000aa 52 complete 0\r\nend 4\r\n", "a factor twice"},
+      {"factor 00000000000000aa 52 complete 0\r\nend 3\r\nend 4\r\n", "a line after the end"},
+      {"factor 00000000000000aa 52 complete 0\r\nend 9\r\n", "a wrong line count"},
+  };
+  for (const auto& c : bad) {
+    SCOPED_TRACE(c.why);
+    genexact::OrbitFileContent ignored;
+    EXPECT_EQ(LoadText(genexact::WithChecksum(head + c.body), ignored), genexact::LoadStatus::Damaged);
+  }
+  genexact::OrbitFileContent ok;
+  EXPECT_EQ(
+      LoadText(genexact::WithChecksum(head + "factor 00000000000000aa 52 complete 1\r\nset 3 1 2,3,4\r\nend 4\r\n"),
+               ok),
+      genexact::LoadStatus::Loaded);
+}
