@@ -6,14 +6,15 @@
 // by the table maker's code.  Two checks:
 //
 //   --units K      K units drawn at random, each recomputed in full from the
-//                  list's sets and orbit sizes and compared with its count;
+//                  list's sets and orbit sizes and compared with its count
+//                  (--unit U, repeatable: unit U as well);
 //   --relations R  R uniformly random relations between uniformly random
 //                  generating sets of the two factors (a listed set moved by
 //                  a random permutation of the points), whose share of
 //                  generating ones estimates the count; the list's total must
 //                  lie within three standard errors.
 //
-//   genexact_recheck n m LIST [--units K] [--relations R] [--seed S] [--threads T]
+//   genexact_recheck n m LIST [--units K] [--unit U]... [--relations R] [--seed S] [--threads T]
 //
 // Ends with status 0 when every check holds, 1 when one fails, 2 on a usage
 // or file fault.
@@ -265,13 +266,15 @@ std::vector<std::uint64_t> Cumulative(const std::vector<ListedSet>& sets) {
 
 int Run(int argc, char** argv) {
   if (argc < 4)
-    throw UsageFault("usage: genexact_recheck n m LIST [--units K] [--relations R] [--seed S] [--threads T]");
+    throw UsageFault(
+        "usage: genexact_recheck n m LIST [--units K] [--unit U]... [--relations R] [--seed S] [--threads T]");
   const std::uint64_t n = Number(argv[1], "n");
   const std::uint64_t m = Number(argv[2], "m");
   if (n < 1 || m < 1 || n > lattice::MaxEquPoints || m > lattice::MaxEquPoints)
     throw UsageFault("n and m: 1 to " + std::to_string(lattice::MaxEquPoints));
   const std::string file = argv[3];
   std::uint64_t unitChecks = 20, relations = 100000, seed = 1;
+  std::vector<std::uint64_t> chosen;  // --unit U: these units, before the random ones
   std::uint64_t threads = std::max(1U, std::thread::hardware_concurrency());
   for (int i = 4; i < argc; ++i) {
     const std::string name = argv[i];
@@ -279,6 +282,8 @@ int Run(int argc, char** argv) {
     const std::uint64_t value = Number(argv[++i], name);
     if (name == "--units") {
       unitChecks = value;
+    } else if (name == "--unit") {
+      chosen.push_back(value);
     } else if (name == "--relations") {
       relations = value;
     } else if (name == "--seed") {
@@ -308,6 +313,10 @@ int Run(int argc, char** argv) {
   unitChecks = std::min<std::uint64_t>(unitChecks, order.size());
   for (std::size_t i = 0; i < unitChecks; ++i) std::swap(order[i], order[i + draw.Below(order.size() - i)]);
   order.resize(unitChecks);
+  for (const std::uint64_t u : chosen) {
+    if (u >= list.units.size()) throw UsageFault("no unit " + std::to_string(u));
+    order.insert(order.begin(), static_cast<std::size_t>(u));
+  }
   const RelationTable relationTable = AllRelations();
   std::mutex lines;
   std::atomic<std::size_t> next{0};
