@@ -354,19 +354,17 @@ bool ReadExactTables(runframe::RunContext& run, ExactRun& state) {
       stopIfAsked();
       progress.Show(text);
     };
-    const bool built = !run.builtTables.empty();
-    // genexact's messages name the file, the line and what was expected.
-    const FactorLattice a =
-        built ? BuildFactor(run.n, show)
-              : ReadFactor(run.firstInput, sizeA,
-                           lattice::DetailedMessages(lattice::FirstFileMessages, run.firstInputName.c_str()), "1st",
-                           show);
+    // Built in memory, or read with messages that name the file, the line
+    // and what was expected.
+    const auto factor = [&](std::int32_t k, runframe::InputFile& input, std::int32_t size,
+                            const lattice::TableFileMessages& messages, const std::string& name, const char* ordinal) {
+      if (!run.builtTables.empty()) return BuildFactor(k, show);
+      return ReadFactor(input, size, lattice::DetailedMessages(messages, name.c_str()), ordinal, show);
+    };
+    const FactorLattice a = factor(run.n, run.firstInput, sizeA, lattice::FirstFileMessages, run.firstInputName, "1st");
     stopIfAsked();
     const FactorLattice b =
-        built ? BuildFactor(run.m, show)
-              : ReadFactor(run.secondInput, sizeB,
-                           lattice::DetailedMessages(lattice::SecondFileMessages, run.secondInputName.c_str()), "2nd",
-                           show);
+        factor(run.m, run.secondInput, sizeB, lattice::SecondFileMessages, run.secondInputName, "2nd");
     stopIfAsked();
     PlanSettings settings;
     settings.threads = Threads(state.options);
