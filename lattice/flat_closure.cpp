@@ -1,6 +1,7 @@
 #include "lattice/flat_closure.hpp"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace lattice {
 
@@ -71,6 +72,7 @@ IncrementalFlatClosure<Element>::IncrementalFlatClosure(const FlatFactor<Element
   target_[joins ? factor.bottom : factor.top] = 1;
   targetCount_ = static_cast<std::int32_t>(std::count(target_.begin(), target_.end(), 1));
   member_.assign(static_cast<std::size_t>(factor.size), 0);
+  verdict_.assign(static_cast<std::size_t>(factor.size), 0);
   list_.reserve(static_cast<std::size_t>(factor.size));
 }
 
@@ -79,6 +81,11 @@ void IncrementalFlatClosure<Element>::SetBase(const Element* set, std::int32_t k
   for (const Element e : list_) member_[e] = 0;
   list_.clear();
   found_ = 0;
+  if (++epoch_ > UINT32_MAX / 2 - 1) {  // the marks would wrap: forget them all
+    std::fill(verdict_.begin(), verdict_.end(), 0);
+    epoch_ = 1;
+  }
+  reachedGenerator_ = false;
   for (std::int32_t i = 0; i < k; ++i) Add(set[i]);
   Close(0, false);
   baseSize_ = list_.size();
@@ -88,8 +95,17 @@ void IncrementalFlatClosure<Element>::SetBase(const Element* set, std::int32_t k
 template <class Element>
 bool IncrementalFlatClosure<Element>::GeneratesWith(Element x) {
   if (BaseIsAll()) return true;
+  if (verdict_[x] == FailsMark()) return false;
+  if (verdict_[x] == GeneratesMark()) return true;
+  reachedGenerator_ = false;
   Add(x);
   const bool all = Close(baseSize_, true);
+  if (all) {
+    verdict_[x] = GeneratesMark();
+  } else {
+    // Close went to the end: list_ is the closed sublattice of the base and x.
+    for (const Element e : list_) verdict_[e] = FailsMark();
+  }
   for (std::size_t i = baseSize_; i < list_.size(); ++i) member_[list_[i]] = 0;
   list_.resize(baseSize_);
   found_ = baseFound_;
@@ -117,9 +133,9 @@ bool IncrementalFlatClosure<Element>::Close(std::size_t from, bool stopEarly) {
       Add(joinRow[o]);
       Add(meetRow[o]);
     }
-    if (stopEarly && found_ == targetCount_) return true;
+    if (stopEarly && (found_ == targetCount_ || reachedGenerator_)) return true;
   }
-  return found_ == targetCount_;
+  return found_ == targetCount_ || reachedGenerator_;
 }
 
 // The two widths genexact is built for (genexact/element_width.hpp).

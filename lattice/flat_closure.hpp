@@ -58,6 +58,13 @@ class FlatClosure {
 // every join-irreducible (every element is a join of those), or the top and
 // every meet-irreducible; the shorter of the two lists is watched, so a
 // generating candidate usually stops well before its last element is found.
+//
+// What the candidates of one base teach is kept until the next base: a
+// candidate whose closure T is a proper sublattice settles every later
+// candidate inside T (its closure with the base lies in T), and a candidate
+// x that generates settles every later one whose closure reaches x, so that
+// closure stops there.  On Equ(8) most closures were of candidates that do
+// not generate, each to its end.
 template <class Element>
 class IncrementalFlatClosure {
  public:
@@ -69,7 +76,8 @@ class IncrementalFlatClosure {
 
   bool BaseIsAll() const { return baseFound_ == targetCount_; }
 
-  // True when the base and x generate the lattice.  The base is unchanged.
+  // True when the base and x generate the lattice.  The base is unchanged;
+  // the verdict is kept for the later candidates of this base.
   bool GeneratesWith(Element x);
 
   // True when set[0..count) generates the lattice, by one closure that stops
@@ -83,7 +91,12 @@ class IncrementalFlatClosure {
     member_[e] = 1;
     list_.push_back(e);
     found_ += target_[e];
+    reachedGenerator_ |= verdict_[e] == GeneratesMark();
   }
+
+  // The marks of the present base in verdict_: a new base makes the old ones stale.
+  std::uint32_t FailsMark() const { return 2 * epoch_; }
+  std::uint32_t GeneratesMark() const { return 2 * epoch_ + 1; }
 
   // Forms every pair with an element at position `from` or later; with
   // stopEarly, returns as soon as the targets are all in.
@@ -97,6 +110,11 @@ class IncrementalFlatClosure {
   std::size_t baseSize_ = 0;          // list_[0..baseSize_): the base's closure
   std::int32_t found_ = 0;            // watched elements in list_
   std::int32_t baseFound_ = 0;        // watched elements in the base's closure
+  // verdict_[e] for the present base: FailsMark() when the base and e do not
+  // generate, GeneratesMark() when they do, anything else unknown; e in 0..f_.size-1.
+  std::vector<std::uint32_t> verdict_;
+  std::uint32_t epoch_ = 1;         // one per base; 0 is never a mark in use
+  bool reachedGenerator_ = false;  // list_ holds an element marked as generating
 };
 
 }  // namespace lattice

@@ -535,6 +535,52 @@ TEST(LatticeSplitRefutation, RefutesOnlySetsThatDoNotGenerate) {
   EXPECT_EQ(CheckSplitRefutation(Factor(Boolean(3)), 3, 0), 0);
 }
 
+// The closure kept between the candidates of a base answers every candidate
+// as a closure from nothing does, in any order of the candidates and with
+// repeats: what it carries from one candidate to the next (the sublattice of
+// a candidate that fails, the candidates that generate) must hold for every
+// later one, and nothing of one base may reach the next.
+void CheckIncrementalClosure(const FactorLattice& f, int bases, std::uint32_t seed) {
+  lattice::IncrementalFlatClosure<Element> incremental(f);
+  lattice::FlatClosure<Element> plain(f);
+  std::mt19937 random(seed);
+  int generating = 0;
+  int failing = 0;
+  for (int t = 0; t < bases; ++t) {
+    std::vector<Element> set(static_cast<std::size_t>(t % 4));
+    for (Element& e : set) e = static_cast<Element>(random() % static_cast<unsigned>(f.size));
+    const int k = static_cast<int>(set.size());
+    incremental.SetBase(set.data(), k);
+    std::vector<Element> order(static_cast<std::size_t>(f.size));
+    for (std::size_t x = 0; x < order.size(); ++x) order[x] = static_cast<Element>(x);
+    std::shuffle(order.begin(), order.end(), random);
+    order.insert(order.end(), order.begin(), order.begin() + f.size / 3);
+    set.push_back(0);
+    for (const Element x : order) {
+      set.back() = x;
+      const bool expected = plain.Generates(set.data(), k + 1);
+      ASSERT_EQ(incremental.GeneratesWith(x), expected)
+          << "base " << ::testing::PrintToString(ToKey(set)) << " (last is the candidate)";
+      (expected ? generating : failing)++;
+    }
+  }
+  // Both answers occur, so both kinds of carried verdict are exercised.
+  EXPECT_GT(generating, 0);
+  EXPECT_GT(failing, 0);
+  // And a closure of its own after all that starts from nothing.
+  std::vector<Element> all{f.bottom, f.top};
+  EXPECT_EQ(incremental.Generates(all.data(), 2), plain.Generates(all.data(), 2));
+}
+
+TEST(LatticeIncrementalClosure, CarriedVerdictsAgreeWithPlainClosures) {
+  CheckIncrementalClosure(Factor(lattice::BuildEquTables(4)), 200, 1);
+  CheckIncrementalClosure(Factor(Renumbered(lattice::BuildEquTables(5), 4), true), 60, 2);
+  CheckIncrementalClosure(Factor(Renumbered(lattice::BuildEquTables(6), 11)), 12, 3);
+  CheckIncrementalClosure(Factor(M(3)), 40, 4);
+  CheckIncrementalClosure(Factor(N5()), 40, 6);
+  CheckIncrementalClosure(Factor(Boolean(3)), 40, 5);
+}
+
 // ---- whole counts ----
 
 TEST(GenexactCounts, PartitionLatticesAgreeWithBruteForce) {
