@@ -53,7 +53,10 @@ struct Extensions {
 template <class Element>
 struct Group {
   const std::vector<Permutation<Element>>& maps;  // the caller's: Equ(8)'s take 334 MB
-  std::vector<Permutation<Element>> inverses;
+  // inverseOf[g]: the place in maps of the inverse of maps[g].  The listed
+  // maps are a group, so the inverses are among them; a copy of the inverse
+  // maps took another 334 MB on Equ(8).
+  std::vector<std::uint32_t> inverseOf;
   std::vector<std::uint8_t> isIdentity;  // isIdentity[g]: maps[g] moves nothing
   std::vector<Element> orbitMin;         // orbitMin[x]: the least image of element x
 };
@@ -176,7 +179,7 @@ class LevelWorker {
         }
         continue;
       }
-      const Permutation<Element>& inverse = group_.inverses[gi];
+      const Permutation<Element>& inverse = group_.maps[group_.inverseOf[gi]];
       const Threshold t = LeastThreshold(c, k, s.data());
       for (int y = first; y < t.low; ++y) {
         const Element x = inverse[static_cast<std::size_t>(y)];
@@ -228,15 +231,24 @@ std::vector<GeneratingSet<Element>> GeneratingSetOrbits(const FlatFactor<Element
   Group<Element> group{automorphisms.elements, {}, {}, {}};
   group.orbitMin.resize(static_cast<std::size_t>(lattice.size));
   for (std::size_t x = 0; x < group.orbitMin.size(); ++x) group.orbitMin[x] = static_cast<Element>(x);
+  // The maps in lexicographic order, to look each inverse up among them.
+  std::vector<std::uint32_t> byMap(group.maps.size());
+  for (std::size_t gi = 0; gi < byMap.size(); ++gi) byMap[gi] = static_cast<std::uint32_t>(gi);
+  std::sort(byMap.begin(), byMap.end(), [&](std::uint32_t x, std::uint32_t y) { return group.maps[x] < group.maps[y]; });
+  Permutation<Element> inverse(static_cast<std::size_t>(lattice.size));
   for (const Permutation<Element>& g : group.maps) {
-    Permutation<Element> inverse(g.size());
     bool identity = true;
     for (std::size_t x = 0; x < g.size(); ++x) {
       inverse[g[x]] = static_cast<Element>(x);
       identity = identity && g[x] == x;
       group.orbitMin[x] = std::min(group.orbitMin[x], g[x]);
     }
-    group.inverses.push_back(std::move(inverse));
+    const auto place = std::lower_bound(byMap.begin(), byMap.end(), inverse,
+                                        [&](std::uint32_t x, const Permutation<Element>& p) { return group.maps[x] < p; });
+    if (place == byMap.end() || group.maps[*place] != inverse) {
+      throw std::invalid_argument("the automorphisms given are not a group: an inverse is missing");
+    }
+    group.inverseOf.push_back(*place);
     group.isIdentity.push_back(identity ? 1 : 0);
   }
 

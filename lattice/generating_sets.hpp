@@ -93,7 +93,7 @@ struct OrbitSearchSaving {
 // to 4 elements, ordered by size, then lexicographically.  `threads` workers
 // share each level.  Saves are made only with a progress report (the thread
 // that reports also saves).  A resume that does not fit the last level
-// throws std::invalid_argument.
+// throws std::invalid_argument, and so do automorphisms that are not a group.
 template <class Element>
 std::vector<GeneratingSet<Element>> GeneratingSetOrbits(const FlatFactor<Element>& lattice,
                                                         const AutomorphismGroup<Element>& group, int threads = 1,

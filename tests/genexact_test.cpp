@@ -266,6 +266,23 @@ TEST(GenexactOrbits, OrderlySearchAgreesWithThePlainSearch) {
   }
 }
 
+// The search looks each map's inverse up among the maps; a list that is not
+// a group is refused rather than searched with a wrong inverse.
+TEST(GenexactOrbits, RefusesMapsThatAreNotAGroup) {
+  const FactorLattice f = Factor(lattice::BuildEquTables(3));
+  genexact::AutomorphismGroup g = genexact::FindAutomorphisms(f);
+  ASSERT_EQ(g.Order(), 6u);
+  const auto notInvolution = std::find_if(g.elements.begin(), g.elements.end(), [](const auto& p) {
+    for (std::size_t x = 0; x < p.size(); ++x) {
+      if (p[p[x]] != x) return true;
+    }
+    return false;
+  });
+  ASSERT_NE(notInvolution, g.elements.end());
+  g.elements.erase(notInvolution);  // the other 3-cycle stays without its inverse
+  EXPECT_THROW(genexact::GeneratingSetOrbits(f, g), std::invalid_argument);
+}
+
 // A search stopped in its last level and resumed from what it saved gives
 // the very list of an uninterrupted one, whichever the point of the stop;
 // a resume from another lattice is refused.
