@@ -336,6 +336,9 @@ bool ReadExactTables(runframe::RunContext& run, ExactRun& state) {
   const std::uint64_t tableBytes = TableMemoryBytes(sizeA, sizeB, sizeof(Element));
   BothLines(run, TableMemoryLine(tableBytes, state.physicalMemory));
   RefuseTablesBeyondMemory(tableBytes, state.physicalMemory);
+  const std::uint64_t planBytes = PlanMemoryBytes(sizeA, sizeB, sizeof(Element));
+  BothLines(run, PlanMemoryLine(planBytes));
+  RefusePlanBeyondMemory(tableBytes + planBytes, state.physicalMemory);
   // A stop signal while the tables are read or the plan is made (the caller
   // holds runframe::StopSignals over this step) ends the run in order, as one
   // during the count does, instead of killing it with a result file cut after

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "lattice/automorphisms.hpp"
 #include "runframe/run_frame.hpp"
 
 namespace genexact {
@@ -32,6 +33,26 @@ void RefuseTablesBeyondMemory(std::uint64_t bytes, std::optional<std::uint64_t> 
   if (!physical || bytes <= *physical) return;
   runframe::FatalStop("The tables need " + Megabytes(bytes) + " of memory, but this machine has " +
                       std::to_string(*physical / 1000000) + " MB: too large a lattice for it");
+}
+
+std::uint64_t PlanMemoryBytes(std::int64_t sizeA, std::int64_t sizeB, std::size_t elementBytes) {
+  const auto maps = [&](std::int64_t size) {
+    const auto s = static_cast<std::uint64_t>(std::max<std::int64_t>(size, 0));
+    return std::min<std::uint64_t>(lattice::MaxListedAutomorphismBytes, lattice::MaxListedAutomorphisms * s * elementBytes);
+  };
+  return maps(sizeA) + maps(sizeB);
+}
+
+std::string PlanMemoryLine(std::uint64_t bytes) {
+  return "Memory for the plan: " + Megabytes(bytes) + " at most and " + std::to_string(PlanBytesPerOrbit) +
+         " bytes for each orbit";
+}
+
+void RefusePlanBeyondMemory(std::uint64_t tableAndPlanBytes, std::optional<std::uint64_t> physical) {
+  if (!physical || tableAndPlanBytes <= *physical) return;
+  runframe::FatalStop("The tables and the plan need " + Megabytes(tableAndPlanBytes) +
+                      " of memory, but this machine has " + std::to_string(*physical / 1000000) +
+                      " MB: too large a lattice for it");
 }
 
 }  // namespace genexact

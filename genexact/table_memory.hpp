@@ -24,4 +24,21 @@ std::string TableMemoryLine(std::uint64_t bytes, std::optional<std::uint64_t> ph
 // memory; an unknown figure lets the run try.
 void RefuseTablesBeyondMemory(std::uint64_t bytes, std::optional<std::uint64_t> physical);
 
+// Bytes the plan takes at most besides its orbit lists: the automorphism
+// maps of both factors, as many as the group search lists at most (a symmetric
+// product's second factor gets a copy of the first's).  Equ(8)'s whole group
+// takes 334 MB.  The orbit lists are not known before the search; each orbit
+// takes about PlanBytesPerOrbit.
+std::uint64_t PlanMemoryBytes(std::int64_t sizeA, std::int64_t sizeB, std::size_t elementBytes);
+// Measured on Equ(1) x Equ(8) (5 million orbits): the search's list and its
+// copy in the plan, the sets' position stabilizers, the plan file's copy.
+inline constexpr std::uint64_t PlanBytesPerOrbit = 100;
+
+// "Memory for the plan: 669 MB at most and 100 bytes for each orbit" (of the
+// generating sets, in both factors' lists).
+std::string PlanMemoryLine(std::uint64_t bytes);
+
+// As RefuseTablesBeyondMemory, for the tables and the plan together.
+void RefusePlanBeyondMemory(std::uint64_t tableAndPlanBytes, std::optional<std::uint64_t> physical);
+
 }  // namespace genexact
