@@ -1,11 +1,12 @@
 // nu_estimate: a Monte-Carlo estimate of nu(Equ(k)), the number of 4-element
 // generating sets of Equ(k), from uniformly random 4-subsets closed by the
-// plainest closure.  It shares no code with genexact's orbit search: the
-// tables come from optables' partition code and the closure is written out
-// here.  With --expect V it ends with status 1 unless V lies within three
+// plainest closure (stopped once every atom is in).  It shares no code with
+// genexact's orbit search: the tables come from optables' partition code and
+// the closure is written out here.  With --expect V it ends with status 1 unless V lies within three
 // standard errors of the estimate.
 //
 //   nu_estimate k samples [--seed S] [--threads T] [--expect V]
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -19,29 +20,52 @@
 
 namespace {
 
+// The atoms of the lattice (0-based), the elements just above the bottom.
+// Every element of Equ(k) is a join of atoms and, for k >= 3, the bottom is
+// the meet of two of them, so a sublattice holding every atom is the whole
+// lattice: a generating closure stops there instead of forming all of its
+// pairs (most of the time of this check on Equ(8)).  Found here from the
+// tables alone, by the definition.
+std::vector<char> Atoms(const lattice::OperationTables& t) {
+  const int n = t.size;
+  int bottom = 0;  // the meet of everything, as the fold of the second operation
+  for (int x = 1; x < n; ++x) bottom = t.Second(bottom + 1, x + 1) - 1;
+  std::vector<char> atom(static_cast<std::size_t>(n), 0);
+  for (int a = 0; a < n; ++a) {
+    if (a == bottom) continue;
+    bool covers = true;  // every meet with a is a or the bottom
+    for (int y = 0; y < n && covers; ++y) {
+      const int m = t.Second(a + 1, y + 1) - 1;
+      covers = m == a || m == bottom;
+    }
+    atom[static_cast<std::size_t>(a)] = covers ? 1 : 0;
+  }
+  return atom;
+}
+
 // Closes the four elements (0-based) under both operations; true when the
-// closure is the whole lattice.
-bool PlainGenerates(const lattice::OperationTables& t, const int (&seeds)[4], std::vector<char>& member,
-                    std::vector<int>& list) {
+// closure is the whole lattice.  With atoms (k >= 3) it stops as soon as
+// every atom is in.
+bool PlainGenerates(const lattice::OperationTables& t, const std::vector<char>* atoms, int atomCount,
+                    const int (&seeds)[4], std::vector<char>& member, std::vector<int>& list) {
   const int n = t.size;
   member.assign(static_cast<std::size_t>(n), 0);
   list.clear();
-  for (const int s : seeds) {
-    if (!member[static_cast<std::size_t>(s)]) {
-      member[static_cast<std::size_t>(s)] = 1;
-      list.push_back(s);
-    }
-  }
+  int atomsIn = 0;
+  const auto add = [&](int z) {
+    if (member[static_cast<std::size_t>(z)]) return;
+    member[static_cast<std::size_t>(z)] = 1;
+    list.push_back(z);
+    if (atoms != nullptr) atomsIn += (*atoms)[static_cast<std::size_t>(z)];
+  };
+  for (const int s : seeds) add(s);
   for (std::size_t i = 0; i < list.size(); ++i) {
+    if (atoms != nullptr && atomsIn == atomCount) return true;
     for (std::size_t j = 0; j < i; ++j) {
       const int x = list[i] + 1;
       const int y = list[j] + 1;
-      for (const int z : {t.First(x, y) - 1, t.Second(x, y) - 1}) {
-        if (!member[static_cast<std::size_t>(z)]) {
-          member[static_cast<std::size_t>(z)] = 1;
-          list.push_back(z);
-        }
-      }
+      add(t.First(x, y) - 1);
+      add(t.Second(x, y) - 1);
     }
   }
   return static_cast<int>(list.size()) == n;
@@ -84,6 +108,15 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  const std::vector<char> atoms = Atoms(t);
+  const int atomCount = static_cast<int>(std::count(atoms.begin(), atoms.end(), 1));
+  // k * (k - 1) / 2 atoms, found from the tables: a check of the check.
+  if (atomCount != k * (k - 1) / 2) {
+    std::fprintf(stderr, "Equ(%d) has %d atoms, not %d\n", k, atomCount, k * (k - 1) / 2);
+    return 1;
+  }
+  const std::vector<char>* stopAtAtoms = k >= 3 ? &atoms : nullptr;
+
   std::atomic<long long> hits{0};
   std::vector<std::thread> workers;
   for (int w = 0; w < threads; ++w) {
@@ -103,7 +136,7 @@ int main(int argc, char** argv) {
             for (int j = 0; j < i; ++j) fresh = fresh && set[j] != set[i];
           }
         }
-        if (PlainGenerates(t, set, member, list)) ++mine;
+        if (PlainGenerates(t, stopAtAtoms, atomCount, set, member, list)) ++mine;
       }
       hits += mine;
     });
