@@ -38,7 +38,8 @@ void RefuseTablesBeyondMemory(std::uint64_t bytes, std::optional<std::uint64_t> 
 std::uint64_t PlanMemoryBytes(std::int64_t sizeA, std::int64_t sizeB, std::size_t elementBytes) {
   const auto maps = [&](std::int64_t size) {
     const auto s = static_cast<std::uint64_t>(std::max<std::int64_t>(size, 0));
-    return std::min<std::uint64_t>(lattice::MaxListedAutomorphismBytes, lattice::MaxListedAutomorphisms * s * elementBytes);
+    return std::min<std::uint64_t>(lattice::MaxListedAutomorphismBytes,
+                                   lattice::MaxListedAutomorphisms * s * elementBytes);
   };
   // The orbit search of a factor holds a second copy of its maps, by element.
   return maps(sizeA) + maps(sizeB) + std::max(maps(sizeA), maps(sizeB));

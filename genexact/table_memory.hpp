@@ -27,8 +27,8 @@ void RefuseTablesBeyondMemory(std::uint64_t bytes, std::optional<std::uint64_t> 
 // Bytes the plan takes at most besides its orbit lists: the automorphism
 // maps of both factors, as many as the group search lists at most (a symmetric
 // product's second factor gets a copy of the first's), and the copy of one
-// factor's maps that its orbit search reads.  Equ(8)'s whole group takes 334 MB.  The orbit lists are not known before the search; each orbit
-// takes about PlanBytesPerOrbit.
+// factor's maps that its orbit search reads.  Equ(8)'s whole group takes 334 MB.  The orbit lists are not known before
+// the search; each orbit takes about PlanBytesPerOrbit.
 std::uint64_t PlanMemoryBytes(std::int64_t sizeA, std::int64_t sizeB, std::size_t elementBytes);
 // Measured on Equ(1) x Equ(8) (5 million orbits): the search's list and its
 // copy in the plan, the sets' position stabilizers, the plan file's copy.

@@ -209,6 +209,19 @@ AutomorphismGroup<Element> FindAutomorphisms(const FlatFactor<Element>& given, s
 
 // The two widths genexact is built for (genexact/element_width.hpp); gencount
 // builds its tables of Equ(6) with the first.
+template <class Element>
+std::vector<Element> ImagesByElement(const AutomorphismGroup<Element>& group, std::size_t size) {
+  const std::size_t order = group.Order();
+  std::vector<Element> images(size * order);
+  for (std::size_t g = 0; g < order; ++g) {
+    const Permutation<Element>& map = group.elements[g];
+    for (std::size_t x = 0; x < size; ++x) images[x * order + g] = map[x];
+  }
+  return images;
+}
+
+template std::vector<std::uint8_t> ImagesByElement(const AutomorphismGroup<std::uint8_t>&, std::size_t);
+template std::vector<std::uint16_t> ImagesByElement(const AutomorphismGroup<std::uint16_t>&, std::size_t);
 template AutomorphismGroup<std::uint8_t> FindAutomorphisms(const FlatFactor<std::uint8_t>&, std::size_t);
 template AutomorphismGroup<std::uint16_t> FindAutomorphisms(const FlatFactor<std::uint16_t>&, std::size_t);
 

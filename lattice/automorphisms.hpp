@@ -48,4 +48,12 @@ template <class Element>
 AutomorphismGroup<Element> FindAutomorphisms(const FlatFactor<Element>& lattice,
                                              std::size_t limit = MaxListedAutomorphisms);
 
+// images[x * Order() + g] = group.elements[g][x], x < size: the images of
+// one element under every listed map side by side.  A pass over the whole
+// group that looks at a few elements (the orbit search, the stabilizers of
+// its sets) then streams through a few rows instead of missing the cache
+// in every map: Equ(8)'s 40320 maps take 8 KB each.
+template <class Element>
+std::vector<Element> ImagesByElement(const AutomorphismGroup<Element>& group, std::size_t size);
+
 }  // namespace lattice

@@ -113,7 +113,7 @@ class IncrementalFlatClosure {
   // verdict_[e] for the present base: FailsMark() when the base and e do not
   // generate, GeneratesMark() when they do, anything else unknown; e in 0..f_.size-1.
   std::vector<std::uint32_t> verdict_;
-  std::uint32_t epoch_ = 1;         // one per base; 0 is never a mark in use
+  std::uint32_t epoch_ = 1;        // one per base; 0 is never a mark in use
   bool reachedGenerator_ = false;  // list_ holds an element marked as generating
 };
 

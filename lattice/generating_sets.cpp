@@ -59,11 +59,9 @@ struct Group {
   std::vector<std::uint32_t> inverseOf;
   std::vector<std::uint8_t> isIdentity;  // isIdentity[g]: maps[g] moves nothing
   std::vector<Element> orbitMin;         // orbitMin[x]: the least image of element x
-  // imageOf[x * |G| + g] = maps[g][x]: the images of one element under the
-  // whole group side by side.  The pass over the group per set reads the
-  // images of the set's few elements; read from the maps, each was a cache
-  // miss in a map of its own (Equ(8): 40320 maps of 8 KB, and that pass was
-  // most of the search once the closures were cut down).
+  // imageOf[x * |G| + g] = maps[g][x] (ImagesByElement).  Read from the
+  // maps, the pass over the group per set was most of Equ(8)'s search once
+  // the closures were cut down.
   std::vector<Element> imageOf;
   const Element* ImagesOf(Element x) const { return imageOf.data() + static_cast<std::size_t>(x) * maps.size(); }
 };
@@ -248,7 +246,8 @@ std::vector<GeneratingSet<Element>> GeneratingSetOrbits(const FlatFactor<Element
   // The maps in lexicographic order, to look each inverse up among them.
   std::vector<std::uint32_t> byMap(group.maps.size());
   for (std::size_t gi = 0; gi < byMap.size(); ++gi) byMap[gi] = static_cast<std::uint32_t>(gi);
-  std::sort(byMap.begin(), byMap.end(), [&](std::uint32_t x, std::uint32_t y) { return group.maps[x] < group.maps[y]; });
+  std::sort(byMap.begin(), byMap.end(),
+            [&](std::uint32_t x, std::uint32_t y) { return group.maps[x] < group.maps[y]; });
   Permutation<Element> inverse(static_cast<std::size_t>(lattice.size));
   for (const Permutation<Element>& g : group.maps) {
     bool identity = true;
@@ -257,20 +256,16 @@ std::vector<GeneratingSet<Element>> GeneratingSetOrbits(const FlatFactor<Element
       identity = identity && g[x] == x;
       group.orbitMin[x] = std::min(group.orbitMin[x], g[x]);
     }
-    const auto place = std::lower_bound(byMap.begin(), byMap.end(), inverse,
-                                        [&](std::uint32_t x, const Permutation<Element>& p) { return group.maps[x] < p; });
+    const auto place =
+        std::lower_bound(byMap.begin(), byMap.end(), inverse,
+                         [&](std::uint32_t x, const Permutation<Element>& p) { return group.maps[x] < p; });
     if (place == byMap.end() || group.maps[*place] != inverse) {
       throw std::invalid_argument("the automorphisms given are not a group: an inverse is missing");
     }
     group.inverseOf.push_back(*place);
     group.isIdentity.push_back(identity ? 1 : 0);
   }
-  const std::size_t order = group.maps.size();
-  group.imageOf.resize(static_cast<std::size_t>(lattice.size) * order);
-  for (std::size_t gi = 0; gi < order; ++gi) {
-    const Permutation<Element>& g = group.maps[gi];
-    for (std::size_t x = 0; x < g.size(); ++x) group.imageOf[x * order + gi] = g[x];
-  }
+  group.imageOf = ImagesByElement(automorphisms, static_cast<std::size_t>(lattice.size));
 
   const int workers = std::max(1, threads);
   std::vector<LevelWorker<Element>> pool;
