@@ -48,7 +48,7 @@ TEST(GenexactTableMemory, PlanStatedFromTheGroupBoundAndRefusedWithTheTables) {
   // of maps.
   EXPECT_EQ(genexact::PlanMemoryBytes(1, 4140, 2), 40320ull * 2 + 2 * 40320ull * 4140 * 2);
   EXPECT_EQ(genexact::PlanMemoryBytes(65535, 65535, 2), 3 * (512ull << 20));
-  EXPECT_EQ(genexact::PlanMemoryLine(334'000'001), "Memory for the plan: 335 MB at most and 100 bytes for each orbit");
+  EXPECT_EQ(genexact::PlanMemoryLine(334'000'001), "Memory for the plan: 335 MB at most and 120 bytes for each orbit");
   const std::uint64_t equ8 = genexact::TableMemoryBytes(1, 4140, 2) + genexact::PlanMemoryBytes(1, 4140, 2);
   EXPECT_NO_THROW(genexact::RefusePlanBeyondMemory(equ8, equ8));
   EXPECT_NO_THROW(genexact::RefusePlanBeyondMemory(equ8, std::nullopt));

@@ -136,7 +136,7 @@ TEST(GenexactProgram, BuildsPartitionLatticesInMemory) {
   EXPECT_NE(r.resultText.find(memory), std::string::npos) << r.resultText;
   // 8! maps of 5 and of 15 one-byte elements and the search's copy of the
   // latter, at most: 1.41 MB.
-  const std::string plan = "Memory for the plan: 2 MB at most and 100 bytes for each orbit\r\n";
+  const std::string plan = "Memory for the plan: 2 MB at most and 120 bytes for each orbit\r\n";
   EXPECT_NE(r.run.out.find(plan), std::string::npos) << r.run.out;
   EXPECT_NE(r.resultText.find(plan), std::string::npos) << r.resultText;
   EXPECT_EQ(dir.Names(), r.resultNames) << "nothing but the result file";

@@ -36,7 +36,7 @@ std::vector<KnownCount> Load() {
     std::uint64_t m = 0;
     if (fields.size() != 6 || !Unsigned(fields[0], n) || !Unsigned(fields[1], m) ||
         !Unsigned(fields[2], row.productSize) || !Unsigned(fields[3], row.count) || fields[4].empty() ||
-        fields[5].empty() || n < 1 || n > 7 || m < 1 || m > 7) {
+        fields[5].empty() || n < 1 || n > 8 || m < 1 || m > 8) {
       ADD_FAILURE() << path << ":" << number << ": not n | m | size | count | how | time: " << line;
       continue;
     }
