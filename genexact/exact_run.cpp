@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "genexact/progress_line.hpp"
+#include "genexact/sample_estimate.hpp"
 #include "genexact/share_line.hpp"
 #include "genexact/table_memory.hpp"
 #include "genexact/unit_list.hpp"
@@ -312,15 +313,6 @@ std::vector<std::size_t> UnitsToCount(const ExactRun& state) {
   return units;
 }
 
-// An even spread of `count` units over the whole list, for a time estimate.
-std::vector<std::size_t> SampleUnits(const CountPlan& plan, std::size_t count) {
-  std::vector<std::size_t> units;
-  const std::size_t all = plan.UnitCount();
-  count = std::min(count, all);
-  for (std::size_t k = 0; k < count; ++k) units.push_back(k * all / count);
-  return units;
-}
-
 }  // namespace
 
 bool ReadExactTables(runframe::RunContext& run, ExactRun& state) {
@@ -468,11 +460,13 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
 
   const bool sampling = state.options.sampleUnits > 0;
   RunnerRequest request;
+  request.threads = Threads(state.options);
   request.units =
-      sampling ? SampleUnits(plan, static_cast<std::size_t>(state.options.sampleUnits)) : UnitsToCount(state);
+      sampling ? SampleUnits(plan.UnitCount(), static_cast<std::size_t>(state.options.sampleUnits), request.threads)
+               : UnitsToCount(state);
+  request.timeUnits = sampling;
   std::uint64_t testsToDo = 0;
   for (const std::size_t u : request.units) testsToDo += plan.UnitTests(u);
-  request.threads = Threads(state.options);
   request.stopAfterUnits = static_cast<std::uint64_t>(state.options.stopAfterUnits);
   request.saveEverySeconds = state.options.saveEverySeconds;
 
@@ -533,8 +527,12 @@ void ExactCount(runframe::RunContext& run, ExactRun& state) {
   std::vector<std::string> report;
   if (sampling) {
     std::uint64_t sampled = 0;
-    for (const auto& entry : outcome.done) sampled += plan.UnitTests(entry.first);
-    const double perTest = sampled > 0 ? outcome.seconds / static_cast<double>(sampled) : 0;
+    std::vector<SampledUnit> timed;
+    for (const auto& [u, seconds] : outcome.unitSeconds) {
+      sampled += plan.UnitTests(u);
+      timed.push_back({u, plan.UnitTests(u), seconds});
+    }
+    const double perTest = SampleSecondsPerTest(timed, request.threads);
     char rate[64];
     (void)std::snprintf(rate, sizeof rate, "%.3f", perTest * 1e6);
     report.push_back("Sample: " + std::to_string(outcome.done.size()) + " units, " + std::to_string(sampled) +

@@ -42,9 +42,12 @@ RunnerOutcome RunUnits(const CountPlan& plan, const RunnerRequest& request) {
         const std::size_t k = next.fetch_add(1);
         if (k >= limit) break;
         const std::size_t u = request.units[k];
+        const Clock::time_point unitStart = Clock::now();
         const std::uint64_t count = CountUnit(plan, u, *test);
+        const double unitSeconds = Since(unitStart);
         const std::lock_guard<std::mutex> lock(mutex);
         outcome.done[u] = count;
+        if (request.timeUnits) outcome.unitSeconds[u] = unitSeconds;
         ++progress.unitsDone;
         progress.testsDone += plan.UnitTests(u);
       }

@@ -23,6 +23,7 @@ struct RunnerRequest {
   int threads = 1;
   std::uint64_t stopAfterUnits = 0;  // > 0: hand out no more than this many units
   double saveEverySeconds = 30;
+  bool timeUnits = false;  // keep each unit's time in RunnerOutcome::unitSeconds
   // Called on the calling thread, every ProgressInterval and once at the end.
   std::function<void(const RunnerProgress&)> progress;
   // Called on the calling thread every saveEverySeconds with all units
@@ -34,6 +35,7 @@ struct RunnerOutcome {
   std::map<std::uint64_t, std::uint64_t> done;  // done[u]: count of unit u, finished in this run
   bool interrupted = false;                     // stopped by a signal or by stopAfterUnits
   double seconds = 0;
+  std::map<std::uint64_t, double> unitSeconds;  // with timeUnits: unitSeconds[u], unit u's time on its thread
 };
 
 // Contract: every unit number is below plan.UnitCount().  Runs until all

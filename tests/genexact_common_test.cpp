@@ -3,10 +3,13 @@
 // genexact_test.cpp holds what is built for both widths.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "genexact/progress_line.hpp"
 #include "genexact/relation_patterns.hpp"
+#include "genexact/sample_estimate.hpp"
 #include "genexact/share_line.hpp"
 #include "genexact/table_memory.hpp"
 #include "lattice/product.hpp"
@@ -166,6 +169,62 @@ TEST(GenexactProgress, PlainLinesNowAndThenWhenNoTerminal) {
   EXPECT_EQ(display.Show(text, "", 3.5 * genexact::PlainProgressInterval, 0), text + "\r\n");
   EXPECT_EQ(display.Show(text, "", 3.9 * genexact::PlainProgressInterval, 0), "");
   EXPECT_EQ(display.Show(text, "", 4 * genexact::PlainProgressInterval, 0), text + "\r\n");
+}
+
+// A sample is short blocks of consecutive units spread over the list: each
+// unit once, increasing, as many as asked, reaching the last part of the
+// list, and every unit when asked for as many or more.
+TEST(GenexactSample, BlocksOfConsecutiveUnitsSpreadOverTheList) {
+  for (const std::size_t all : {1U, 7U, 61U, 1000U, 78037U}) {
+    for (const std::size_t count : {1U, 5U, 8U, 9U, 60U, 200U, 2000U}) {
+      for (const int threads : {1, 2, 3}) {
+        SCOPED_TRACE(std::to_string(count) + " of " + std::to_string(all) + " units, " + std::to_string(threads) +
+                     " thread(s)");
+        const std::vector<std::size_t> units = genexact::SampleUnits(all, count, threads);
+        ASSERT_EQ(units.size(), std::min(count, all));
+        for (std::size_t k = 1; k < units.size(); ++k) ASSERT_LT(units[k - 1], units[k]);
+        ASSERT_LT(units.back(), all);
+        const std::size_t block = genexact::SampleBlockPerThread * static_cast<std::size_t>(threads);
+        if (count >= 2 * block && count * 2 <= all) {
+          // Spread: the last block starts in the last part of the list...
+          EXPECT_GE(units.back() + 1, all - all / ((count + block - 1) / block) - 1);
+          // ...and the units come in runs of `block`, save the last run.
+          std::size_t run = 1;
+          for (std::size_t k = 1; k < units.size(); ++k) {
+            if (units[k] == units[k - 1] + 1) {
+              ++run;
+            } else {
+              EXPECT_EQ(run, block) << "before unit " << units[k];
+              run = 1;
+            }
+          }
+        }
+      }
+    }
+  }
+  EXPECT_EQ(genexact::SampleUnits(10, 10, 2), (std::vector<std::size_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+  EXPECT_EQ(genexact::SampleUnits(10, 99, 2).size(), 10U);
+  EXPECT_EQ(genexact::SampleUnits(100, 12, 1), (std::vector<std::size_t>{0, 1, 2, 3, 33, 34, 35, 36, 66, 67, 68, 69}));
+}
+
+// The rate leaves out each block's first `threads` units (cold caches) and
+// shares the rest among the threads; without warm units it takes them all.
+TEST(GenexactSample, RateFromWarmUnitsSharedByTheThreads) {
+  using genexact::SampledUnit;
+  // Two blocks; units 0, 1, 10 and 11 cold and slow.
+  std::vector<SampledUnit> units;
+  for (const std::size_t u : {0U, 1U, 2U, 3U, 10U, 11U, 12U, 13U}) {
+    const bool cold = u == 0 || u == 1 || u == 10 || u == 11;
+    units.push_back({u, 100, cold ? 1.0 : 0.01});
+  }
+  EXPECT_DOUBLE_EQ(genexact::SampleSecondsPerTest(units, 2), 0.04 / 400 / 2);
+  // One thread: only units 0 and 10 warm up.
+  EXPECT_DOUBLE_EQ(genexact::SampleSecondsPerTest(units, 1), (2.0 + 0.04) / 600);
+  // Isolated units: none is warm, so all count.
+  const std::vector<SampledUnit> apart = {{0, 10, 1.0}, {5, 30, 3.0}};
+  EXPECT_DOUBLE_EQ(genexact::SampleSecondsPerTest(apart, 1), 4.0 / 40);
+  EXPECT_DOUBLE_EQ(genexact::SampleSecondsPerTest({}, 2), 0.0);
+  EXPECT_DOUBLE_EQ(genexact::SampleSecondsPerTest({{3, 0, 1.0}}, 1), 0.0);
 }
 
 }  // namespace
