@@ -32,8 +32,9 @@ struct ExactRun {
   int planSaveError = 0;   // errno value of the last failed write of the plan file
   CornerMethod cornerMethod = CornerMethod::Covers;
   bool stoppedBeforeCounting = false;  // a stop signal came while the tables were read or the plan made
-  // The machine's memory, which the tables must fit (empty: unknown, not checked).
-  std::optional<std::uint64_t> physicalMemory = runframe::PhysicalMemoryBytes();
+  // The memory the run may use, which the tables must fit (empty: unknown,
+  // not checked): the machine's, or less under a batch system's limit.
+  std::optional<std::uint64_t> physicalMemory = runframe::UsableMemoryBytes();
 };
 
 // Step 6 of the run sequence, as WidthRun::Read.

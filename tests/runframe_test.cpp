@@ -19,6 +19,7 @@
 #include "runframe/atomic_file.hpp"
 #include "runframe/checked.hpp"
 #include "runframe/int_conversion.hpp"
+#include "runframe/machine_memory.hpp"
 #include "runframe/report.hpp"
 #include "runframe/run_frame.hpp"
 #include "runframe/stop_signals.hpp"
@@ -415,5 +416,41 @@ TEST(AvailableBytes, TellsTheFreeSpaceOrWhyNot) {
   EXPECT_EQ(runframe::AvailableBytes(folder.File(""), bytes), 0);
   EXPECT_GT(bytes, 0u);
   EXPECT_NE(runframe::AvailableBytes(folder.File("no/such/folder"), bytes), 0);
+}
+
+// A batch system's memory limit, from the control group files: the least of
+// the group's, its ancestors' and the root's, in either version; "max",
+// huge figures and text that is not a figure are no limit.
+TEST(UsableMemory, ControlGroupLimitsOfBothVersions) {
+  const ScratchFolder folder;
+  const std::string root = folder.File("cg");
+  auto put = [&](const std::string& file, const std::string& text) {
+    std::filesystem::create_directories(std::filesystem::path(root + file).parent_path());
+    std::ofstream(root + file) << text << "\n";
+  };
+  using runframe::ControlGroupMemoryLimit;
+  EXPECT_EQ(ControlGroupMemoryLimit("0::/user.slice/job_1\n", root), std::nullopt);
+  put("/user.slice/job_1/memory.max", "2147483648");
+  put("/user.slice/memory.max", "max");
+  EXPECT_EQ(ControlGroupMemoryLimit("0::/user.slice/job_1\n", root), 2147483648u);
+  put("/user.slice/memory.max", "1000000");
+  EXPECT_EQ(ControlGroupMemoryLimit("0::/user.slice/job_1\n", root), 1000000u);
+  // Version 1, among other controllers' lines; no limit at the group, one at
+  // the root (a container's own view).
+  const std::string v1 = "7:pids:/x\n4:cpu,memory:/slurm/job_7\n0::/\n";
+  put("/memory/slurm/job_7/memory.limit_in_bytes", "9223372036854771712");
+  EXPECT_EQ(ControlGroupMemoryLimit(v1, root), std::nullopt);
+  put("/memory/memory.limit_in_bytes", "5000000");
+  EXPECT_EQ(ControlGroupMemoryLimit(v1, root), 5000000u);
+  for (const char* junk : {"-1", "12 MB", "", "99999999999999999999"}) {
+    put("/memory/memory.limit_in_bytes", junk);
+    EXPECT_EQ(ControlGroupMemoryLimit(v1, root), std::nullopt) << junk;
+  }
+  EXPECT_EQ(ControlGroupMemoryLimit("garbage\n4:memory\n", root), std::nullopt);
+  // This process: never more than the machine has.
+  const auto usable = runframe::UsableMemoryBytes();
+  ASSERT_TRUE(usable.has_value());
+  EXPECT_GT(*usable, 0u);
+  EXPECT_LE(*usable, runframe::PhysicalMemoryBytes().value());
 }
 #endif
