@@ -326,11 +326,11 @@ bool ReadExactTables(runframe::RunContext& run, ExactRun& state) {
   // Said before anything is allocated, and refused when the machine has not
   // got it: being killed half way through a read tells nothing.
   const std::uint64_t tableBytes = TableMemoryBytes(sizeA, sizeB, sizeof(Element));
-  BothLines(run, TableMemoryLine(tableBytes, state.physicalMemory));
-  RefuseTablesBeyondMemory(tableBytes, state.physicalMemory);
+  BothLines(run, TableMemoryLine(tableBytes, state.usableMemory));
+  RefuseTablesBeyondMemory(tableBytes, state.usableMemory);
   const std::uint64_t planBytes = PlanMemoryBytes(sizeA, sizeB, sizeof(Element));
   BothLines(run, PlanMemoryLine(planBytes));
-  RefusePlanBeyondMemory(tableBytes + planBytes, state.physicalMemory);
+  RefusePlanBeyondMemory(tableBytes + planBytes, state.usableMemory);
   // A stop signal while the tables are read or the plan is made (the caller
   // holds runframe::StopSignals over this step) ends the run in order, as one
   // during the count does, instead of killing it with a result file cut after

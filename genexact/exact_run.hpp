@@ -34,7 +34,7 @@ struct ExactRun {
   bool stoppedBeforeCounting = false;  // a stop signal came while the tables were read or the plan made
   // The memory the run may use, which the tables must fit (empty: unknown,
   // not checked): the machine's, or less under a batch system's limit.
-  std::optional<std::uint64_t> physicalMemory = runframe::UsableMemoryBytes();
+  std::optional<std::uint64_t> usableMemory = runframe::UsableMemoryBytes();
 };
 
 // Step 6 of the run sequence, as WidthRun::Read.

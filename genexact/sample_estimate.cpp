@@ -33,19 +33,20 @@ double SampleSecondsPerTest(const std::vector<SampledUnit>& units, int threads) 
     }
     return true;
   };
-  double seconds = 0;
-  std::uint64_t tests = 0;
-  for (const bool warmOnly : {true, false}) {
-    seconds = 0;
-    tests = 0;
-    for (const SampledUnit& s : units) {
-      if (warmOnly && !warm(s.unit)) continue;
-      seconds += s.seconds;
-      tests += s.tests;
+  double warmSeconds = 0;
+  double allSeconds = 0;
+  std::uint64_t warmTests = 0;
+  std::uint64_t allTests = 0;
+  for (const SampledUnit& s : units) {
+    allSeconds += s.seconds;
+    allTests += s.tests;
+    if (warm(s.unit)) {
+      warmSeconds += s.seconds;
+      warmTests += s.tests;
     }
-    if (tests > 0) break;
   }
-  return tests > 0 ? seconds / static_cast<double>(tests) / threads : 0;
+  if (warmTests > 0) return warmSeconds / static_cast<double>(warmTests) / threads;
+  return allTests > 0 ? allSeconds / static_cast<double>(allTests) / threads : 0;
 }
 
 }  // namespace genexact

@@ -23,16 +23,16 @@ std::uint64_t TableMemoryBytes(std::int64_t sizeA, std::int64_t sizeB, std::size
   return flat + filled + orderSets;
 }
 
-std::string TableMemoryLine(std::uint64_t bytes, std::optional<std::uint64_t> physical) {
+std::string TableMemoryLine(std::uint64_t bytes, std::optional<std::uint64_t> usable) {
   std::string line = "Memory for the tables: " + Megabytes(bytes) + " at most";
-  if (physical) line += " (this machine has " + std::to_string(*physical / 1000000) + " MB)";
+  if (usable) line += " (this machine has " + std::to_string(*usable / 1000000) + " MB)";
   return line;
 }
 
-void RefuseTablesBeyondMemory(std::uint64_t bytes, std::optional<std::uint64_t> physical) {
-  if (!physical || bytes <= *physical) return;
+void RefuseTablesBeyondMemory(std::uint64_t bytes, std::optional<std::uint64_t> usable) {
+  if (!usable || bytes <= *usable) return;
   runframe::FatalStop("The tables need " + Megabytes(bytes) + " of memory, but this machine has " +
-                      std::to_string(*physical / 1000000) + " MB: too large a lattice for it");
+                      std::to_string(*usable / 1000000) + " MB: too large a lattice for it");
 }
 
 std::uint64_t PlanMemoryBytes(std::int64_t sizeA, std::int64_t sizeB, std::size_t elementBytes) {
@@ -50,10 +50,10 @@ std::string PlanMemoryLine(std::uint64_t bytes) {
          " bytes for each orbit";
 }
 
-void RefusePlanBeyondMemory(std::uint64_t tableAndPlanBytes, std::optional<std::uint64_t> physical) {
-  if (!physical || tableAndPlanBytes <= *physical) return;
+void RefusePlanBeyondMemory(std::uint64_t tableAndPlanBytes, std::optional<std::uint64_t> usable) {
+  if (!usable || tableAndPlanBytes <= *usable) return;
   runframe::FatalStop("The tables and the plan need " + Megabytes(tableAndPlanBytes) +
-                      " of memory, but this machine has " + std::to_string(*physical / 1000000) +
+                      " of memory, but this machine has " + std::to_string(*usable / 1000000) +
                       " MB: too large a lattice for it");
 }
 

@@ -18,11 +18,11 @@ std::uint64_t TableMemoryBytes(std::int64_t sizeA, std::int64_t sizeB, std::size
 
 // "Memory for the tables: 345 MB at most (this machine has 24105 MB)", the
 // machine's part left out when it is not known.
-std::string TableMemoryLine(std::uint64_t bytes, std::optional<std::uint64_t> physical);
+std::string TableMemoryLine(std::uint64_t bytes, std::optional<std::uint64_t> usable);
 
-// Ends the run through FatalStop when bytes exceed the machine's physical
-// memory; an unknown figure lets the run try.
-void RefuseTablesBeyondMemory(std::uint64_t bytes, std::optional<std::uint64_t> physical);
+// Ends the run through FatalStop when bytes exceed the memory the run may
+// use (runframe::UsableMemoryBytes); an unknown figure lets the run try.
+void RefuseTablesBeyondMemory(std::uint64_t bytes, std::optional<std::uint64_t> usable);
 
 // Bytes the plan takes at most besides its orbit lists: the automorphism
 // maps of both factors, as many as the group search lists at most (a symmetric
@@ -40,6 +40,6 @@ inline constexpr std::uint64_t PlanBytesPerOrbit = 120;
 std::string PlanMemoryLine(std::uint64_t bytes);
 
 // As RefuseTablesBeyondMemory, for the tables and the plan together.
-void RefusePlanBeyondMemory(std::uint64_t tableAndPlanBytes, std::optional<std::uint64_t> physical);
+void RefusePlanBeyondMemory(std::uint64_t tableAndPlanBytes, std::optional<std::uint64_t> usable);
 
 }  // namespace genexact

@@ -1,6 +1,5 @@
 #include "runframe/machine_memory.hpp"
 
-#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <vector>
