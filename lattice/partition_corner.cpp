@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <numeric>
+#include <utility>
 
 namespace lattice {
 
@@ -18,6 +19,44 @@ constexpr std::array<std::uint64_t, 256> MakeSpread() {
   return table;
 }
 constexpr std::array<std::uint64_t, 256> Spread = MakeSpread();
+
+// Contract: pairs holds slots x * 8 + y in both orders, x, y < k.  True when
+// those pairs connect all k points: grows the points reached from point 0 by
+// the rows of those already reached, all eight rows in one word.
+bool ConnectsAll(std::uint64_t pairs, int k) {
+  const unsigned all = (1U << k) - 1;
+  unsigned reached = 1;
+  for (unsigned before = 0; reached != before;) {
+    before = reached;
+    std::uint64_t rows = pairs & Spread[reached] * 0xFF;
+    rows |= rows >> 32;
+    rows |= rows >> 16;
+    rows |= rows >> 8;
+    reached |= static_cast<unsigned>(rows & 0xFF);
+  }
+  return reached == all;
+}
+
+// Writes f(J[i]) = valueOf(i) into value[x * 8 + y] and value[y * 8 + x] for
+// each atom J[i] = xy; returns the slots of the values below top and the
+// slots of those at bottom (0 in the height numbering).
+template <class Element, class AtomValue>
+std::pair<std::uint64_t, std::uint64_t> FillValues(const PartitionCornerTables<Element>& tables, AtomValue valueOf,
+                                                   Element* value) {
+  std::uint64_t open = 0;
+  std::uint64_t zero = 0;
+  const Element top = tables.values.top;
+  const std::size_t count = tables.atoms.ends.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    const Element f = valueOf(i);
+    const auto [x, y] = tables.atoms.ends[i];
+    value[x * MaxPartitionPoints + y] = value[y * MaxPartitionPoints + x] = f;
+    const std::uint64_t slots = tables.slotsOf[i];
+    open |= f != top ? slots : 0;
+    zero |= f == 0 ? slots : 0;
+  }
+  return {open, zero};
+}
 
 }  // namespace
 
@@ -155,6 +194,11 @@ std::optional<PartitionCornerTables<Element>> MakePartitionCornerTables(const Jo
   tables.atoms = std::move(*atoms);
   tables.number = HeightNumbering(values);
   tables.values = Renumbered(values, tables.number);
+  for (std::size_t i = 0; i < tables.atoms.ends.size(); ++i) {
+    const auto [x, y] = tables.atoms.ends[i];
+    tables.slotsOf[i] = std::uint64_t{1} << (x * MaxPartitionPoints + y) | std::uint64_t{1}
+                                                                               << (y * MaxPartitionPoints + x);
+  }
   const int k = tables.atoms.points;
   for (int x = 0; x < k; ++x) {
     for (int y = x + 1; y < k; ++y) {
@@ -195,50 +239,44 @@ bool PartitionCorner<Element>::Reaches(const Element* d, const Element* v) const
     for (unsigned c = 0; c < 4; ++c) above[c] |= Spread[below >> (8 * c) & 0xFF] << k;
   }
   std::array<Element, 64> value;  // value[x * 8 + y]: f(xy), x != y < k; other cells unused
-  std::array<std::uint8_t, MaxPartitionPoints> open{};
-  const std::size_t count = tables_.atoms.ends.size();
-  for (std::size_t j = 0; j < count; ++j) {
-    const Element f = meetOf[above[j / 8] >> (8 * (j % 8)) & 15];
-    const auto [x, y] = tables_.atoms.ends[j];
-    value[x * MaxPartitionPoints + y] = value[y * MaxPartitionPoints + x] = f;
-    const unsigned notTop = f != values.top ? 1U : 0U;
-    open[x] = static_cast<std::uint8_t>(open[x] | notTop << y);
-    open[y] = static_cast<std::uint8_t>(open[y] | notTop << x);
-  }
-  return Run(value.data(), open);
+  const auto [open, zero] = FillValues(
+      tables_, [&](std::size_t j) { return meetOf[above[j / 8] >> (8 * (j % 8)) & 15]; }, value.data());
+  return Run(value.data(), open, zero);
 }
 
 template <class Element>
 bool PartitionCorner<Element>::ReachesFrom(const Element* start) const {
   std::array<Element, 64> value;
-  std::array<std::uint8_t, MaxPartitionPoints> open{};
-  for (std::size_t j = 0; j < tables_.atoms.ends.size(); ++j) {
-    const auto [x, y] = tables_.atoms.ends[j];
-    value[x * MaxPartitionPoints + y] = value[y * MaxPartitionPoints + x] = start[j];
-    const unsigned notTop = start[j] != tables_.values.top ? 1U : 0U;
-    open[x] = static_cast<std::uint8_t>(open[x] | notTop << y);
-    open[y] = static_cast<std::uint8_t>(open[y] | notTop << x);
-  }
-  return Run(value.data(), open);
+  const auto [open, zero] = FillValues(
+      tables_, [&](std::size_t j) { return start[j]; }, value.data());
+  return Run(value.data(), open, zero);
 }
 
 template <class Element>
-bool PartitionCorner<Element>::Run(Element* value, std::array<std::uint8_t, MaxPartitionPoints>& open) const {
+bool PartitionCorner<Element>::Run(Element* value, std::uint64_t open, std::uint64_t zero) const {
   constexpr int W = MaxPartitionPoints;
+  const int k = tables_.atoms.points;
+  // Bottom pairs that connect all points already: every point merges.
+  if (zero != 0 && ConnectsAll(zero, k)) return true;
   const FlatFactor<Element>& values = tables_.values;
   const auto sv = static_cast<std::size_t>(values.size);
   const Element* const join = values.join.data();
   const Element* const meet = values.meet.data();
-  constexpr Element bottom = 0;                        // height numbering
-  unsigned points = (1U << tables_.atoms.points) - 1;  // the points not merged into another
-  std::uint64_t live = tables_.pairs;                  // the pairs of those points
-  std::uint64_t dirty = live;                          // the pairs to look at again
+  constexpr Element bottom = 0;        // height numbering
+  unsigned points = (1U << k) - 1;     // the points not merged into another
+  std::uint64_t live = tables_.pairs;  // the pairs of those points
+  std::uint64_t pass = 0;              // the pairs to look at again in this pass, after slot s
+  std::uint64_t later = 0;             // and in the next pass
+  int s = 0;                           // the pair looked at
   auto lower = [&](int x, int z, Element m) {
     value[x * W + z] = value[z * W + x] = m;
-    open[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(open[static_cast<std::size_t>(x)] | 1U << z);
-    open[static_cast<std::size_t>(z)] = static_cast<std::uint8_t>(open[static_cast<std::size_t>(z)] | 1U << x);
+    open |= std::uint64_t{1} << (x * W + z) | std::uint64_t{1} << (z * W + x);
     // Its own bounds did not change: the pairs that share one point with it.
-    dirty |= (tables_.pairsOf[static_cast<std::size_t>(x)] ^ tables_.pairsOf[static_cast<std::size_t>(z)]);
+    const std::uint64_t touched =
+        tables_.pairsOf[static_cast<std::size_t>(x)] ^ tables_.pairsOf[static_cast<std::size_t>(z)];
+    const std::uint64_t ahead = ~std::uint64_t{1} << s;
+    pass |= touched & ahead;
+    later |= touched & ~ahead;
   };
   // Merges z into x (f(xz) is bottom), then every point whose pair with x
   // falls to bottom on the way; true when one point is left.
@@ -259,29 +297,36 @@ bool PartitionCorner<Element>::Run(Element* value, std::array<std::uint8_t, MaxP
       z = next;
     }
   };
-  for (std::uint64_t rest = live; rest != 0;) {
-    const int s = std::countr_zero(rest);
+  for (std::uint64_t rest = zero & live; rest != 0;) {
+    s = std::countr_zero(rest);
     rest &= rest - 1;
     if (value[s] == bottom && merge(s / W, s % W)) return true;
     rest &= live;  // the pairs of merged points are gone
   }
-  unsigned cursor = 0;  // pairs are taken in slot order from here, round and round
+  // Pairs are taken in slot order, pass after pass: one lowered is looked at
+  // again in this pass when its slot comes after s, in the next otherwise.
+  pass = live;
+  later = 0;
   for (;;) {
-    dirty &= live;
-    if (dirty == 0) return false;
-    const std::uint64_t ahead = dirty & (~std::uint64_t{0} << cursor);
-    const int s = std::countr_zero(ahead != 0 ? ahead : dirty);
-    cursor = static_cast<unsigned>(s) + 1;
-    dirty &= ~(std::uint64_t{1} << s);
+    pass &= live;
+    if (pass == 0) {
+      pass = later & live;
+      later = 0;
+      if (pass == 0) return false;
+    }
+    s = std::countr_zero(pass);
+    pass &= pass - 1;
     const int x = s / W;
     const int z = s % W;
     const Element* const fromX = value + x * W;
     const Element* const fromZ = value + z * W;
-    // The third points y with f(xy) and f(yz) both below top.
-    unsigned ys = points & open[static_cast<std::size_t>(x)] & open[static_cast<std::size_t>(z)] & ~(1U << x | 1U << z);
+    // The third points y with f(xy) and f(yz) both below top (no point is
+    // its own third: open never holds a slot x * 8 + x).
+    unsigned ys = points & static_cast<unsigned>(open >> (x * W) & open >> (z * W) & 0xFF);
     // Two chains of meets, so that their look-ups overlap: one from the
     // pair's value, one from the first bound.
-    Element m = value[s];
+    const Element before = value[s];
+    Element m = before;
     if (ys != 0) {
       const int first = std::countr_zero(ys);
       ys &= ys - 1;
@@ -298,7 +343,7 @@ bool PartitionCorner<Element>::Run(Element* value, std::array<std::uint8_t, MaxP
       }
       m = meet[m * sv + other];
     }
-    if (m == value[s]) continue;
+    if (m == before) continue;
     lower(x, z, m);
     if (m == bottom && merge(x, z)) return true;
   }
