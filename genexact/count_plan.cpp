@@ -266,7 +266,7 @@ std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test
         multiplicity = static_cast<std::uint64_t>(std::popcount(orbit));
       }
       const RelationPattern& r = patterns[ri];
-      if (plan.refuteFirst && CornerRefuted(r.first, r.second, innerBounds, outerBounds)) continue;
+      if (plan.refuteFirst && CornerRefuted(r.splits, innerBounds, outerBounds)) continue;
       for (std::size_t k = 0; k < 4; ++k) {
         const Element inner = x.elements[r.first[k]];
         const Element outer = y.elements[r.second[k]];

@@ -24,7 +24,9 @@ std::vector<RelationPattern> RelationPatterns(int p, int q) {
             rows |= 1u << (cell[k] / q);
             columns |= 1u << (cell[k] % q);
           }
-          if (rows == (1u << p) - 1 && columns == (1u << q) - 1) result.push_back(r);
+          if (rows != (1u << p) - 1 || columns != (1u << q) - 1) continue;
+          r.splits = lattice::MakeCornerSplits(r.first, r.second);
+          result.push_back(r);
         }
       }
     }

@@ -7,11 +7,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "lattice/corner_certificates.hpp"
+
 namespace genexact {
 
 struct RelationPattern {
   std::array<std::uint8_t, 4> first;   // first[k]: position in X of the k-th pair
   std::array<std::uint8_t, 4> second;  // second[k]: position in Y of the k-th pair
+  lattice::CornerSplits splits;        // MakeCornerSplits(first, second), for CornerRefuted
 };
 
 // Every 4-element subset of {0..p-1} x {0..q-1} whose projections are onto,

@@ -34,12 +34,19 @@ struct SubsetBounds {
 template <class Element>
 SubsetBounds FindSubsetBounds(const FlatFactor<Element>& f, const Element* elements, int size);
 
-// Contract: first[k] and second[k] are the positions, in the sets with bounds
-// d and v, of the k-th pair of a relation.  True when a sublattice as above
-// holds the relation and misses (top of D, bottom of V) or (bottom of D, top
-// of V): the relation then does not generate D x V.
-inline bool CornerRefuted(const std::array<std::uint8_t, 4>& first, const std::array<std::uint8_t, 4>& second,
-                          SubsetBounds d, SubsetBounds v) {
+// The 14 splits of a relation's four pairs into two non-empty parts P and
+// Q, as positions in the two sets: nibble 0 holds the positions in the
+// D-set of the pairs in P, nibble 1 those in the V-set of the pairs in Q,
+// nibble 2 those in the V-set of P, nibble 3 those in the D-set of Q.  Made
+// once per relation pattern, so that a test reads them instead of
+// gathering the positions again (a sixth of the refutation's time).
+using CornerSplits = std::array<std::uint16_t, 14>;
+
+// Contract: first[k] and second[k] < 4 are the positions, in the D-set and
+// the V-set, of the k-th pair of a relation.
+constexpr CornerSplits MakeCornerSplits(const std::array<std::uint8_t, 4>& first,
+                                        const std::array<std::uint8_t, 4>& second) {
+  CornerSplits splits{};
   for (unsigned p = 1; p < 15; ++p) {
     unsigned firstIn = 0;   // positions in the D-set of the pairs in p
     unsigned firstOut = 0;  // and of the others
@@ -54,10 +61,22 @@ inline bool CornerRefuted(const std::array<std::uint8_t, 4>& first, const std::a
         secondOut |= 1U << second[k];
       }
     }
-    if ((d.joinBelowTop >> firstIn & 1U) != 0 && (v.meetAboveBottom >> secondOut & 1U) != 0) return true;
-    if ((v.joinBelowTop >> secondIn & 1U) != 0 && (d.meetAboveBottom >> firstOut & 1U) != 0) return true;
+    splits[p - 1] = static_cast<std::uint16_t>(firstIn | secondOut << 4 | secondIn << 8 | firstOut << 12);
   }
-  return false;
+  return splits;
+}
+
+// Contract: splits == MakeCornerSplits(first, second) of a relation between
+// the sets with bounds d and v.  True when a sublattice as above holds the
+// relation and misses (top of D, bottom of V) or (bottom of D, top of V):
+// the relation then does not generate D x V.
+inline bool CornerRefuted(const CornerSplits& splits, SubsetBounds d, SubsetBounds v) {
+  unsigned found = 0;  // bit 0, no branch per split
+  for (const std::uint16_t s : splits) {
+    found |= (d.joinBelowTop >> (s & 15U)) & (v.meetAboveBottom >> (s >> 4 & 15U));
+    found |= (v.joinBelowTop >> (s >> 8 & 15U)) & (d.meetAboveBottom >> (s >> 12));
+  }
+  return (found & 1U) != 0;
 }
 
 }  // namespace lattice

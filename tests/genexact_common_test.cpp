@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,44 @@ TEST(GenexactPatterns, RelationPatternsCoverBothSides) {
       EXPECT_EQ(genexact::RelationPatterns(p, q).size(), expected[p][q]) << p << "x" << q;
     }
   }
+}
+
+// The splits made once per pattern refute exactly what the definition says:
+// some non-empty proper part of the four pairs whose positions in the D-set
+// have a join below top while the V-set positions of the other pairs have a
+// meet above bottom, or the same with the two sets exchanged.  Every
+// pattern, sparse random bounds (bit 0, the empty part, always set).
+TEST(GenexactPatterns, SplitsRefuteWhatTheDefinitionRefutes) {
+  std::mt19937_64 random(19);
+  auto sparse = [&]() { return static_cast<std::uint16_t>((random() & random() & random()) | 1U); };
+  int refuted = 0;
+  int kept = 0;
+  for (int p = 1; p <= 4; ++p) {
+    for (int q = 1; q <= 4; ++q) {
+      for (const genexact::RelationPattern& r : genexact::RelationPatterns(p, q)) {
+        ASSERT_EQ(r.splits, lattice::MakeCornerSplits(r.first, r.second));
+        for (int trial = 0; trial < 300; ++trial) {
+          const lattice::SubsetBounds d{sparse(), sparse()};
+          const lattice::SubsetBounds v{sparse(), sparse()};
+          bool expected = false;
+          for (unsigned part = 1; part < 15; ++part) {
+            unsigned dIn = 0, dOut = 0, vIn = 0, vOut = 0;
+            for (unsigned k = 0; k < 4; ++k) {
+              const bool in = (part >> k & 1U) != 0;
+              (in ? dIn : dOut) |= 1U << r.first[k];
+              (in ? vIn : vOut) |= 1U << r.second[k];
+            }
+            expected = expected || ((d.joinBelowTop >> dIn & 1U) != 0 && (v.meetAboveBottom >> vOut & 1U) != 0) ||
+                       ((v.joinBelowTop >> vIn & 1U) != 0 && (d.meetAboveBottom >> dOut & 1U) != 0);
+          }
+          ASSERT_EQ(lattice::CornerRefuted(r.splits, d, v), expected) << p << "x" << q << " trial " << trial;
+          (expected ? refuted : kept)++;
+        }
+      }
+    }
+  }
+  EXPECT_GT(refuted, 1000);
+  EXPECT_GT(kept, 1000);
 }
 
 }  // namespace

@@ -128,7 +128,7 @@ TEST(GenexactCovers, EveryRelationAgreesWithTheClosure) {
         const FactorLattice& innerLattice = plan.outerIsA ? plan.b : plan.a;
         const FactorLattice& outerLattice = plan.outerIsA ? plan.a : plan.b;
         const bool refutes = genexact::CornerRefuted(
-            r.first, r.second, genexact::FindSubsetBounds(innerLattice, x.elements.data(), x.size),
+            r.splits, genexact::FindSubsetBounds(innerLattice, x.elements.data(), x.size),
             genexact::FindSubsetBounds(outerLattice, y.elements.data(), y.size));
         if (refutes) {
           ASSERT_FALSE(full);
