@@ -127,9 +127,9 @@ TEST(GenexactCovers, EveryRelationAgreesWithTheClosure) {
         ASSERT_EQ(fast.Generates(d, v), full);
         const FactorLattice& innerLattice = plan.outerIsA ? plan.b : plan.a;
         const FactorLattice& outerLattice = plan.outerIsA ? plan.a : plan.b;
-        const bool refutes = genexact::CornerRefuted(
-            r.splits, genexact::FindSubsetBounds(innerLattice, x.elements.data(), x.size),
-            genexact::FindSubsetBounds(outerLattice, y.elements.data(), y.size));
+        const bool refutes =
+            genexact::CornerRefuted(r.splits, genexact::FindSubsetBounds(innerLattice, x.elements.data(), x.size),
+                                    genexact::FindSubsetBounds(outerLattice, y.elements.data(), y.size));
         if (refutes) {
           ASSERT_FALSE(full);
         }
