@@ -24,12 +24,12 @@
 // taken in slot order, pass after pass.  When the pairs at bottom from the
 // start already connect all points (one corner in seventy on
 // Equ(7)xEqu(7)) the corner is reached before any merge: one word holds
-// every point's row of bottom pairs.  On
-// Equ(7)xEqu(7) relations a generating corner takes about 18 cover
-// evaluations (6 pairs looked at, 6 merges) instead of about 90, a failing
-// one about 130 instead of 250.  The value lattice is numbered by height
-// above the bottom (bottom 0, then the atoms, ...) behind the caller's
-// numbering, which is mapped once per call.
+// every point's row of bottom pairs.  On Equ(7)xEqu(7) relations a
+// generating corner takes about 18 cover evaluations (6 pairs looked at, 6
+// merges) instead of about 90, a failing one about 130 instead of 250.
+// The value lattice is numbered by height above the bottom (bottom 0, then
+// the atoms, ...) behind the caller's numbering, which is mapped once per
+// call.
 //
 // Tried and dropped, on Equ(7)xEqu(7) relations, against the plain sweep:
 // - the sweep stopped by a 2^21-bit table of connected atom sets, looked up
