@@ -239,13 +239,22 @@ std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test
   const SubsetBounds outerBounds = FindSubsetBounds(plan.outerIsA ? plan.a : plan.b, y.elements.data(), y.size);
   const std::vector<PositionPermutation>& outerStab = StabilizerOf(plan.OuterStabilizers(), u);
   std::uint64_t count = 0;
-  Element d[4];
-  Element v[4];
+  // The outer set is one side of every relation of the unit.
+  if (outerIsDomain) {
+    test.SetDomainSet(y.elements.data(), y.size);
+  } else {
+    test.SetValueSet(y.elements.data(), y.size);
+  }
   const std::vector<GeneratingSet>& innerSets = plan.Inner();
   for (std::size_t i = plan.symmetric ? u : 0; i < innerSets.size(); ++i) {
     const GeneratingSet& x = innerSets[i];
     const auto& patterns = plan.patterns[static_cast<std::size_t>(x.size)][static_cast<std::size_t>(y.size)];
     const SubsetBounds innerBounds = FindSubsetBounds(innerLattice, x.elements.data(), x.size);
+    if (outerIsDomain) {
+      test.SetValueSet(x.elements.data(), x.size);
+    } else {
+      test.SetDomainSet(x.elements.data(), x.size);
+    }
     // Relations in one orbit of the stabilizers generate together: the
     // first of each orbit is tested and counts for all of it.
     const std::vector<PositionPermutation>& innerStab = StabilizerOf(plan.InnerStabilizers(), i);
@@ -267,13 +276,12 @@ std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test
       }
       const RelationPattern& r = patterns[ri];
       if (plan.refuteFirst && CornerRefuted(r.splits, innerBounds, outerBounds)) continue;
-      for (std::size_t k = 0; k < 4; ++k) {
-        const Element inner = x.elements[r.first[k]];
-        const Element outer = y.elements[r.second[k]];
-        d[k] = outerIsDomain ? outer : inner;
-        v[k] = outerIsDomain ? inner : outer;
-      }
-      if (test.Generates(d, v)) generating += multiplicity;
+      // first: positions in the inner set, second: in the outer one.
+      const bool generates =
+          outerIsDomain
+              ? test.GeneratesAt(r.second.data(), r.first.data(), r.secondToFirst.data(), r.firstToSecond.data())
+              : test.GeneratesAt(r.first.data(), r.second.data(), r.firstToSecond.data(), r.secondToFirst.data());
+      if (generates) generating += multiplicity;
     }
     if (generating != 0) {
       std::uint64_t weight = runframe::CheckedMul(x.orbitSize, y.orbitSize, "the orbit weight");

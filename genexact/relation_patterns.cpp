@@ -26,6 +26,16 @@ std::vector<RelationPattern> RelationPatterns(int p, int q) {
           }
           if (rows != (1u << p) - 1 || columns != (1u << q) - 1) continue;
           r.splits = lattice::MakeCornerSplits(r.first, r.second);
+          for (unsigned set = 0; set < 16; ++set) {
+            unsigned toSecond = 0;
+            unsigned toFirst = 0;
+            for (std::size_t k = 0; k < 4; ++k) {
+              if ((set >> r.first[k] & 1U) != 0) toSecond |= 1U << r.second[k];
+              if ((set >> r.second[k] & 1U) != 0) toFirst |= 1U << r.first[k];
+            }
+            r.firstToSecond[set] = static_cast<std::uint8_t>(toSecond);
+            r.secondToFirst[set] = static_cast<std::uint8_t>(toFirst);
+          }
           result.push_back(r);
         }
       }

@@ -15,6 +15,10 @@ struct RelationPattern {
   std::array<std::uint8_t, 4> first;   // first[k]: position in X of the k-th pair
   std::array<std::uint8_t, 4> second;  // second[k]: position in Y of the k-th pair
   lattice::CornerSplits splits;        // MakeCornerSplits(first, second), for CornerRefuted
+  // firstToSecond[q], q < 16: the positions in Y of the pairs whose position
+  // in X is in q; secondToFirst the other way (RelationTest::GeneratesAt).
+  std::array<std::uint8_t, 16> firstToSecond;
+  std::array<std::uint8_t, 16> secondToFirst;
 };
 
 // Every 4-element subset of {0..p-1} x {0..q-1} whose projections are onto,

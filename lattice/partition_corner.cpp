@@ -217,31 +217,48 @@ PartitionCorner<Element>::PartitionCorner(const JoinCovers<Element>& covers,
     : covers_(covers), tables_(tables) {}
 
 template <class Element>
-bool PartitionCorner<Element>::Reaches(const Element* d, const Element* v) const {
+void PartitionCorner<Element>::DomainPositions(const Element* set, int size, std::uint8_t* positions) const {
+  // Byte j % 8 of above[j / 8]: the positions p with J[j] <= set[p], j < |J| <= 28.
+  std::array<std::uint64_t, 4> above{};
+  for (int p = 0; p < size; ++p) {
+    const std::uint64_t below = covers_.belowOf[set[p]];
+    for (unsigned c = 0; c < 4; ++c) above[c] |= Spread[below >> (8 * c) & 0xFF] << p;
+  }
+  const std::size_t count = tables_.atoms.ends.size();
+  for (std::size_t j = 0; j < count; ++j) positions[j] = static_cast<std::uint8_t>(above[j / 8] >> (8 * (j % 8)) & 15);
+}
+
+template <class Element>
+void PartitionCorner<Element>::SubsetMeets(const Element* set, int size, Element* meets) const {
   const FlatFactor<Element>& values = tables_.values;
   const auto sv = static_cast<std::size_t>(values.size);
   const Element* const meet = values.meet.data();
-  // meetOf[q]: the meet of the values of the generators at the positions in
-  // q, each from two smaller sets, so that no look-up waits for more than
-  // one other.
-  std::array<Element, 16> meetOf;
-  meetOf[0] = values.top;
-  for (unsigned k = 0; k < 4; ++k) meetOf[1U << k] = tables_.number[v[k]];
-  for (const unsigned q : {3U, 5U, 6U, 9U, 10U, 12U}) {
-    meetOf[q] = meet[meetOf[q & (q - 1)] * sv + meetOf[q & -q]];
-  }
-  for (const unsigned q : {7U, 11U, 13U, 14U}) meetOf[q] = meet[meetOf[q & (q - 1)] * sv + meetOf[q & -q]];
-  meetOf[15] = meet[meetOf[3] * sv + meetOf[12]];
-  // Byte j % 8 of above[j / 8]: the positions k with J[j] <= d[k], j < |J| <= 28.
-  std::array<std::uint64_t, 4> above{};
-  for (unsigned k = 0; k < 4; ++k) {
-    const std::uint64_t below = covers_.belowOf[d[k]];
-    for (unsigned c = 0; c < 4; ++c) above[c] |= Spread[below >> (8 * c) & 0xFF] << k;
-  }
+  meets[0] = values.top;
+  for (int p = 0; p < 4; ++p) meets[1U << p] = p < size ? tables_.number[set[p]] : values.top;
+  // Each from two smaller sets, so that no look-up waits for more than one other.
+  for (const unsigned q : {3U, 5U, 6U, 9U, 10U, 12U}) meets[q] = meet[meets[q & (q - 1)] * sv + meets[q & -q]];
+  for (const unsigned q : {7U, 11U, 13U, 14U}) meets[q] = meet[meets[q & (q - 1)] * sv + meets[q & -q]];
+  meets[15] = meet[meets[3] * sv + meets[12]];
+}
+
+template <class Element>
+bool PartitionCorner<Element>::ReachesSpread(const std::uint8_t* positions, const Element* meets,
+                                             const std::uint8_t* spread) const {
   std::array<Element, 64> value;  // value[x * 8 + y]: f(xy), x != y < k; other cells unused
   const auto [open, zero] = FillValues(
-      tables_, [&](std::size_t j) { return meetOf[above[j / 8] >> (8 * (j % 8)) & 15]; }, value.data());
+      tables_, [&](std::size_t j) { return meets[spread[positions[j]]]; }, value.data());
   return Run(value.data(), open, zero);
+}
+
+template <class Element>
+bool PartitionCorner<Element>::Reaches(const Element* d, const Element* v) const {
+  // The generators as two sets of four, each generator at its own position.
+  static constexpr std::array<std::uint8_t, 16> same = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+  std::array<std::uint8_t, MaxPartitionAtoms> positions;
+  std::array<Element, 16> meets;
+  DomainPositions(d, 4, positions.data());
+  SubsetMeets(v, 4, meets.data());
+  return ReachesSpread(positions.data(), meets.data(), same.data());
 }
 
 template <class Element>

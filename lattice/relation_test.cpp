@@ -61,6 +61,44 @@ RelationTest<Element>::RelationTest(const FlatFactor<Element>& domain, const Fla
   }
 }
 
+template <class Element>
+void RelationTest<Element>::SetDomainSet(const Element* set, int size) {
+  domainSet_ = set;
+  // A corner read the other way round has its domain on the values' side.
+  if (lowerPartition_) Fill(*lowerPartition_, !lowerExchanged_, set, size, lowerParts_);
+  if (upperPartition_) Fill(*upperPartition_, !upperExchanged_, set, size, upperParts_);
+}
+
+template <class Element>
+void RelationTest<Element>::SetValueSet(const Element* set, int size) {
+  valueSet_ = set;
+  if (lowerPartition_) Fill(*lowerPartition_, lowerExchanged_, set, size, lowerParts_);
+  if (upperPartition_) Fill(*upperPartition_, upperExchanged_, set, size, upperParts_);
+}
+
+template <class Element>
+bool RelationTest<Element>::GeneratesAt(const std::uint8_t* dPos, const std::uint8_t* vPos, const std::uint8_t* dToV,
+                                        const std::uint8_t* vToD) {
+  // Corners without the partition shortcut take the generators themselves.
+  auto plain = [&](bool upper) {
+    Element d[4];
+    Element v[4];
+    for (std::size_t k = 0; k < 4; ++k) {
+      d[k] = domainSet_[dPos[k]];
+      v[k] = valueSet_[vPos[k]];
+    }
+    return upper ? Upper(d, v) : Lower(d, v);
+  };
+  const bool lower = lowerPartition_
+                         ? lowerPartition_->ReachesSpread(lowerParts_.positions.data(), lowerParts_.meets.data(),
+                                                          lowerExchanged_ ? vToD : dToV)
+                         : plain(false);
+  if (!lower) return false;
+  return upperPartition_ ? upperPartition_->ReachesSpread(upperParts_.positions.data(), upperParts_.meets.data(),
+                                                          upperExchanged_ ? vToD : dToV)
+                         : plain(true);
+}
+
 // The two widths genexact is built for (genexact/element_width.hpp).
 template CornerShortcuts<std::uint8_t> FindCornerShortcuts(const FlatFactor<std::uint8_t>&,
                                                            const FlatFactor<std::uint8_t>&, bool);

@@ -9,6 +9,8 @@
 // of the dual of V (the meet-irreducibles of V); likewise (bottom D, top V)
 // on J(V) or on J(dual D).  Tables given meet first are the dual of a
 // partition lattice, whose meet-irreducibles are then the atoms.
+#include <array>
+#include <cstdint>
 #include <optional>
 
 #include "lattice/corner_fixpoint.hpp"
@@ -53,7 +55,37 @@ class RelationTest {
   // Contract as CornerFixpoint::Generates.
   bool Generates(const Element* d, const Element* v) { return Lower(d, v) && Upper(d, v); }
 
+  // The same for relations between two sets that many relations share: the
+  // domain's set and the values' set (1..4 elements each, generating their
+  // lattices) are given once, each relation by positions in them.  A set is
+  // read through its pointer until the next call that gives that side.
+  void SetDomainSet(const Element* set, int size);
+  void SetValueSet(const Element* set, int size);
+  // Contract: both sets given; d[k] = domain set[dPos[k]], v[k] = value
+  // set[vPos[k]] are the relation's generators, dToV[q] (q < 16) the
+  // positions in the value set of the generators whose domain position is
+  // in q, vToD[q] the reverse.  As Generates(d, v); the partition corners
+  // read the per-set parts made by SetDomainSet and SetValueSet.
+  bool GeneratesAt(const std::uint8_t* dPos, const std::uint8_t* vPos, const std::uint8_t* dToV,
+                   const std::uint8_t* vToD);
+
  private:
+  // Where a partition corner's starting values come from: its own domain's
+  // positions and its values' subset meets, for the sets given last.
+  struct SetParts {
+    std::array<std::uint8_t, MaxPartitionAtoms> positions{};  // DomainPositions of the corner's domain set
+    std::array<Element, 16> meets{};                          // SubsetMeets of the corner's value set
+  };
+  // The parts of one corner that a set on the given side fills.
+  static void Fill(const PartitionCorner<Element>& corner, bool domainSide, const Element* set, int size,
+                   SetParts& parts) {
+    if (domainSide) {
+      corner.DomainPositions(set, size, parts.positions.data());
+    } else {
+      corner.SubsetMeets(set, size, parts.meets.data());
+    }
+  }
+
   bool Lower(const Element* d, const Element* v) {
     if (lowerPartition_) return lowerExchanged_ ? lowerPartition_->Reaches(v, d) : lowerPartition_->Reaches(d, v);
     if (!lower_) return rowMinima_.ReachesLowerCorner(d, v);
@@ -72,6 +104,10 @@ class RelationTest {
   std::optional<CoverCorner<Element>> upper_;
   bool lowerExchanged_ = false;
   bool upperExchanged_ = false;
+  const Element* domainSet_ = nullptr;  // the sets given last, for GeneratesAt
+  const Element* valueSet_ = nullptr;
+  SetParts lowerParts_;
+  SetParts upperParts_;
 };
 
 }  // namespace lattice

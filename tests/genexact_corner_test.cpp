@@ -125,6 +125,15 @@ TEST(GenexactCovers, EveryRelationAgreesWithTheClosure) {
         const bool upper = plain.ReachesUpperCorner(d, v);
         ASSERT_EQ(lower && upper, full);
         ASSERT_EQ(fast.Generates(d, v), full);
+        // The same relation by positions in its two sets, as CountUnit asks.
+        const bool outerIsDomain = plan.outerIsA == plan.domainIsA;
+        fast.SetDomainSet(outerIsDomain ? y.elements.data() : x.elements.data(), outerIsDomain ? y.size : x.size);
+        fast.SetValueSet(outerIsDomain ? x.elements.data() : y.elements.data(), outerIsDomain ? x.size : y.size);
+        const bool atPositions =
+            outerIsDomain
+                ? fast.GeneratesAt(r.second.data(), r.first.data(), r.secondToFirst.data(), r.firstToSecond.data())
+                : fast.GeneratesAt(r.first.data(), r.second.data(), r.firstToSecond.data(), r.secondToFirst.data());
+        ASSERT_EQ(atPositions, full);
         const FactorLattice& innerLattice = plan.outerIsA ? plan.b : plan.a;
         const FactorLattice& outerLattice = plan.outerIsA ? plan.a : plan.b;
         const bool refutes =
