@@ -239,6 +239,7 @@ std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test
   const SubsetBounds outerBounds = FindSubsetBounds(plan.outerIsA ? plan.a : plan.b, y.elements.data(), y.size);
   const std::vector<PositionPermutation>& outerStab = StabilizerOf(plan.OuterStabilizers(), u);
   std::uint64_t count = 0;
+  const bool setParts = test.ReadsSetParts();
   // The outer set is one side of every relation of the unit.
   if (outerIsDomain) {
     test.SetDomainSet(y.elements.data(), y.size);
@@ -277,10 +278,24 @@ std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test
       const RelationPattern& r = patterns[ri];
       if (plan.refuteFirst && CornerRefuted(r.splits, innerBounds, outerBounds)) continue;
       // first: positions in the inner set, second: in the outer one.
-      const bool generates =
-          outerIsDomain
-              ? test.GeneratesAt(r.second.data(), r.first.data(), r.secondToFirst.data(), r.firstToSecond.data())
-              : test.GeneratesAt(r.first.data(), r.second.data(), r.firstToSecond.data(), r.secondToFirst.data());
+      bool generates = false;
+      if (setParts) {
+        generates =
+            outerIsDomain
+                ? test.GeneratesAt(r.second.data(), r.first.data(), r.secondToFirst.data(), r.firstToSecond.data())
+                : test.GeneratesAt(r.first.data(), r.second.data(), r.firstToSecond.data(), r.secondToFirst.data());
+      } else {
+        // The generators themselves, inline as the baselines always took them.
+        Element d[4];
+        Element v[4];
+        for (std::size_t k = 0; k < 4; ++k) {
+          const Element inner = x.elements[r.first[k]];
+          const Element outer = y.elements[r.second[k]];
+          d[k] = outerIsDomain ? outer : inner;
+          v[k] = outerIsDomain ? inner : outer;
+        }
+        generates = test.Generates(d, v);
+      }
       if (generates) generating += multiplicity;
     }
     if (generating != 0) {

@@ -79,24 +79,25 @@ void RelationTest<Element>::SetValueSet(const Element* set, int size) {
 template <class Element>
 bool RelationTest<Element>::GeneratesAt(const std::uint8_t* dPos, const std::uint8_t* vPos, const std::uint8_t* dToV,
                                         const std::uint8_t* vToD) {
-  // Corners without the partition shortcut take the generators themselves.
-  auto plain = [&](bool upper) {
-    Element d[4];
-    Element v[4];
-    for (std::size_t k = 0; k < 4; ++k) {
-      d[k] = domainSet_[dPos[k]];
-      v[k] = valueSet_[vPos[k]];
-    }
-    return upper ? Upper(d, v) : Lower(d, v);
+  auto lowerAt = [&] {
+    return lowerPartition_->ReachesSpread(lowerParts_.positions.data(), lowerParts_.meets.data(),
+                                          lowerExchanged_ ? vToD : dToV);
   };
-  const bool lower = lowerPartition_
-                         ? lowerPartition_->ReachesSpread(lowerParts_.positions.data(), lowerParts_.meets.data(),
-                                                          lowerExchanged_ ? vToD : dToV)
-                         : plain(false);
-  if (!lower) return false;
-  return upperPartition_ ? upperPartition_->ReachesSpread(upperParts_.positions.data(), upperParts_.meets.data(),
-                                                          upperExchanged_ ? vToD : dToV)
-                         : plain(true);
+  auto upperAt = [&] {
+    return upperPartition_->ReachesSpread(upperParts_.positions.data(), upperParts_.meets.data(),
+                                          upperExchanged_ ? vToD : dToV);
+  };
+  if (lowerPartition_ && upperPartition_) return lowerAt() && upperAt();
+  // A corner without the partition shortcut takes the generators themselves,
+  // gathered once as Generates takes them.
+  Element d[4];
+  Element v[4];
+  for (std::size_t k = 0; k < 4; ++k) {
+    d[k] = domainSet_[dPos[k]];
+    v[k] = valueSet_[vPos[k]];
+  }
+  if (!lowerPartition_ && !upperPartition_) return Generates(d, v);
+  return (lowerPartition_ ? lowerAt() : Lower(d, v)) && (upperPartition_ ? upperAt() : Upper(d, v));
 }
 
 // The two widths genexact is built for (genexact/element_width.hpp).

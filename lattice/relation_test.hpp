@@ -68,6 +68,9 @@ class RelationTest {
   // read the per-set parts made by SetDomainSet and SetValueSet.
   bool GeneratesAt(const std::uint8_t* dPos, const std::uint8_t* vPos, const std::uint8_t* dToV,
                    const std::uint8_t* vToD);
+  // True when both corners read the per-set parts; otherwise GeneratesAt
+  // only gathers the generators for Generates, which a caller can do inline.
+  bool ReadsSetParts() const { return lowerPartition_.has_value() && upperPartition_.has_value(); }
 
  private:
   // Where a partition corner's starting values come from: its own domain's
