@@ -239,23 +239,18 @@ std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test
   const SubsetBounds outerBounds = FindSubsetBounds(plan.outerIsA ? plan.a : plan.b, y.elements.data(), y.size);
   const std::vector<PositionPermutation>& outerStab = StabilizerOf(plan.OuterStabilizers(), u);
   std::uint64_t count = 0;
+  // Partition corners read each set's parts, made once: the outer set is
+  // one side of every relation of the unit.
   const bool setParts = test.ReadsSetParts();
-  // The outer set is one side of every relation of the unit.
-  if (outerIsDomain) {
-    test.SetDomainSet(y.elements.data(), y.size);
-  } else {
-    test.SetValueSet(y.elements.data(), y.size);
-  }
+  if (setParts && outerIsDomain) test.SetDomainSet(y.elements.data(), y.size);
+  if (setParts && !outerIsDomain) test.SetValueSet(y.elements.data(), y.size);
   const std::vector<GeneratingSet>& innerSets = plan.Inner();
   for (std::size_t i = plan.symmetric ? u : 0; i < innerSets.size(); ++i) {
     const GeneratingSet& x = innerSets[i];
     const auto& patterns = plan.patterns[static_cast<std::size_t>(x.size)][static_cast<std::size_t>(y.size)];
     const SubsetBounds innerBounds = FindSubsetBounds(innerLattice, x.elements.data(), x.size);
-    if (outerIsDomain) {
-      test.SetValueSet(x.elements.data(), x.size);
-    } else {
-      test.SetDomainSet(x.elements.data(), x.size);
-    }
+    if (setParts && outerIsDomain) test.SetValueSet(x.elements.data(), x.size);
+    if (setParts && !outerIsDomain) test.SetDomainSet(x.elements.data(), x.size);
     // Relations in one orbit of the stabilizers generate together: the
     // first of each orbit is tested and counts for all of it.
     const std::vector<PositionPermutation>& innerStab = StabilizerOf(plan.InnerStabilizers(), i);
@@ -280,12 +275,10 @@ std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test
       // first: positions in the inner set, second: in the outer one.
       bool generates = false;
       if (setParts) {
-        generates =
-            outerIsDomain
-                ? test.GeneratesAt(r.second.data(), r.first.data(), r.secondToFirst.data(), r.firstToSecond.data())
-                : test.GeneratesAt(r.first.data(), r.second.data(), r.firstToSecond.data(), r.secondToFirst.data());
+        generates = outerIsDomain ? test.GeneratesAt(r.secondToFirst.data(), r.firstToSecond.data())
+                                  : test.GeneratesAt(r.firstToSecond.data(), r.secondToFirst.data());
       } else {
-        // The generators themselves, inline as the baselines always took them.
+        // Other lattices take the generators themselves.
         Element d[4];
         Element v[4];
         for (std::size_t k = 0; k < 4; ++k) {

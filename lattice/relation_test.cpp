@@ -1,5 +1,7 @@
 #include "lattice/relation_test.hpp"
 
+#include <cassert>
+
 namespace lattice {
 
 namespace {
@@ -63,41 +65,26 @@ RelationTest<Element>::RelationTest(const FlatFactor<Element>& domain, const Fla
 
 template <class Element>
 void RelationTest<Element>::SetDomainSet(const Element* set, int size) {
-  domainSet_ = set;
+  assert(ReadsSetParts());
   // A corner read the other way round has its domain on the values' side.
-  if (lowerPartition_) Fill(*lowerPartition_, !lowerExchanged_, set, size, lowerParts_);
-  if (upperPartition_) Fill(*upperPartition_, !upperExchanged_, set, size, upperParts_);
+  Fill(*lowerPartition_, !lowerExchanged_, set, size, lowerParts_);
+  Fill(*upperPartition_, !upperExchanged_, set, size, upperParts_);
 }
 
 template <class Element>
 void RelationTest<Element>::SetValueSet(const Element* set, int size) {
-  valueSet_ = set;
-  if (lowerPartition_) Fill(*lowerPartition_, lowerExchanged_, set, size, lowerParts_);
-  if (upperPartition_) Fill(*upperPartition_, upperExchanged_, set, size, upperParts_);
+  assert(ReadsSetParts());
+  Fill(*lowerPartition_, lowerExchanged_, set, size, lowerParts_);
+  Fill(*upperPartition_, upperExchanged_, set, size, upperParts_);
 }
 
 template <class Element>
-bool RelationTest<Element>::GeneratesAt(const std::uint8_t* dPos, const std::uint8_t* vPos, const std::uint8_t* dToV,
-                                        const std::uint8_t* vToD) {
-  auto lowerAt = [&] {
-    return lowerPartition_->ReachesSpread(lowerParts_.positions.data(), lowerParts_.meets.data(),
-                                          lowerExchanged_ ? vToD : dToV);
-  };
-  auto upperAt = [&] {
-    return upperPartition_->ReachesSpread(upperParts_.positions.data(), upperParts_.meets.data(),
-                                          upperExchanged_ ? vToD : dToV);
-  };
-  if (lowerPartition_ && upperPartition_) return lowerAt() && upperAt();
-  // A corner without the partition shortcut takes the generators themselves,
-  // gathered once as Generates takes them.
-  Element d[4];
-  Element v[4];
-  for (std::size_t k = 0; k < 4; ++k) {
-    d[k] = domainSet_[dPos[k]];
-    v[k] = valueSet_[vPos[k]];
-  }
-  if (!lowerPartition_ && !upperPartition_) return Generates(d, v);
-  return (lowerPartition_ ? lowerAt() : Lower(d, v)) && (upperPartition_ ? upperAt() : Upper(d, v));
+bool RelationTest<Element>::GeneratesAt(const std::uint8_t* dToV, const std::uint8_t* vToD) const {
+  assert(ReadsSetParts());
+  return lowerPartition_->ReachesSpread(lowerParts_.positions.data(), lowerParts_.meets.data(),
+                                        lowerExchanged_ ? vToD : dToV) &&
+         upperPartition_->ReachesSpread(upperParts_.positions.data(), upperParts_.meets.data(),
+                                        upperExchanged_ ? vToD : dToV);
 }
 
 // The two widths genexact is built for (genexact/element_width.hpp).

@@ -55,22 +55,20 @@ class RelationTest {
   // Contract as CornerFixpoint::Generates.
   bool Generates(const Element* d, const Element* v) { return Lower(d, v) && Upper(d, v); }
 
-  // The same for relations between two sets that many relations share: the
-  // domain's set and the values' set (1..4 elements each, generating their
-  // lattices) are given once, each relation by positions in them.  A set is
-  // read through its pointer until the next call that gives that side.
+  // True when both corners are read by PartitionCorner, whose starting
+  // values can come from parts made once per set: then GeneratesAt serves.
+  bool ReadsSetParts() const { return lowerPartition_.has_value() && upperPartition_.has_value(); }
+  // For relations between two sets that many relations share: the domain's
+  // set and the values' set (1..4 elements each, generating their lattices)
+  // are given once, each relation by positions in them.
+  // Contract for all three: ReadsSetParts().
   void SetDomainSet(const Element* set, int size);
   void SetValueSet(const Element* set, int size);
-  // Contract: both sets given; d[k] = domain set[dPos[k]], v[k] = value
-  // set[vPos[k]] are the relation's generators, dToV[q] (q < 16) the
-  // positions in the value set of the generators whose domain position is
-  // in q, vToD[q] the reverse.  As Generates(d, v); the partition corners
-  // read the per-set parts made by SetDomainSet and SetValueSet.
-  bool GeneratesAt(const std::uint8_t* dPos, const std::uint8_t* vPos, const std::uint8_t* dToV,
-                   const std::uint8_t* vToD);
-  // True when both corners read the per-set parts; otherwise GeneratesAt
-  // only gathers the generators for Generates, which a caller can do inline.
-  bool ReadsSetParts() const { return lowerPartition_.has_value() && upperPartition_.has_value(); }
+  // Contract: both sets given; the generators are (domain set[dPos[k]],
+  // value set[vPos[k]]); dToV[q] (q < 16) holds the value-set positions of
+  // the generators whose domain-set position is in q, vToD[q] the reverse.
+  // As Generates for those generators.
+  bool GeneratesAt(const std::uint8_t* dToV, const std::uint8_t* vToD) const;
 
  private:
   // Where a partition corner's starting values come from: its own domain's
@@ -107,9 +105,7 @@ class RelationTest {
   std::optional<CoverCorner<Element>> upper_;
   bool lowerExchanged_ = false;
   bool upperExchanged_ = false;
-  const Element* domainSet_ = nullptr;  // the sets given last, for GeneratesAt
-  const Element* valueSet_ = nullptr;
-  SetParts lowerParts_;
+  SetParts lowerParts_;  // from the sets given last, for GeneratesAt
   SetParts upperParts_;
 };
 
