@@ -91,13 +91,14 @@
 //   AVX-512 register (seven pivots of gf2p8affine, vpshufb, vpternlog; about
 //   60 cycles from load to bound), no tables at all.  On relations taken out
 //   of the unit loop in stride order 1.1x faster than the tables; in the
-//   unit loop itself no faster (least of alternating runs: 7x7 211 against
-//   218 ns a test, 6x7 167 to 208 against 189), as consecutive relations
-//   find the rows they read in cache; with Equ(6) values 0.92x.  It stays
-//   the way to Equ(8), whose tables no cache holds.
+//   unit loop itself no faster (least of alternating runs, packed against
+//   tables: 218 and 242 against 211 and 232 ns a test on 7x7, 189 and 190
+//   against 167 to 208 on 6x7), as consecutive relations find the rows
+//   they read in cache; with Equ(6) values 0.92x.  It stays the way to
+//   Equ(8), whose tables no cache holds.
 // - Also on relations out of the loop, each against this version: starting
 //   values spread by vpermb and vpermw from a table of slots made once per
-//   set (3 to 5 %); the pairs of one round of a round-robin schedule (no two
+//   set (-4 to +8 %); the pairs of one round of a round-robin schedule (no two
 //   share a point, so none reads another's slot) evaluated together to
 //   overlap them (no faster at 2.45 pairs a round), or that schedule without
 //   the worklist (2.85x the evaluations); only the third points whose bound
