@@ -88,8 +88,8 @@
 // - Values packed as partitions in a word (byte p the block of point p):
 //   the meet an AND, the join a Warshall closure of the two words' OR, run
 //   for every third point of a pair at once in the eight lanes of an
-//   AVX-512 register (seven pivots of gf2p8affine, vpshufb, vpternlog; about
-//   60 cycles from load to bound), no tables at all.  On relations taken out
+//   AVX-512 register (seven pivots of gf2p8affine, vpshufb, vpternlog; 60
+//   to 80 cycles from load to bound), no tables at all.  On relations taken out
 //   of the unit loop in stride order 1.1x faster than the tables; in the
 //   unit loop itself no faster (least of alternating runs, packed against
 //   tables: 218 and 242 against 211 and 232 ns a test on 7x7, 189 and 190
@@ -110,8 +110,9 @@
 //   proves failure: 2 hits in 369 000 failing corners).  On 7x7 a failing
 //   corner looks at 18 pairs (53 joins, 6.6 lowered) in the first pass and
 //   17 (69 joins, 3.2 lowered) after it: proving failure means checking
-//   every triangle after its last change, and the time goes to the
-//   evaluations' unpredictable branches more than to their joins.
+//   every triangle after its last change.  A test runs about 2950
+//   instructions at about three a cycle: fewer joins bought with more
+//   bookkeeping or less predictable loops did not pay.
 #include <array>
 #include <cstdint>
 #include <optional>
