@@ -718,7 +718,10 @@ namespace {
 
 // The text as a file, read back.
 genexact::LoadStatus LoadText(const std::string& text, genexact::OrbitFileContent& content) {
-  const std::string path = testing::TempDir() + "orbit-file-test.plan";
+  // A name of this process's own: the one- and two-byte builds of this test
+  // run at the same time under ctest -j.
+  static const std::string path =
+      testing::TempDir() + "orbit-file-test-" + std::to_string(std::random_device{}()) + ".plan";
   {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     EXPECT_NE(f, nullptr);
