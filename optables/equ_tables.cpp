@@ -190,6 +190,16 @@ std::string WriteTableFiles(const lattice::OperationTables& tables, const WriteR
   // Both files get the same text, rendered once; each is replaced as a whole only
   // once all of it is on the disk, so a failed write leaves the old tables, never a
   // cut one that would later read as a broken lattice.
+  // Writers of the same tables (job array tasks sharing a folder) take
+  // turns: each file has one temporary place, which another writer would
+  // take away half way.  Locks in path order, so two writers never wait on
+  // each other.
+  std::vector<runframe::FileLock> locks(paths.size());
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    if (const int error = locks[i].AcquireWaiting(paths[i]); error != 0) {
+      return "cannot write " + paths[i] + ": " + std::generic_category().message(error);
+    }
+  }
   std::vector<runframe::AtomicFileWriter> writers(paths.size());
   for (std::size_t i = 0; i < paths.size(); ++i) {
     if (const int error = writers[i].Open(paths[i]); error != 0) {

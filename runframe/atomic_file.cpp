@@ -109,6 +109,9 @@ int ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
 }
 
 FileLock::~FileLock() {
+  // A lock file that is removed goes first, while still held: a process
+  // that opened it before sees, once it holds it, that the name has moved on.
+  if (fd_ >= 0 && !removeOnRelease_.empty()) (void)unlink(removeOnRelease_.c_str());
   if (fd_ >= 0) (void)close(fd_);
 }
 
@@ -129,6 +132,38 @@ int FileLock::Acquire(const std::string& path) {
   if (fd_ >= 0) (void)close(fd_);
   fd_ = fd;
   return 0;
+}
+
+int FileLock::AcquireWaiting(const std::string& path) {
+  const std::string name = path + ".lock";
+  for (;;) {
+    const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) return errno;
+    struct stat held {};
+    if (fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+      (void)close(fd);
+      return EINVAL;
+    }
+    int taken = 0;
+    do {
+      taken = flock(fd, LOCK_EX);
+    } while (taken != 0 && errno == EINTR);
+    if (taken != 0) {
+      const int error = errno;
+      (void)close(fd);
+      return error;
+    }
+    // Held, but perhaps on a file its last holder has removed meanwhile: then
+    // the name is another file's (or none), and the turn is taken again.
+    struct stat named {};
+    if (stat(name.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino) {
+      if (fd_ >= 0) (void)close(fd_);
+      fd_ = fd;
+      removeOnRelease_ = name;
+      return 0;
+    }
+    (void)close(fd);
+  }
 }
 
 SmallFileRead ReadSmallRegularFile(const std::string& path, std::size_t maxBytes, std::size_t maxLine,
@@ -230,6 +265,8 @@ int ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
 FileLock::~FileLock() = default;
 
 int FileLock::Acquire(const std::string&) { return 0; }
+
+int FileLock::AcquireWaiting(const std::string&) { return 0; }
 
 SmallFileRead ReadSmallRegularFile(const std::string& path, std::size_t maxBytes, std::size_t maxLine,
                                    std::string& bytes, int& errnoValue) {

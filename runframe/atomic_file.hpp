@@ -62,9 +62,14 @@ class FileLock {
   // 0 when the lock is now held; EWOULDBLOCK when another process holds it;
   // another errno value when the lock file cannot be opened.
   int Acquire(const std::string& path);
+  // As Acquire, but waits while another process holds it, for writers that
+  // may all go on, one after the other; the lock file is removed again when
+  // the lock is given up, so that it leaves nothing behind.
+  int AcquireWaiting(const std::string& path);
 
  private:
   int fd_ = -1;
+  std::string removeOnRelease_;  // the lock file, for a lock taken waiting
 };
 
 // Reads a regular file of at most maxBytes whose lines (ended by LF) hold at

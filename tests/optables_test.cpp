@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "optables/equ_tables.hpp"
@@ -391,6 +392,38 @@ TEST(EquWrite, AFailedWriteLeavesTheOldTables) {
   EXPECT_EQ(failure.rfind("cannot write " + (folder.path / "3-optableb.txt").string() + ": ", 0), 0u) << failure;
   EXPECT_EQ(folder.Read("3-optablea.txt"), before);
   EXPECT_FALSE(fs::exists(folder.path / "3-optablea.txt.tmp"));
+}
+
+// Job array tasks that share a folder each make the tables they miss, at the
+// same moment: every writer must end with whole tables in place, none may
+// fail because another is writing, as a task would then count without them.
+TEST(EquWrite, WritersOfTheSameTablesAtOnceAllSucceed) {
+  const WriterFolder folder;
+  const OperationTables t = lattice::BuildEquTables(5);
+  optables::WriteRequest request;
+  request.k = 5;
+  request.dir = folder.path.string();
+  const std::string expected = optables::RenderTableFile(t, request.render);
+  constexpr int Writers = 4;
+  for (int round = 0; round < 10; ++round) {
+    std::vector<std::string> failures(Writers);
+    std::vector<std::thread> writers;
+    for (int w = 0; w < Writers; ++w) {
+      writers.emplace_back(
+          [&, w] { failures[static_cast<std::size_t>(w)] = optables::WriteTableFiles(t, request, nullptr); });
+    }
+    for (std::thread& writer : writers) writer.join();
+    for (const std::string& failure : failures) ASSERT_EQ(failure, "") << "round " << round;
+    ASSERT_EQ(folder.Read("5-optablea.txt"), expected);
+    ASSERT_EQ(folder.Read("5-optableb.txt"), expected);
+  }
+  // Nothing else is left: no temporary, no lock.
+  std::vector<std::string> names;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder.path)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"5-optablea.txt", "5-optableb.txt"}));
 }
 
 class OptablesTool : public testing::Test {
