@@ -108,28 +108,44 @@ int ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
   return writer.Commit();
 }
 
-FileLock::~FileLock() {
+namespace {
+
+// The lock file `name`, opened (made if missing) without following a link:
+// 0 and fd set, or the errno-style failure (EINVAL: not a regular file).
+int OpenLockFile(const std::string& name, int& fd, struct stat& info) {
+  fd = open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+  if (fd < 0) return errno;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    (void)close(fd);
+    fd = -1;
+    return EINVAL;
+  }
+  return 0;
+}
+
+}  // namespace
+
+FileLock::~FileLock() { Release(); }
+
+void FileLock::Release() {
   // A lock file that is removed goes first, while still held: a process
   // that opened it before sees, once it holds it, that the name has moved on.
   if (fd_ >= 0 && !removeOnRelease_.empty()) (void)unlink(removeOnRelease_.c_str());
   if (fd_ >= 0) (void)close(fd_);
+  fd_ = -1;
+  removeOnRelease_.clear();
 }
 
 int FileLock::Acquire(const std::string& path) {
-  const std::string name = path + ".lock";
-  const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-  if (fd < 0) return errno;
+  int fd = -1;
   struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    (void)close(fd);
-    return EINVAL;
-  }
+  if (const int error = OpenLockFile(path + ".lock", fd, info); error != 0) return error;
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
     (void)close(fd);
     return error == EAGAIN ? EWOULDBLOCK : error;
   }
-  if (fd_ >= 0) (void)close(fd_);
+  Release();
   fd_ = fd;
   return 0;
 }
@@ -137,13 +153,9 @@ int FileLock::Acquire(const std::string& path) {
 int FileLock::AcquireWaiting(const std::string& path) {
   const std::string name = path + ".lock";
   for (;;) {
-    const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-    if (fd < 0) return errno;
+    int fd = -1;
     struct stat held {};
-    if (fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
-      (void)close(fd);
-      return EINVAL;
-    }
+    if (const int error = OpenLockFile(name, fd, held); error != 0) return error;
     int taken = 0;
     do {
       taken = flock(fd, LOCK_EX);
@@ -157,7 +169,7 @@ int FileLock::AcquireWaiting(const std::string& path) {
     // the name is another file's (or none), and the turn is taken again.
     struct stat named {};
     if (stat(name.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino) {
-      if (fd_ >= 0) (void)close(fd_);
+      Release();
       fd_ = fd;
       removeOnRelease_ = name;
       return 0;
@@ -263,6 +275,8 @@ int ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
 }
 
 FileLock::~FileLock() = default;
+
+void FileLock::Release() {}
 
 int FileLock::Acquire(const std::string&) { return 0; }
 

@@ -68,6 +68,7 @@ class FileLock {
   int AcquireWaiting(const std::string& path);
 
  private:
+  void Release();  // gives up the lock held, if any
   int fd_ = -1;
   std::string removeOnRelease_;  // the lock file, for a lock taken waiting
 };
