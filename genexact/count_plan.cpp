@@ -172,6 +172,40 @@ void SetCornerMethod(CountPlan& plan, const PlanSettings& settings) {
     plan.shortcuts =
         plan.domainIsA ? FindCornerShortcuts(plan.a, plan.b, plain) : FindCornerShortcuts(plan.b, plan.a, plain);
   }
+  // The baselines stay the earlier tests in full.
+  plan.triples = {};
+  if (settings.method == CornerMethod::Covers) {
+    const FactorLattice& d = plan.domainIsA ? plan.a : plan.b;  // the relation test's domain and values
+    const FactorLattice& v = plan.domainIsA ? plan.b : plan.a;
+    const std::array<const std::optional<CornerShortcut>*, 2> corners = {&plan.shortcuts.lower, &plan.shortcuts.upper};
+    // Read in the dual: the lower corner on J(dual V) (generators exchanged),
+    // the upper one on J(dual D) (generators not exchanged).
+    std::array<bool, 2> dual{};
+    for (std::size_t c = 0; c < 2; ++c) {
+      if (*corners[c]) dual[c] = (*corners[c])->exchanged == (c == 0);
+    }
+    const bool outerIsDomain = plan.outerIsA == plan.domainIsA;
+    for (std::size_t c = 0; c < 2; ++c) {
+      const auto& s = *corners[c];
+      if (!s || !s->partition) continue;
+      // One corner's values are the other's domain when both are read the
+      // same way round: their covers are found already.
+      const auto& other = *corners[1 - c];
+      const bool shared = other && dual[1 - c] == dual[c];
+      std::optional<JoinCovers> found;
+      if (!shared) {
+        found = FindJoinCovers(s->values);
+        if (!found) continue;
+      }
+      const JoinCovers& valueCovers = shared ? other->covers : *found;
+      const FactorLattice& domainSide = c == 0 ? (dual[c] ? v : d) : (dual[c] ? d : v);
+      std::optional<FactorLattice> dualDomain;
+      if (dual[c]) dualDomain = Dual(domainSide);
+      const FactorLattice& domain = dual[c] ? *dualDomain : domainSide;
+      plan.triples[c] =
+          MakeCornerTriples(domain, valueCovers, outerIsDomain != s->exchanged, plan.Outer(), plan.Inner());
+    }
+  }
   // The row-minimum baseline stays the earlier test in full, one relation at a time.
   plan.positionStabA.clear();
   plan.positionStabB.clear();
@@ -245,12 +279,16 @@ std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test
   if (setParts && outerIsDomain) test.SetDomainSet(y.elements.data(), y.size);
   if (setParts && !outerIsDomain) test.SetValueSet(y.elements.data(), y.size);
   const std::vector<GeneratingSet>& innerSets = plan.Inner();
+  const bool triples = plan.triples[0] || plan.triples[1];
+  std::optional<UnitTriples> unitTriples;
+  if (triples) unitTriples.emplace(plan.triples, u, y, plan.patterns);
   for (std::size_t i = plan.symmetric ? u : 0; i < innerSets.size(); ++i) {
     const GeneratingSet& x = innerSets[i];
     const auto& patterns = plan.patterns[static_cast<std::size_t>(x.size)][static_cast<std::size_t>(y.size)];
     const SubsetBounds innerBounds = FindSubsetBounds(innerLattice, x.elements.data(), x.size);
     if (setParts && outerIsDomain) test.SetValueSet(x.elements.data(), x.size);
     if (setParts && !outerIsDomain) test.SetDomainSet(x.elements.data(), x.size);
+    if (triples) unitTriples->SetInner(i, x.size);
     // Relations in one orbit of the stabilizers generate together: the
     // first of each orbit is tested and counts for all of it.
     const std::vector<PositionPermutation>& innerStab = StabilizerOf(plan.InnerStabilizers(), i);
@@ -272,6 +310,7 @@ std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test
       }
       const RelationPattern& r = patterns[ri];
       if (plan.refuteFirst && CornerRefuted(r.splits, innerBounds, outerBounds)) continue;
+      if (triples && unitTriples->Refutes(ri)) continue;
       // first: positions in the inner set, second: in the outer one.
       bool generates = false;
       if (setParts) {

@@ -22,6 +22,7 @@
 #include <memory>
 #include <vector>
 
+#include "genexact/corner_triples.hpp"
 #include "genexact/factor_lattice.hpp"
 #include "genexact/orbit_file.hpp"
 #include "genexact/relation_patterns.hpp"
@@ -38,6 +39,9 @@ struct CountPlan {
   bool domainIsA = true;                    // the corner test's rows are A's elements
   CornerShortcuts shortcuts;                // empty: the row minima decide both corners
   bool refuteFirst = false;                 // try CornerRefuted before the corner test
+  // The triple refutation of the lower and the upper corner, tried after
+  // CornerRefuted; empty where a corner has none or the method is not Covers.
+  std::array<std::optional<CornerTriples>, 2> triples;
   // patterns[p][q]: relations between an inner set of p and an outer set of q elements.
   std::array<std::array<std::vector<RelationPattern>, SubsetSize + 1>, SubsetSize + 1> patterns;
   bool symmetric = false;  // same tables for A and B: unit u meets inner sets u.. only

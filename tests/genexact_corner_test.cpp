@@ -605,3 +605,180 @@ TEST(PartitionCorner, Equ4Equ7CornersAgreeWithTheClosure) {
 }
 
 }  // namespace
+
+namespace {
+
+// The restriction of a partition to three points a < b < c as a label of
+// M3: 0 bottom, 1 top, 2, 3, 4 the atoms ab, ac, bc.
+int Restricted(const lattice::Partition& p, int a, int b, int c) {
+  const bool ab = p[static_cast<std::size_t>(a)] == p[static_cast<std::size_t>(b)];
+  const bool ac = p[static_cast<std::size_t>(a)] == p[static_cast<std::size_t>(c)];
+  const bool bc = p[static_cast<std::size_t>(b)] == p[static_cast<std::size_t>(c)];
+  return ab && ac ? 1 : ab ? 2 : ac ? 3 : bc ? 4 : 0;
+}
+
+int MeetM3(int x, int y) { return x == 1 ? y : y == 1 ? x : x == y ? x : 0; }
+int JoinM3(int x, int y) { return x == 0 ? y : y == 0 ? x : x == y ? x : 1; }
+
+// The cover fixpoint run in M3 on the atoms xy of Equ(k), plainly: true
+// when it ends above bottom somewhere.
+bool M3FixpointFails(std::vector<std::vector<int>> f, int k) {
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (int x = 0; x < k; ++x) {
+      for (int z = x + 1; z < k; ++z) {
+        int m = f[static_cast<std::size_t>(x)][static_cast<std::size_t>(z)];
+        for (int y = 0; y < k; ++y) {
+          if (y != x && y != z) {
+            m = MeetM3(m, JoinM3(f[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)],
+                                 f[static_cast<std::size_t>(y)][static_cast<std::size_t>(z)]));
+          }
+        }
+        if (m != f[static_cast<std::size_t>(x)][static_cast<std::size_t>(z)]) {
+          f[static_cast<std::size_t>(x)][static_cast<std::size_t>(z)] = m;
+          f[static_cast<std::size_t>(z)][static_cast<std::size_t>(x)] = m;
+          changed = true;
+        }
+      }
+    }
+  }
+  for (int x = 0; x < k; ++x) {
+    for (int z = x + 1; z < k; ++z) {
+      if (f[static_cast<std::size_t>(x)][static_cast<std::size_t>(z)] != 0) return true;
+    }
+  }
+  return false;
+}
+
+// Random relations of Equ(k) x Equ(m), a generating 4-set on each side and
+// a random pairing: the triple refutation by its tables against the cover
+// fixpoint in M3 on the restricted values (for the triples whose labelling
+// has two different atoms or more: the others are left to the split
+// refutation), and against the corner itself (PartitionCorner, which the
+// closure checks above), which it must never call unreachable when reached.
+TEST(TripleRefutation, AgreesWithTheRestrictedFixpointAndTheCorner) {
+  std::mt19937 random(3);
+  for (const auto& [k, m] : {std::pair{4, 5}, std::pair{5, 4}, std::pair{5, 6}, std::pair{6, 5}, std::pair{4, 7}}) {
+    SCOPED_TRACE(std::to_string(k) + "x" + std::to_string(m));
+    const FactorLattice domain = Factor(lattice::BuildEquTables(k));
+    const FactorLattice values = Factor(lattice::BuildEquTables(m));
+    const genexact::JoinCovers covers = CoversOf(domain);
+    const auto tables = lattice::MakePartitionCornerTables(covers, values);
+    ASSERT_TRUE(tables.has_value());
+    const lattice::PartitionCorner<Element> corner(covers, *tables);
+    const auto refutation = genexact::TripleRefutation::Make(CoversOf(values));
+    ASSERT_TRUE(refutation.has_value());
+    const std::vector<lattice::Partition> domainParts = lattice::EquPartitions(k);
+    const std::vector<lattice::Partition> valueParts = lattice::EquPartitions(m);
+    lattice::FlatClosure<Element> closeDomain(domain);
+    lattice::FlatClosure<Element> closeValues(values);
+    auto draw = [&](const FactorLattice& f, lattice::FlatClosure<Element>& close, Element* set) {
+      do {
+        for (int p = 0; p < 4; ++p) set[p] = static_cast<Element>(random() % static_cast<unsigned>(f.size));
+      } while (set[0] == set[1] || set[0] == set[2] || set[0] == set[3] || set[1] == set[2] || set[1] == set[3] ||
+               set[2] == set[3] || !close.Generates(set, 4));
+    };
+    int refuted = 0;
+    int failing = 0;
+    for (int r = 0; r < 300; ++r) {
+      Element d[4];
+      Element v[4];
+      draw(domain, closeDomain, d);
+      draw(values, closeValues, v);
+      std::array<int, 4> pairing = {0, 1, 2, 3};  // generator p is (d[p], v[pairing[p]])
+      std::shuffle(pairing.begin(), pairing.end(), random);
+      std::array<std::uint8_t, 16> spread{};
+      for (unsigned q = 0; q < 16; ++q) {
+        for (int p = 0; p < 4; ++p) spread[q] |= static_cast<std::uint8_t>((q >> p & 1U) << pairing[p]);
+      }
+      Element paired[4];
+      for (int p = 0; p < 4; ++p) paired[p] = v[pairing[p]];
+      const bool reached = corner.Reaches(d, paired);
+      failing += reached ? 0 : 1;
+      // By the tables.
+      const lattice::TripleShapes shapes = genexact::TripleRefutation::RefutingShapes(domain, d, 4);
+      bool byTables = false;
+      for (const std::uint16_t code : refutation->ValueCodes(v, 4)) {
+        const int s = genexact::TripleRefutation::ShapeOf(code, spread.data());
+        byTables |= s >= 0 && (shapes[static_cast<std::size_t>(s / 64)] >> (s % 64) & 1U) != 0;
+      }
+      // Plainly, triple by triple.
+      bool plainly = false;
+      for (int a = 0; a < m; ++a) {
+        for (int b = a + 1; b < m; ++b) {
+          for (int c = b + 1; c < m; ++c) {
+            std::array<int, 4> label{};  // of domain position p
+            for (int p = 0; p < 4; ++p) label[p] = Restricted(valueParts[paired[p]], a, b, c);
+            std::set<int> atoms;
+            for (const int l : label) {
+              if (l >= 2) atoms.insert(l);
+            }
+            if (atoms.size() < 2) continue;
+            std::vector<std::vector<int>> start(static_cast<std::size_t>(k),
+                                                std::vector<int>(static_cast<std::size_t>(k), 1));
+            for (int x = 0; x < k; ++x) {
+              for (int y = 0; y < k; ++y) {
+                for (int p = 0; p < 4; ++p) {
+                  const lattice::Partition& dp = domainParts[d[p]];
+                  if (x != y && dp[static_cast<std::size_t>(x)] == dp[static_cast<std::size_t>(y)]) {
+                    start[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)] =
+                        MeetM3(start[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)], label[p]);
+                  }
+                }
+              }
+            }
+            plainly |= M3FixpointFails(start, k);
+          }
+        }
+      }
+      ASSERT_EQ(byTables, plainly) << r;
+      ASSERT_FALSE(byTables && reached) << r;
+      refuted += byTables ? 1 : 0;
+    }
+    // It does its job: most failing corners here are refuted.
+    EXPECT_GT(refuted, failing / 3);
+  }
+}
+
+// Lattices that are not partition lattices of three points or more have no
+// triple refutation, and plans of products of partition lattices use it
+// only with the fast method.
+TEST(TripleRefutation, OnlyPartitionValuesTakeIt) {
+  for (const auto& t : {N5(), M(4), Boolean(3), Chain(3), lattice::BuildEquTables(2)}) {
+    EXPECT_FALSE(genexact::TripleRefutation::Make(CoversOf(Factor(t))).has_value()) << t.size;
+  }
+  EXPECT_TRUE(genexact::TripleRefutation::Make(CoversOf(Factor(lattice::BuildEquTables(3)))).has_value());
+  const FactorLattice four = Factor(lattice::BuildEquTables(4));
+  const FactorLattice five = Factor(lattice::BuildEquTables(5));
+  const CountPlan fast = genexact::MakeCountPlan(four, five);
+  EXPECT_TRUE(fast.triples[0].has_value() && fast.triples[1].has_value());
+  genexact::PlanSettings plain;
+  plain.method = CornerMethod::PlainCovers;
+  const CountPlan before = genexact::MakeCountPlan(four, five, plain);
+  EXPECT_FALSE(before.triples[0].has_value() || before.triples[1].has_value());
+}
+
+// Every unit's count with the triple refutation and without it, in both
+// operation orders (a factor meet first reads a corner in the dual) and
+// with the outer set on either side of the corners.
+TEST(TripleRefutation, KeepsEveryUnitCount) {
+  const std::pair<FactorLattice, FactorLattice> products[] = {
+      {Factor(lattice::BuildEquTables(4)), Factor(Renumbered(lattice::BuildEquTables(5), 3))},
+      {Factor(lattice::BuildEquTables(5)), Factor(lattice::BuildEquTables(4))},
+      {Factor(Renumbered(lattice::BuildEquTables(4), 9), true), Factor(lattice::BuildEquTables(5), true)},
+      {Factor(lattice::BuildEquTables(5)), Factor(lattice::BuildEquTables(5))}};
+  for (const auto& [a, b] : products) {
+    SCOPED_TRACE(std::to_string(a.size) + "x" + std::to_string(b.size));
+    const CountPlan with = genexact::MakeCountPlan(a, b);
+    ASSERT_TRUE(with.triples[0].has_value() || with.triples[1].has_value());
+    CountPlan without = with;
+    without.triples = {};
+    const auto withTest = genexact::MakeRelationTest(with);
+    const auto withoutTest = genexact::MakeRelationTest(without);
+    for (std::size_t u = 0; u < with.UnitCount(); ++u) {
+      EXPECT_EQ(genexact::CountUnit(with, u, *withTest), genexact::CountUnit(without, u, *withoutTest)) << u;
+    }
+  }
+}
+
+}  // namespace
