@@ -55,7 +55,7 @@ void UnitTriples::SetInner(std::size_t i, int size) {
         for (std::size_t ri = 0; ri < patterns.size(); ++ri) {
           for (const std::uint16_t code : corner.outerCodes) {
             const int s = TripleRefutation::ShapeOf(code, patterns[ri].firstToSecond.data());
-            if (s >= 0) shapes[ri][static_cast<std::size_t>(s / 64)] |= std::uint64_t{1} << (s % 64);
+            shapes[ri][static_cast<std::size_t>(s / 64)] |= std::uint64_t{1} << (s % 64);
           }
         }
       }
@@ -75,7 +75,7 @@ void UnitTriples::SetInner(std::size_t i, int size) {
         std::uint64_t bits = 0;
         for (std::size_t ri = 0; ri < patterns.size(); ++ri) {
           const int s = TripleRefutation::ShapeOf(code, patterns[ri].secondToFirst.data());
-          if (s >= 0 && ((*outerShapes_[c])[static_cast<std::size_t>(s / 64)] >> (s % 64) & 1U) != 0) {
+          if (((*outerShapes_[c])[static_cast<std::size_t>(s / 64)] >> (s % 64) & 1U) != 0) {
             bits |= std::uint64_t{1} << ri;
           }
         }

@@ -280,12 +280,15 @@ std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test
   if (setParts && !outerIsDomain) test.SetValueSet(y.elements.data(), y.size);
   const std::vector<GeneratingSet>& innerSets = plan.Inner();
   const bool triples = plan.triples[0] || plan.triples[1];
+  // The triple refutation of both corners takes in every split.
+  const bool splits = plan.refuteFirst && !(plan.triples[0] && plan.triples[1]);
   std::optional<UnitTriples> unitTriples;
   if (triples) unitTriples.emplace(plan.triples, u, y, plan.patterns);
   for (std::size_t i = plan.symmetric ? u : 0; i < innerSets.size(); ++i) {
     const GeneratingSet& x = innerSets[i];
     const auto& patterns = plan.patterns[static_cast<std::size_t>(x.size)][static_cast<std::size_t>(y.size)];
-    const SubsetBounds innerBounds = FindSubsetBounds(innerLattice, x.elements.data(), x.size);
+    const SubsetBounds innerBounds =
+        splits ? FindSubsetBounds(innerLattice, x.elements.data(), x.size) : SubsetBounds{};
     if (setParts && outerIsDomain) test.SetValueSet(x.elements.data(), x.size);
     if (setParts && !outerIsDomain) test.SetDomainSet(x.elements.data(), x.size);
     if (triples) unitTriples->SetInner(i, x.size);
@@ -309,7 +312,7 @@ std::uint64_t CountUnit(const CountPlan& plan, std::size_t u, RelationTest& test
         multiplicity = static_cast<std::uint64_t>(std::popcount(orbit));
       }
       const RelationPattern& r = patterns[ri];
-      if (plan.refuteFirst && CornerRefuted(r.splits, innerBounds, outerBounds)) continue;
+      if (splits && CornerRefuted(r.splits, innerBounds, outerBounds)) continue;
       if (triples && unitTriples->Refutes(ri)) continue;
       // first: positions in the inner set, second: in the outer one.
       bool generates = false;

@@ -17,9 +17,8 @@ constexpr int Digit(int code, int p) {
   return code % 5;
 }
 
-// The code with its atoms renamed 2, 3, 4 in order of first appearance, and
-// how many different atoms it has.
-constexpr std::pair<int, int> Canonical(int code) {
+// The code with its atoms renamed 2, 3, 4 in order of first appearance.
+constexpr int Canonical(int code) {
   std::array<int, 5> name = {Bottom, Top, -1, -1, -1};
   int next = 2;
   int canonical = 0;
@@ -29,11 +28,12 @@ constexpr std::pair<int, int> Canonical(int code) {
     if (name[static_cast<std::size_t>(label)] < 0) name[static_cast<std::size_t>(label)] = next++;
     canonical += name[static_cast<std::size_t>(label)] * scale;
   }
-  return {canonical, next - 2};
+  return canonical;
 }
 
 struct ShapeTables {
-  std::array<std::int8_t, TripleCodeCount> index{};  // index[code]: its labelling, -1 if fewer than two atoms
+  std::array<std::uint8_t, TripleCodeCount> index{};                  // index[code]: its labelling
+  std::array<std::array<std::uint8_t, 4>, TripleCodeCount> digits{};  // digits[code][p]: position p's label
   std::array<std::array<std::uint8_t, 4>, TripleShapeCount>
       labels{};  // labels[s][p]: position p's label in labelling s
 };
@@ -44,11 +44,10 @@ constexpr ShapeTables MakeShapeTables() {
   for (int& i : ofCanonical) i = -1;
   int count = 0;
   for (int code = 0; code < TripleCodeCount; ++code) {
-    const auto [canonical, atoms] = Canonical(code);
-    if (atoms < 2) {
-      t.index[static_cast<std::size_t>(code)] = -1;
-      continue;
+    for (int p = 0; p < 4; ++p) {
+      t.digits[static_cast<std::size_t>(code)][static_cast<std::size_t>(p)] = static_cast<std::uint8_t>(Digit(code, p));
     }
+    const int canonical = Canonical(code);
     int& s = ofCanonical[static_cast<std::size_t>(canonical)];
     if (s < 0) {
       s = count++;
@@ -57,7 +56,7 @@ constexpr ShapeTables MakeShapeTables() {
             static_cast<std::uint8_t>(Digit(canonical, p));
       }
     }
-    t.index[static_cast<std::size_t>(code)] = static_cast<std::int8_t>(s);
+    t.index[static_cast<std::size_t>(code)] = static_cast<std::uint8_t>(s);
   }
   return count == TripleShapeCount ? t : throw "the labellings are not TripleShapeCount";
 }
@@ -134,7 +133,7 @@ std::vector<std::uint16_t> TripleRefutation<Element>::ValueCodes(const Element* 
       }
       code += label * scale;
     }
-    if (Canonical(code).second >= 2) codes.push_back(static_cast<std::uint16_t>(code));
+    if (code != 0) codes.push_back(static_cast<std::uint16_t>(code));
   }
   std::sort(codes.begin(), codes.end());
   codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
@@ -143,12 +142,21 @@ std::vector<std::uint16_t> TripleRefutation<Element>::ValueCodes(const Element* 
 
 template <class Element>
 int TripleRefutation<Element>::ShapeOf(std::uint16_t code, const std::uint8_t* spread) {
+  // Run for every pattern and code a unit meets: digits from a table, and a
+  // position paired once (every position, when the projections are 4-sets)
+  // without the meet.
+  const std::array<std::uint8_t, 4>& digits = Shapes.digits[code];
   int labelling = 0;
   int scale = 1;
   for (int p = 0; p < 4; ++p, scale *= 5) {
+    const unsigned paired = spread[1U << p];
     int label = Top;
-    for (unsigned rest = spread[1U << p]; rest != 0; rest &= rest - 1) {
-      label = Meet(label, Digit(code, std::countr_zero(rest)));
+    if ((paired & (paired - 1)) == 0) {
+      if (paired != 0) label = digits[static_cast<std::size_t>(std::countr_zero(paired))];
+    } else {
+      for (unsigned rest = paired; rest != 0; rest &= rest - 1) {
+        label = Meet(label, digits[static_cast<std::size_t>(std::countr_zero(rest))]);
+      }
     }
     labelling += label * scale;
   }

@@ -21,10 +21,14 @@
 // exists: Z from the join of the d labelled bottom, each Ei = Z join the d
 // labelled i, Z raised by the pairwise meets of the Ei until it holds still.
 // The corner fails when that Z is below top.  So what a domain set refutes
-// depends only on the labels of its four positions: one bit for each of 69
-// labellings up to renaming the atoms, made once per set.  Labellings with
-// fewer than two different atoms are left out: their Z is the join of the d
-// labelled bottom alone, a split that CornerRefuted already tries.
+// depends only on the labels of its four positions: one bit for each of 150
+// labellings up to renaming the atoms, made once per set.
+//
+// With one atom or none the least Z is the join of the d labelled bottom: a
+// split, as CornerRefuted finds them.  Every split it finds is one of these
+// (the other generators' values share a pair ab of points, so under any
+// three points with a and b they are labelled ab or top), so where both
+// corners have triple tables the split refutation is not tried as well.
 //
 // The relation's labelling under A comes from the value set: each position's
 // restriction to A, then for each domain position the meet of those of the
@@ -47,17 +51,18 @@
 
 namespace lattice {
 
-// Labellings of four positions that can refute: position p's label is 0
-// (bottom), 1 (top) or an atom 2, 3, 4, atoms renamed in order of first
-// appearance, at least two different atoms.
-inline constexpr int TripleShapeCount = 69;
+// Labellings of four positions: position p's label is 0 (bottom), 1 (top)
+// or an atom 2, 3, 4, atoms renamed in order of first appearance.
+inline constexpr int TripleShapeCount = 150;
 // A labelling as a code: the label of position p times 5^p, p < 4.
 inline constexpr int TripleCodeCount = 625;
 
 // Bit s of word s / 64: labelling s refutes, s < TripleShapeCount.
-using TripleShapes = std::array<std::uint64_t, 2>;
+using TripleShapes = std::array<std::uint64_t, 3>;
 
-inline bool Meets(const TripleShapes& a, const TripleShapes& b) { return ((a[0] & b[0]) | (a[1] & b[1])) != 0; }
+inline bool Meets(const TripleShapes& a, const TripleShapes& b) {
+  return ((a[0] & b[0]) | (a[1] & b[1]) | (a[2] & b[2])) != 0;
+}
 
 // Element is std::uint8_t or std::uint16_t (the instantiations triple_refutation.cpp provides).
 template <class Element>
@@ -75,13 +80,13 @@ class TripleRefutation {
 
   // Contract: 1 <= size <= 4, elements of the values.  The code of the
   // set's labels (positions >= size are top) under every three value
-  // points, those with two different atoms or more, each code once.
+  // points, each code once, but for all bottom (never refuted: the domain
+  // set generates).
   std::vector<std::uint16_t> ValueCodes(const Element* set, int size) const;
 
   // Contract: code < TripleCodeCount; spread[q] (q < 16) holds the value
   // positions paired with the domain positions in q.  The labelling of the
-  // domain positions, as an index below TripleShapeCount, or -1 when it
-  // has fewer than two different atoms.
+  // domain positions, as an index below TripleShapeCount.
   static int ShapeOf(std::uint16_t code, const std::uint8_t* spread);
 
  private:
