@@ -6,15 +6,32 @@ namespace genexact::inline GENEXACT_WIDTH {
 
 std::optional<CornerTriples> MakeCornerTriples(const FactorLattice& domain, const JoinCovers& valueCovers,
                                                bool domainIsOuter, const std::vector<GeneratingSet>& outer,
-                                               const std::vector<GeneratingSet>& inner) {
+                                               const std::vector<GeneratingSet>& inner, const PatternTable& patterns) {
   std::optional<TripleRefutation> refutation = TripleRefutation::Make(valueCovers);
   if (!refutation) return std::nullopt;
-  CornerTriples t{std::move(*refutation), domainIsOuter, {}, {}};
+  CornerTriples t{std::move(*refutation), domainIsOuter, {}, {}, {}};
   for (const GeneratingSet& s : domainIsOuter ? outer : inner) {
     t.shapes.push_back(TripleRefutation::RefutingShapes(domain, s.elements.data(), s.size));
   }
   if (domainIsOuter) {
     for (const GeneratingSet& s : inner) t.innerCodes.push_back(t.refutation.ValueCodes(s.elements.data(), s.size));
+  }
+  std::array<bool, SubsetSize + 1> innerSize{};
+  std::array<bool, SubsetSize + 1> outerSize{};
+  for (const GeneratingSet& s : inner) innerSize[static_cast<std::size_t>(s.size)] = true;
+  for (const GeneratingSet& s : outer) outerSize[static_cast<std::size_t>(s.size)] = true;
+  for (std::size_t p = 1; p <= SubsetSize; ++p) {
+    for (std::size_t q = 1; q <= SubsetSize; ++q) {
+      if (!innerSize[p] || !outerSize[q]) continue;
+      for (const RelationPattern& r : patterns[p][q]) {
+        // The corner's domain positions are paired with its values' ones.
+        const std::uint8_t* spread = domainIsOuter ? r.secondToFirst.data() : r.firstToSecond.data();
+        std::array<std::uint8_t, lattice::TripleCodeCount>& row = t.labellings[p][q].emplace_back();
+        for (std::size_t code = 0; code < row.size(); ++code) {
+          row[code] = static_cast<std::uint8_t>(TripleRefutation::ShapeOf(static_cast<std::uint16_t>(code), spread));
+        }
+      }
+    }
   }
   return t;
 }
@@ -53,9 +70,10 @@ void UnitTriples::SetInner(std::size_t i, int size) {
       if (shapes.empty() && !patterns.empty()) {
         shapes.assign(patterns.size(), lattice::TripleShapes{});
         for (std::size_t ri = 0; ri < patterns.size(); ++ri) {
+          const auto& labelling = corner.triples->labellings[p][static_cast<std::size_t>(outerSize_)][ri];
           for (const std::uint16_t code : corner.outerCodes) {
-            const int s = TripleRefutation::ShapeOf(code, patterns[ri].firstToSecond.data());
-            shapes[ri][static_cast<std::size_t>(s / 64)] |= std::uint64_t{1} << (s % 64);
+            const unsigned s = labelling[code];
+            shapes[ri][s / 64] |= std::uint64_t{1} << (s % 64);
           }
         }
       }
@@ -73,11 +91,11 @@ void UnitTriples::SetInner(std::size_t i, int size) {
     for (const std::uint16_t code : corner.triples->innerCodes[i]) {
       if (!known[code]) {
         std::uint64_t bits = 0;
+        const lattice::TripleShapes& refuting = *outerShapes_[c];
+        const auto& labellings = corner.triples->labellings[p][static_cast<std::size_t>(outerSize_)];
         for (std::size_t ri = 0; ri < patterns.size(); ++ri) {
-          const int s = TripleRefutation::ShapeOf(code, patterns[ri].secondToFirst.data());
-          if (((*outerShapes_[c])[static_cast<std::size_t>(s / 64)] >> (s % 64) & 1U) != 0) {
-            bits |= std::uint64_t{1} << ri;
-          }
+          const unsigned s = labellings[ri][code];
+          bits |= (refuting[s / 64] >> (s % 64) & 1U) << ri;
         }
         refuted[code] = bits;
         known[code] = true;

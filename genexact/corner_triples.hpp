@@ -29,6 +29,13 @@ struct CornerTriples {
   std::vector<lattice::TripleShapes> shapes;
   // With the domain outer: innerCodes[i], inner set i's codes as values.
   std::vector<std::vector<std::uint16_t>> innerCodes;
+  // labellings[p][q][ri][code]: the labelling (TripleRefutation::ShapeOf)
+  // that pattern ri between an inner set of p and an outer set of q
+  // elements makes of a code of the values, for the sizes the plan's sets
+  // have: read for every pattern and code a unit meets.
+  std::array<std::array<std::vector<std::array<std::uint8_t, lattice::TripleCodeCount>>, SubsetSize + 1>,
+             SubsetSize + 1>
+      labellings;
 };
 
 // Contract: the corner decided by a partition corner of the plan's
@@ -38,7 +45,7 @@ struct CornerTriples {
 // refutation.
 std::optional<CornerTriples> MakeCornerTriples(const FactorLattice& domain, const JoinCovers& valueCovers,
                                                bool domainIsOuter, const std::vector<GeneratingSet>& outer,
-                                               const std::vector<GeneratingSet>& inner);
+                                               const std::vector<GeneratingSet>& inner, const PatternTable& patterns);
 
 // What one unit's outer set adds, for both corners; scratch of one worker.
 class UnitTriples {

@@ -202,8 +202,8 @@ void SetCornerMethod(CountPlan& plan, const PlanSettings& settings) {
       std::optional<FactorLattice> dualDomain;
       if (dual[c]) dualDomain = Dual(domainSide);
       const FactorLattice& domain = dual[c] ? *dualDomain : domainSide;
-      plan.triples[c] =
-          MakeCornerTriples(domain, valueCovers, outerIsDomain != s->exchanged, plan.Outer(), plan.Inner());
+      plan.triples[c] = MakeCornerTriples(domain, valueCovers, outerIsDomain != s->exchanged, plan.Outer(),
+                                          plan.Inner(), plan.patterns);
     }
   }
   // The row-minimum baseline stays the earlier test in full, one relation at a time.
