@@ -1,6 +1,7 @@
 // Per-test cost of genexact's generation test on the same units, three ways:
-// "covers" is the fast cover fixpoint genexact runs (PartitionCorner),
-// "covers-before" the plain cover fixpoint it replaced (CoverCorner), and
+// "covers" is the test genexact runs (the triple tables of
+// lattice/triple_refutation.hpp, then PartitionCorner), "covers-before" the
+// plain cover fixpoint after the split refutation (CoverCorner), and
 // "row-minima" the row minima over all elements, where affordable (not with
 // an Equ(7) factor: a unit of Equ(6)xEqu(7) would take minutes).  Each case
 // counts a few evenly spread units; counter "tests" is the number of
