@@ -62,11 +62,12 @@ class UnitTriples {
   // True when pattern ri (of the set sizes given) cannot generate: a corner
   // is refuted.
   bool Refutes(std::size_t ri) const {
-    for (const Corner& c : corners_) {
-      if (c.triples == nullptr) continue;
-      if (c.triples->domainIsOuter ? (pairPatterns_[static_cast<std::size_t>(&c - corners_.data())] >> ri & 1U) != 0
-                                   : lattice::Meets(*innerShapes_[static_cast<std::size_t>(&c - corners_.data())],
-                                                    c.patternShapes[static_cast<std::size_t>(innerSize_)][ri])) {
+    for (std::size_t c = 0; c < 2; ++c) {
+      const Corner& corner = corners_[c];
+      if (corner.triples == nullptr) continue;
+      if (corner.triples->domainIsOuter
+              ? (pairPatterns_[c] >> ri & 1U) != 0
+              : lattice::Overlap(*innerShapes_[c], corner.patternShapes[static_cast<std::size_t>(innerSize_)][ri])) {
         return true;
       }
     }

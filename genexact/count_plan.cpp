@@ -178,12 +178,6 @@ void SetCornerMethod(CountPlan& plan, const PlanSettings& settings) {
     const FactorLattice& d = plan.domainIsA ? plan.a : plan.b;  // the relation test's domain and values
     const FactorLattice& v = plan.domainIsA ? plan.b : plan.a;
     const std::array<const std::optional<CornerShortcut>*, 2> corners = {&plan.shortcuts.lower, &plan.shortcuts.upper};
-    // Read in the dual: the lower corner on J(dual V) (generators exchanged),
-    // the upper one on J(dual D) (generators not exchanged).
-    std::array<bool, 2> dual{};
-    for (std::size_t c = 0; c < 2; ++c) {
-      if (*corners[c]) dual[c] = (*corners[c])->exchanged == (c == 0);
-    }
     const bool outerIsDomain = plan.outerIsA == plan.domainIsA;
     for (std::size_t c = 0; c < 2; ++c) {
       const auto& s = *corners[c];
@@ -191,17 +185,18 @@ void SetCornerMethod(CountPlan& plan, const PlanSettings& settings) {
       // One corner's values are the other's domain when both are read the
       // same way round: their covers are found already.
       const auto& other = *corners[1 - c];
-      const bool shared = other && dual[1 - c] == dual[c];
+      const bool shared = other && other->dual == s->dual;
       std::optional<JoinCovers> found;
       if (!shared) {
         found = FindJoinCovers(s->values);
         if (!found) continue;
       }
       const JoinCovers& valueCovers = shared ? other->covers : *found;
-      const FactorLattice& domainSide = c == 0 ? (dual[c] ? v : d) : (dual[c] ? d : v);
+      // The corner's domain set comes from V when the generators enter exchanged.
+      const FactorLattice& domainSide = s->exchanged ? v : d;
       std::optional<FactorLattice> dualDomain;
-      if (dual[c]) dualDomain = Dual(domainSide);
-      const FactorLattice& domain = dual[c] ? *dualDomain : domainSide;
+      if (s->dual) dualDomain = Dual(domainSide);
+      const FactorLattice& domain = s->dual ? *dualDomain : domainSide;
       plan.triples[c] = MakeCornerTriples(domain, valueCovers, outerIsDomain != s->exchanged, plan.Outer(),
                                           plan.Inner(), plan.patterns);
     }

@@ -14,10 +14,10 @@ std::optional<CornerShortcut<Element>> Cheaper(const FlatFactor<Element>& domain
                                                const FlatFactor<Element>& dualValues, bool plain) {
   std::optional<CornerShortcut<Element>> best;
   if (auto covers = FindJoinCovers(domain))
-    best = CornerShortcut<Element>{std::move(*covers), values, false, std::nullopt};
+    best = CornerShortcut<Element>{std::move(*covers), values, false, false, std::nullopt};
   if (auto covers = FindJoinCovers(dualValues)) {
     if (!best || covers->covers.size() < best->covers.covers.size()) {
-      best = CornerShortcut<Element>{std::move(*covers), dualDomain, true, std::nullopt};
+      best = CornerShortcut<Element>{std::move(*covers), dualDomain, true, true, std::nullopt};
     }
   }
   if (best && !plain) best->partition = MakePartitionCornerTables(best->covers, best->values);

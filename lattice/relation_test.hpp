@@ -25,6 +25,7 @@ struct CornerShortcut {
   JoinCovers<Element> covers;                               // of the domain in this orientation
   FlatFactor<Element> values;                               // the value lattice in this orientation
   bool exchanged;                                           // the generators enter as (v, d) instead of (d, v)
+  bool dual;                                                // read on the dual of the other factor
   std::optional<PartitionCornerTables<Element>> partition;  // for PartitionCorner; empty: CoverCorner decides
 };
 

@@ -142,9 +142,8 @@ std::vector<std::uint16_t> TripleRefutation<Element>::ValueCodes(const Element* 
 
 template <class Element>
 int TripleRefutation<Element>::ShapeOf(std::uint16_t code, const std::uint8_t* spread) {
-  // Run for every pattern and code a unit meets: digits from a table, and a
-  // position paired once (every position, when the projections are 4-sets)
-  // without the meet.
+  // A position paired once (every position, when the projections are
+  // 4-sets) takes its value position's label as it is.
   const std::array<std::uint8_t, 4>& digits = Shapes.digits[code];
   int labelling = 0;
   int scale = 1;

@@ -60,7 +60,7 @@ inline constexpr int TripleCodeCount = 625;
 // Bit s of word s / 64: labelling s refutes, s < TripleShapeCount.
 using TripleShapes = std::array<std::uint64_t, 3>;
 
-inline bool Meets(const TripleShapes& a, const TripleShapes& b) {
+inline bool Overlap(const TripleShapes& a, const TripleShapes& b) {
   return ((a[0] & b[0]) | (a[1] & b[1]) | (a[2] & b[2])) != 0;
 }
 

@@ -328,6 +328,13 @@ struct WriterFolder {
     std::ifstream in(path / name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
+  // A request to write Equ(k)'s tables here.
+  optables::WriteRequest Request(int k) const {
+    optables::WriteRequest request;
+    request.k = k;
+    request.dir = path.string();
+    return request;
+  }
   fs::path path;
 };
 
@@ -344,9 +351,7 @@ optables::FreeSpaceProbe Disk(std::uintmax_t free, int error = 0) {
 TEST(EquWrite, FilesThatWouldNotFitAreRefusedBeforeAnythingIsWritten) {
   const WriterFolder folder;
   const OperationTables t = lattice::BuildEquTables(4);
-  optables::WriteRequest request;
-  request.k = 4;
-  request.dir = folder.path.string();
+  optables::WriteRequest request = folder.Request(4);
   const std::uint64_t one = optables::TableFileBytes(t, request.render);
   ASSERT_EQ(one, optables::RenderTableFile(t, request.render).size());
 
@@ -380,9 +385,7 @@ TEST(EquWrite, FilesThatWouldNotFitAreRefusedBeforeAnythingIsWritten) {
 
 TEST(EquWrite, AFailedWriteLeavesTheOldTables) {
   const WriterFolder folder;
-  optables::WriteRequest request;
-  request.k = 3;
-  request.dir = folder.path.string();
+  optables::WriteRequest request = folder.Request(3);
   ASSERT_EQ(optables::WriteTableFiles(lattice::BuildEquTables(3), request, Disk(1u << 30)), "");
   const std::string before = folder.Read("3-optablea.txt");
   // The second file's temporary place is taken by a folder that cannot be removed.
@@ -400,9 +403,7 @@ TEST(EquWrite, AFailedWriteLeavesTheOldTables) {
 TEST(EquWrite, WritersOfTheSameTablesAtOnceAllSucceed) {
   const WriterFolder folder;
   const OperationTables t = lattice::BuildEquTables(5);
-  optables::WriteRequest request;
-  request.k = 5;
-  request.dir = folder.path.string();
+  optables::WriteRequest request = folder.Request(5);
   const std::string expected = optables::RenderTableFile(t, request.render);
   constexpr int Writers = 4;
   for (int round = 0; round < 10; ++round) {
